@@ -1,0 +1,203 @@
+#include "platform/cfile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace veskari {
+namespace {
+
+std::atomic<FileFaultHook*> gFaultHook{nullptr};
+
+}  // namespace
+
+bool FaultHookRefuses(FileOperation operation, const std::string& fileName)
+{
+    FileFaultHook* hook = gFaultHook.load(std::memory_order_acquire);
+    return hook != nullptr && hook->Refuse(operation, fileName);
+}
+
+void SetFileFaultHook(FileFaultHook* hook) noexcept
+{
+    gFaultHook.store(hook, std::memory_order_release);
+}
+
+CFile::~CFile()
+{
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+}
+
+bool CFile::Open(const std::string& path)
+{
+    Close();
+    if (FaultHookRefuses(FileOperation::open, path)) {
+        return false;
+    }
+    // O_NONBLOCK keeps a FIFO from blocking the open; such files are then
+    // refused by the type test below.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) {
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
+        ::close(descriptor);
+        return false;
+    }
+    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    Attach(descriptor, path);
+    return true;
+}
+
+void CFile::Attach(int descriptor, std::string path)
+{
+    descriptor_ = descriptor;
+    path_ = std::move(path);
+    if (!buffer_) {
+        buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+    }
+    bufferStart_ = 0;
+    bufferLength_ = 0;
+    bufferIndex_ = 0;
+}
+
+void CFile::Close()
+{
+    if (descriptor_ < 0) {
+        return;
+    }
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    bufferLength_ = 0;
+    bufferIndex_ = 0;
+    bufferStart_ = 0;
+    if (FaultHookRefuses(FileOperation::close, path_)) {
+        ::close(descriptor);
+        throw FileError::FromErrno(FileOperation::close, EIO, path_);
+    }
+    // A close interrupted by a signal has still released the descriptor.
+    if (::close(descriptor) != 0 && errno != EINTR) {
+        throw FileError::FromErrno(FileOperation::close, errno, path_);
+    }
+}
+
+void CFile::CheckHook(FileOperation operation) const
+{
+    if (FaultHookRefuses(operation, path_)) {
+        throw FileError::FromErrno(operation, EIO, path_);
+    }
+}
+
+std::size_t CFile::Fill()
+{
+    // Called when the buffer is used up: the next bytes come from the
+    // position right after it.
+    bufferStart_ += bufferIndex_;
+    bufferIndex_ = 0;
+    bufferLength_ = 0;
+    if (descriptor_ < 0) {
+        throw FileError(FileErrorCause::invalidFile, path_, EBADF);
+    }
+    CheckHook(FileOperation::read);
+    if (bufferStart_ > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        return 0;  // beyond any file the system can hold: nothing to read
+    }
+    for (;;) {
+        const ssize_t got = ::pread(descriptor_, buffer_.get(), kBufferSize, static_cast<off_t>(bufferStart_));
+        if (got >= 0) {
+            bufferLength_ = static_cast<std::size_t>(got);
+            return bufferLength_;
+        }
+        if (errno != EINTR) {
+            throw FileError::FromErrno(FileOperation::read, errno, path_);
+        }
+    }
+}
+
+int CFile::ReadByteSlow()
+{
+    if (Fill() == 0) {
+        return -1;
+    }
+    return buffer_[bufferIndex_++];
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count)
+{
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        if (bufferIndex_ == bufferLength_ && Fill() == 0) {
+            break;
+        }
+        const std::size_t take = std::min(count - done, bufferLength_ - bufferIndex_);
+        std::memcpy(out + done, buffer_.get() + bufferIndex_, take);
+        bufferIndex_ += take;
+        done += take;
+    }
+    return done;
+}
+
+void CFile::Seek(std::uint64_t offset)
+{
+    CheckHook(FileOperation::seek);
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        throw FileError(FileErrorCause::badSeek, path_, EINVAL);
+    }
+    // Seeks inside the buffer cost nothing; others only move the position,
+    // the next read fetches the bytes there.
+    if (offset >= bufferStart_ && offset - bufferStart_ <= bufferLength_) {
+        bufferIndex_ = static_cast<std::size_t>(offset - bufferStart_);
+        return;
+    }
+    bufferStart_ = offset;
+    bufferLength_ = 0;
+    bufferIndex_ = 0;
+}
+
+void CFile::SeekRelative(std::int64_t distance)
+{
+    const std::uint64_t position = GetPosition();
+    if (distance < 0 && static_cast<std::uint64_t>(-(distance + 1)) + 1 > position) {
+        throw FileError(FileErrorCause::badSeek, path_, EINVAL);
+    }
+    Seek(position + static_cast<std::uint64_t>(distance));
+}
+
+void CFile::Write(const void* buffer, std::size_t count)
+{
+    if (descriptor_ < 0) {
+        throw FileError(FileErrorCause::invalidFile, path_, EBADF);
+    }
+    CheckHook(FileOperation::write);
+    // Writing makes the read buffer stale; continue from the logical position.
+    std::uint64_t position = GetPosition();
+    bufferStart_ = position;
+    bufferLength_ = 0;
+    bufferIndex_ = 0;
+    const auto* in = static_cast<const std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::pwrite(descriptor_, in + done, count - done, static_cast<off_t>(position));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError::FromErrno(FileOperation::write, errno, path_);
+        }
+        if (put == 0) {
+            throw FileError(FileErrorCause::diskFull, path_, ENOSPC);
+        }
+        done += static_cast<std::size_t>(put);
+        position += static_cast<std::uint64_t>(put);
+    }
+    bufferStart_ = position;
+}
+
+}  // namespace veskari

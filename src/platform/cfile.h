@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file_error.h"
+
+namespace veskari {
+
+/// Lets tests make the operating system refuse file operations, so that the
+/// error paths of the analysis can be exercised without root-only tricks.
+class FileFaultHook {
+public:
+    /// True makes the operation fail as if the system had refused it:
+    /// open and create then report failure, everything else throws FileError.
+    virtual bool Refuse(FileOperation operation, const std::string& fileName) = 0;
+
+protected:
+    ~FileFaultHook() = default;
+};
+
+/// Installs a hook for every file of the process (nullptr removes it).
+void SetFileFaultHook(FileFaultHook* hook) noexcept;
+
+/// Whether the installed hook refuses this operation (false without a hook).
+[[nodiscard]] bool FaultHookRefuses(FileOperation operation, const std::string& fileName);
+
+/// Our file class over POSIX descriptors. Positions are 64-bit, so files of
+/// any size are read whole. Reads are buffered: reading one byte at a time
+/// costs a function call, not a system call. A read, seek, write or close
+/// that the system refuses throws FileError; opening reports failure as false.
+class CFile {
+public:
+    CFile() = default;
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    /// Opens an existing regular file or block device for reading only.
+    /// Folders, FIFOs, sockets and character devices are refused (never
+    /// blocks on them).
+    [[nodiscard]] bool Open(const std::string& path);
+
+    /// Takes over a descriptor opened for reading and writing (a new
+    /// temporary file), positioned at 0.
+    void Attach(int descriptor, std::string path);
+
+    [[nodiscard]] bool IsOpen() const noexcept { return descriptor_ >= 0; }
+    [[nodiscard]] const std::string& Path() const noexcept { return path_; }
+
+    /// Closes the file; a refused close throws. Closing a closed file does nothing.
+    void Close();
+
+    [[nodiscard]] std::uint64_t GetPosition() const noexcept { return bufferStart_ + bufferIndex_; }
+
+    /// Reads up to count bytes at the current position; returns how many
+    /// were read, fewer than count only at the end of the file.
+    [[nodiscard]] std::size_t Read(void* buffer, std::size_t count);
+
+    /// The next byte, or -1 at the end of the file.
+    [[nodiscard]] int ReadByte()
+    {
+        if (bufferIndex_ < bufferLength_) {
+            return buffer_[bufferIndex_++];
+        }
+        return ReadByteSlow();
+    }
+
+    /// Moves to an offset from the beginning; offsets past the end are
+    /// allowed and read nothing.
+    void Seek(std::uint64_t offset);
+
+    /// Moves by a signed count from the current position; a move before
+    /// the beginning of the file is a seek failure.
+    void SeekRelative(std::int64_t distance);
+
+    /// Writes all count bytes at the current position; a write that
+    /// stores fewer bytes counts as a full disk.
+    void Write(const void* buffer, std::size_t count);
+
+private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    int ReadByteSlow();
+    std::size_t Fill();
+    void CheckHook(FileOperation operation) const;
+
+    int descriptor_ = -1;
+    std::string path_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
+    std::size_t bufferLength_ = 0;   // valid bytes in buffer_
+    std::size_t bufferIndex_ = 0;    // current position inside buffer_
+};
+
+}  // namespace veskari

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace veskari {
+
+/// The language of the texts that the user reads (error boxes, messages).
+enum class Language { English, Japanese };
+
+/// Why the operating system refused a file operation. The set is the one
+/// the error box knows texts for.
+enum class FileErrorCause {
+    none,
+    generic,
+    fileNotFound,
+    badPath,
+    tooManyOpenFiles,
+    accessDenied,
+    invalidFile,
+    removeCurrentDir,
+    directoryFull,
+    badSeek,
+    hardIO,
+    sharingViolation,
+    lockViolation,
+    diskFull,
+    endOfFile,
+};
+
+/// The kind of file operation that failed; it decides the cause when the
+/// system's own error number says nothing more specific.
+enum class FileOperation { open, read, seek, write, close, remove, create };
+
+/// A file operation that the operating system refused. It is the only
+/// exception of the analysis: bad data never throws. It unwinds every
+/// nested analysis and is caught by the front ends.
+class FileError : public std::exception {
+public:
+    FileError(FileErrorCause cause, std::string fileName, int systemError = 0);
+
+    /// The cause of the refusal and the system's error number when known.
+    static FileError FromErrno(FileOperation operation, int errnoValue, std::string fileName);
+
+    [[nodiscard]] FileErrorCause Cause() const noexcept { return cause_; }
+    [[nodiscard]] const std::string& FileName() const noexcept { return fileName_; }
+    [[nodiscard]] int SystemError() const noexcept { return systemError_; }
+    [[nodiscard]] const char* what() const noexcept override;
+
+    /// The text shown to the user: the cause's text with %1 replaced by
+    /// the file name, or by the text for a file without a name.
+    [[nodiscard]] std::string Text(Language language) const;
+
+private:
+    FileErrorCause cause_;
+    std::string fileName_;
+    int systemError_;
+    std::string what_;
+};
+
+/// The texts of the two errors that are not file errors.
+[[nodiscard]] std::string OutOfMemoryText(Language language);
+[[nodiscard]] std::string InternalErrorText(Language language);
+
+/// Japanese when the locale environment (LC_ALL, LC_MESSAGES, LANG, the
+/// first one that is set) starts with "ja", English otherwise.
+[[nodiscard]] Language LanguageFromEnvironment();
+
+}  // namespace veskari

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/cfile.h"
+
+namespace veskari {
+
+/// Appended to a record's message when a scan finds no further header.
+inline constexpr const char* kNoMoreHeadersNotice = "もう次のヘッダーはないよん";
+
+/// Scans read windows of this many bytes plus a kind's look-ahead, this
+/// many bytes apart, so that consecutive windows overlap by the look-ahead.
+inline constexpr std::size_t kScanStep = 8000;
+
+/// A structure found at some byte position of a file: it reads and checks
+/// itself at the current position, scans forward for its next valid
+/// occurrence and moves the file to its start, past itself or to its data.
+/// Bad data is never an exception: Read returns false and leaves a
+/// diagnostic in `message` (record state only, never shown in the report).
+class LocatedRecord {
+public:
+    LocatedRecord() = default;
+    LocatedRecord(const LocatedRecord&) = delete;
+    LocatedRecord& operator=(const LocatedRecord&) = delete;
+
+    /// Reads and checks the record at the file's current position.
+    [[nodiscard]] virtual bool Read(CFile& file);
+    /// The next valid record at or after the current position; on success
+    /// the file stands at its start.
+    [[nodiscard]] virtual bool FindNext(CFile& file);
+    void SeekToStart(CFile& file) { file.Seek(start); }
+    virtual void SkipPast(CFile& file);
+    virtual void SeekToData(CFile& file) = 0;
+    [[nodiscard]] virtual const std::string& Name() const = 0;
+    [[nodiscard]] virtual std::int32_t DataSize() const = 0;
+
+    std::uint64_t start = 0;  ///< where the last Read began
+    bool error = false;       ///< set when the last Read rejected its bytes as malformed
+    std::string message;      ///< the last Read's diagnostic, then the end-of-scan notice
+
+protected:
+    ~LocatedRecord() = default;
+
+    /// The scan frame shared by all kinds: windows of kScanStep + K bytes,
+    /// kScanStep apart; every offset i < n - K of a window of n bytes for
+    /// which `nextCandidate` reports a pattern match is tried with Read.
+    /// `nextCandidate(window, from, end)` returns the first candidate offset
+    /// in [from, end), or `end` when there is none.
+    template <std::size_t K, typename CandidateFinder>
+    [[nodiscard]] bool ScanFrame(CFile& file, CandidateFinder nextCandidate)
+    {
+        std::array<std::uint8_t, kScanStep + K> window;
+        std::uint64_t windowStart = file.GetPosition();
+        for (;;) {
+            const std::size_t got = file.Read(window.data(), window.size());
+            if (got < K) {
+                break;
+            }
+            const std::size_t end = got - K;
+            for (std::size_t i = nextCandidate(window.data(), 0, end); i < end;
+                 i = nextCandidate(window.data(), i + 1, end)) {
+                file.Seek(windowStart + i);
+                if (Read(file)) {
+                    SeekToStart(file);
+                    return true;
+                }
+            }
+            windowStart += kScanStep;
+            file.Seek(windowStart);
+        }
+        EndScan();
+        return false;
+    }
+
+private:
+    void EndScan();
+};
+
+}  // namespace veskari
