@@ -1,9 +1,14 @@
 #include "analysis/analyze_path.h"
 
 #include <algorithm>
+#include <memory>
+#include <string_view>
 
+#include "lzh/lzh_source.h"
 #include "microcode/microcode_source.h"
+#include "platform/cp932.h"
 #include "platform/folder.h"
+#include "platform/temporary_file.h"
 
 namespace veskari {
 namespace {
@@ -85,8 +90,73 @@ void Analyzer::AnalyzeFile(const std::string& path, std::string displayName, boo
     MicrocodePass(path, displayName);
 }
 
-void Analyzer::ArchivePass(const std::string& /*path*/, const std::string& /*displayName*/, int /*nestingLevel*/)
+// Tells the observer, for the wait cursor, while a member is decoded;
+// also when a file error unwinds the decoding.
+class DecodeNotice {
+public:
+    explicit DecodeNotice(AnalysisObserver* observer) : observer_(observer)
+    {
+        if (observer_ != nullptr) {
+            observer_->MemberDecodeStarted();
+        }
+    }
+    ~DecodeNotice()
+    {
+        if (observer_ != nullptr) {
+            observer_->MemberDecodeFinished();
+        }
+    }
+    DecodeNotice(const DecodeNotice&) = delete;
+    DecodeNotice& operator=(const DecodeNotice&) = delete;
+
+private:
+    AnalysisObserver* observer_;
+};
+
+void Analyzer::ArchivePass(const std::string& path, const std::string& displayName, int nestingLevel)
 {
+    // The decoder's fixed arrays (about 78 KiB) live on the heap, once per
+    // file, so that deep nesting does not depend on the thread's stack size.
+    const auto source = std::make_unique<LzhSource>();
+    if (!source->Open(path)) {
+        return;
+    }
+    // List first, then find each listed name from where the previous
+    // member ended: members of equal names are each decoded once, in order.
+    std::vector<std::string> names;
+    source->Collect(names);
+    source->file.Seek(0);
+
+    for (const std::string& name : names) {
+        const std::size_t backslash = FindLastCp932Backslash(name);
+        const std::string_view shortName =
+            backslash == std::string::npos ? std::string_view(name) : std::string_view(name).substr(backslash + 1);
+        const std::string memberDisplayName = displayName + "/" + Cp932ToUtf8(shortName);
+
+        if (!source->FindMember(name)) {
+            break;  // the end of the file: the names still to come are not found either
+        }
+        TemporaryFile temporary;
+        CFile output;
+        if (!temporary.Create(output)) {
+            continue;  // passed over; the next search starts at this member's data
+        }
+        bool decoded = false;
+        {
+            const DecodeNotice notice(observer_);
+            decoded = source->decoder.DecodeMember(output, source->file, source->header);
+        }
+        output.Close();
+        if (!decoded) {
+            temporary.Remove();
+        }
+        source->header.SkipPast(source->file);
+        if (decoded) {
+            AnalyzeFile(temporary.Name(), memberDisplayName, false, nestingLevel + 1);
+            temporary.Remove();
+        }
+    }
+    source->Close();
 }
 
 void Analyzer::MicrocodePass(const std::string& path, const std::string& displayName)

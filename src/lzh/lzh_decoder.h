@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "lzh/bit_reader.h"
+#include "lzh/lzh_header.h"
+#include "platform/cfile.h"
+
+namespace veskari {
+
+/// Decodes LZH members: stored (lh0) and the static-Huffman LZSS methods
+/// lh4 to lh7, which share one decoder and differ only in the size of the
+/// position alphabet. All working storage is fixed arrays inside the
+/// object (about 78 KiB); nothing is allocated while a member is decoded.
+/// One decoder serves every member of a file: the ring keeps the bytes of
+/// earlier members, as the format's decoders always have.
+class LzhDecoder {
+public:
+    static constexpr std::uint32_t kRingSize = 65536;
+    static constexpr std::uint32_t kRingMask = kRingSize - 1;
+    static constexpr int kLiteralLengthSymbols = 510;  // 256 literals, lengths 3 to 256
+    static constexpr int kCodeLengthSymbols = 19;
+    static constexpr int kMaxPositionSymbols = 17;
+    static constexpr int kTreeNodes = 2 * kLiteralLengthSymbols - 1;
+    static constexpr int kCTableBits = 12;
+    static constexpr int kPtTableBits = 8;
+    static constexpr int kMaxCodeLength = 16;
+    /// Symbols 256 to 509 are match lengths 3 to 256.
+    static constexpr int kMatchOffset = 253;
+
+    LzhDecoder();
+
+    /// Decodes the member that `header` describes from `input`, which stands
+    /// at the member's data, appending its bytes to `output` in chunks of up
+    /// to 65536 bytes. True only when the whole member was decoded and its
+    /// CRC-16 matched. A directory entry, stored data that ends early and
+    /// corrupt Huffman data fail.
+    [[nodiscard]] bool DecodeMember(CFile& output, CFile& input, const LzhHeader& header);
+
+    // The table operations, exposed for the tests of the table builder.
+    [[nodiscard]] bool ReadPtLengths(CFile& input, int symbolCount, int countBits, int specialIndex);
+    [[nodiscard]] bool ReadCLengths(CFile& input);
+    [[nodiscard]] bool MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits,
+                                 std::uint16_t* table);
+
+    std::uint32_t crc = 0;
+    BitReader reader;
+    std::array<std::uint8_t, kRingSize> ring{};
+    std::array<std::uint16_t, kTreeNodes> left{};
+    std::array<std::uint16_t, kTreeNodes> right{};
+    std::array<std::uint8_t, kLiteralLengthSymbols> cLen{};
+    std::array<std::uint8_t, kCodeLengthSymbols> ptLen{};
+    std::array<std::uint16_t, 1U << kCTableBits> cTable{};
+    std::array<std::uint16_t, 1U << kPtTableBits> ptTable{};
+    std::uint32_t blockSize = 0;
+    int np = 0;
+    int pbit = 0;
+    std::int32_t copyCount = 0;
+
+private:
+    [[nodiscard]] bool DecodeChunk(CFile& input, std::uint32_t n);
+    [[nodiscard]] bool DecodeLiteralLength(CFile& input, std::uint32_t& symbol);
+    [[nodiscard]] bool DecodePosition(CFile& input, std::uint32_t& position);
+    [[nodiscard]] bool Lookup(CFile& input, const std::uint16_t* table, int tableBits, int symbolCount,
+                              const std::uint8_t* lengths, bool usable, std::uint32_t& symbol);
+    void CopyMatch(std::uint32_t& r, std::uint32_t n);
+
+    std::uint32_t copyPos = 0;
+    // A table built from a length set that is all zeros names no symbol;
+    // a lookup in it fails the member instead of using stale entries.
+    bool cTableUsable = false;
+    bool ptTableUsable = false;
+};
+
+}  // namespace veskari

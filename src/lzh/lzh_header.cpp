@@ -1,0 +1,265 @@
+#include "lzh/lzh_header.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "platform/cp932.h"
+
+namespace veskari {
+namespace {
+
+// Offsets in the fixed part of a member header.
+constexpr std::size_t kSizeOffset = 0;          // h at levels 0 and 1, total size at level 2
+constexpr std::size_t kChecksumOffset = 1;      // levels 0 and 1
+constexpr std::size_t kMethodIdOffset = 2;      // "-lh?-"
+constexpr std::size_t kMethodDigitOffset = 5;
+constexpr std::size_t kCompressedOffset = 7;
+constexpr std::size_t kDecodedOffset = 11;
+constexpr std::size_t kLevelOffset = 20;
+constexpr std::size_t kNameLengthOffset = 21;  // levels 0 and 1
+constexpr std::size_t kNameOffset = 22;        // levels 0 and 1
+constexpr std::size_t kLevel2CrcOffset = 21;
+constexpr std::int32_t kLevel2BaseSize = 26;
+// The smallest read that can hold a header's fixed fields.
+constexpr std::size_t kMinimumRead = 25;
+// Fixed bytes around a level-0/1 name: 22 before it, the CRC-16 after it.
+constexpr std::int32_t kNameFrame = 24;
+
+constexpr std::uint8_t kExtendedFileName = 1;
+constexpr std::uint8_t kExtendedDirectory = 2;
+// Each extended header counts its type byte and the next size field.
+constexpr std::uint32_t kExtendedOverhead = 3;
+
+std::uint32_t ReadLe16(const std::uint8_t* bytes) noexcept
+{
+    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8);
+}
+
+std::uint32_t ReadLe32(const std::uint8_t* bytes) noexcept
+{
+    return ReadLe16(bytes) | (ReadLe16(bytes + 2) << 16);
+}
+
+bool IsKnownMethod(std::int32_t method) noexcept
+{
+    switch (method) {
+    case kMethodStored:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case kMethodDirectory:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A 16-bit size field of the extended-header chain, low byte first;
+// false when the file ends inside it.
+bool ReadSizeField(CFile& file, std::uint32_t& size)
+{
+    const int low = file.ReadByte();
+    const int high = file.ReadByte();
+    if (low < 0 || high < 0) {
+        return false;
+    }
+    size = static_cast<std::uint32_t>(low) | (static_cast<std::uint32_t>(high) << 8);
+    return true;
+}
+
+}  // namespace
+
+bool LzhHeader::Reject(const char* text)
+{
+    error = true;
+    message = text;
+    return false;
+}
+
+bool LzhHeader::Read(CFile& file)
+{
+    error = false;
+    message.clear();
+    start = file.GetPosition();
+    const std::size_t got = file.Read(headerBytes.data(), headerBytes.size());
+    const std::uint8_t* bytes = headerBytes.data();
+
+    if (got < kMinimumRead) {
+        message = "ファイル終端か？";
+        return false;
+    }
+    method = static_cast<std::int32_t>(static_cast<std::int8_t>(bytes[kMethodDigitOffset])) - '0';
+    if (std::memcmp(bytes + kMethodIdOffset, "-lh", 3) != 0 || bytes[kMethodIdOffset + 4] != '-') {
+        return Reject("LZH書庫ではない");
+    }
+    if (!IsKnownMethod(method)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "未知の圧縮形式 -lh%d-", method);
+        return Reject(text);
+    }
+    level = bytes[kLevelOffset];
+    if (level > 2) {
+        return Reject("未知のヘッダー形式");
+    }
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "ヘッダーVer. %d", level);
+        message = text;
+    }
+
+    const std::uint32_t h = bytes[kSizeOffset];
+    baseSize = level == 2 ? kLevel2BaseSize : static_cast<std::int32_t>(h + 2);
+    if (got < static_cast<std::size_t>(baseSize)) {
+        message = "ファイルが切れてる？";
+        return false;
+    }
+    if (level < 2) {
+        std::uint32_t sum = 0;
+        for (std::size_t i = 2; i < h + 2; ++i) {
+            sum += bytes[i];
+        }
+        sum &= 0xFF;
+        if (sum != bytes[kChecksumOffset]) {
+            char text[96];
+            std::snprintf(text, sizeof text, "ヘッダーチェックサムが違います %02X / %02X", sum,
+                          static_cast<unsigned>(bytes[kChecksumOffset]));
+            return Reject(text);
+        }
+    }
+    if (bytes[kSizeOffset] == 0) {
+        message = "アーカイブ終端";
+        return false;
+    }
+
+    // The name and CRC-16 of levels 0 and 1 must lie inside the fixed part.
+    const std::int32_t nameLength = bytes[kNameLengthOffset];
+    if (level < 2 && kNameFrame + nameLength > baseSize) {
+        return Reject("未知のヘッダー形式");
+    }
+
+    std::int64_t extendedSize = 0;
+    std::string name;
+    if (level < 2) {
+        name.assign(reinterpret_cast<const char*>(bytes + kNameOffset), static_cast<std::size_t>(nameLength));
+    }
+    memberName = std::move(name);
+    if (level > 0 && !ReadExtendedHeaders(file, extendedSize)) {
+        return false;
+    }
+
+    switch (level) {
+    case 0:
+        headerSize = baseSize;
+        break;
+    case 1:
+        if (baseSize + extendedSize > std::numeric_limits<std::int32_t>::max()) {
+            return Reject("未知のヘッダー形式");
+        }
+        headerSize = baseSize + static_cast<std::int32_t>(extendedSize);
+        break;
+    default:
+        headerSize = static_cast<std::int32_t>(ReadLe16(bytes + kSizeOffset));
+        break;
+    }
+    compressedSize = static_cast<std::int32_t>(ReadLe32(bytes + kCompressedOffset));
+    if (level == 1) {
+        // At level 1 the stored size also counts the extended headers.
+        compressedSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(compressedSize) -
+                                                   static_cast<std::uint32_t>(extendedSize));
+    }
+    decodedSize = ReadLe32(bytes + kDecodedOffset);
+    crc16 = level < 2 ? ReadLe16(bytes + kNameOffset + static_cast<std::size_t>(nameLength))
+                      : ReadLe16(bytes + kLevel2CrcOffset);
+    return true;
+}
+
+// Walks the chain of extended headers that begins with the size field in
+// the last two bytes of the fixed part: sums their sizes and applies the
+// names of types 1 and 2 to `memberName` in chain order. A size of 1 or 2
+// (smaller than its own type byte and size field) or a chain cut by the end
+// of the file rejects the header.
+bool LzhHeader::ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize)
+{
+    std::uint64_t position = start + static_cast<std::uint64_t>(baseSize) - 2;
+    file.Seek(position);
+    std::string data;
+    for (;;) {
+        std::uint32_t size = 0;
+        if (!ReadSizeField(file, size)) {
+            return Reject("ファイルが切れてる？");
+        }
+        if (size == 0) {
+            return true;
+        }
+        if (size < kExtendedOverhead) {
+            return Reject("未知のヘッダー形式");
+        }
+        extendedSize += size;
+        position += size;
+        const int type = file.ReadByte();
+        if (type < 0) {
+            return Reject("ファイルが切れてる？");
+        }
+        if (type == kExtendedFileName || type == kExtendedDirectory) {
+            data.resize(size - kExtendedOverhead);
+            if (file.Read(data.data(), data.size()) != data.size()) {
+                return Reject("ファイルが切れてる？");
+            }
+            if (type == kExtendedFileName) {
+                memberName = data;
+            } else {
+                // 0xFF separates directory names; a trail byte is never one.
+                for (std::size_t i = 0; i < data.size(); ++i) {
+                    const auto byte = static_cast<std::uint8_t>(data[i]);
+                    if (IsCp932LeadByte(byte)) {
+                        ++i;
+                    } else if (byte == 0xFF) {
+                        data[i] = '\\';
+                    }
+                }
+                memberName.insert(0, data);
+            }
+        }
+        file.Seek(position);
+    }
+}
+
+bool LzhHeader::FindNext(CFile& file)
+{
+    return ScanFrame<kLookAhead>(file, [](const std::uint8_t* window, std::size_t from, std::size_t end) {
+        // A header starts two bytes before the '-' of "-lh?-".
+        std::size_t dash = from + 2;
+        const std::size_t dashEnd = end + 2;
+        while (dash < dashEnd) {
+            const void* hit = std::memchr(window + dash, '-', dashEnd - dash);
+            if (hit == nullptr) {
+                return end;
+            }
+            dash = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - window);
+            if (window[dash + 1] == 'l' && window[dash + 2] == 'h' && window[dash + 4] == '-') {
+                return dash - 2;
+            }
+            ++dash;
+        }
+        return end;
+    });
+}
+
+void LzhHeader::SkipPast(CFile& file)
+{
+    const std::int64_t next = static_cast<std::int64_t>(start) + headerSize + compressedSize;
+    if (next > static_cast<std::int64_t>(start)) {
+        file.Seek(static_cast<std::uint64_t>(next));
+    } else {
+        file.Seek(start + 1);
+    }
+}
+
+void LzhHeader::SeekToData(CFile& file)
+{
+    file.Seek(start + static_cast<std::uint64_t>(headerSize));
+}
+
+}  // namespace veskari

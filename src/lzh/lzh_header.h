@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "records/located_record.h"
+
+namespace veskari {
+
+/// Method numbers of the member kinds this tool decodes: '0' (stored),
+/// '4' to '7' (static Huffman LZSS) and 'd' (a directory entry), each
+/// minus the digit zero.
+inline constexpr std::int32_t kMethodStored = 0;
+inline constexpr std::int32_t kMethodDirectory = 'd' - '0';
+
+/// One LZH member header, found at any byte position of a file: levels 0,
+/// 1 and 2, with extended headers of types 1 (file name) and 2 (directory).
+/// `memberName` stays raw code page 932 bytes.
+class LzhHeader final : public LocatedRecord {
+public:
+    /// The fixed part is read in one request of this many bytes.
+    static constexpr std::size_t kHeaderBytes = 255;
+    /// Look-ahead of the scan: the method identifier ends 6 bytes after the start.
+    static constexpr std::size_t kLookAhead = 6;
+
+    [[nodiscard]] bool Read(CFile& file) override;
+    [[nodiscard]] bool FindNext(CFile& file) override;
+    /// Moves past the member's data; never back to or before `start`, so
+    /// every scan that uses it makes progress.
+    void SkipPast(CFile& file) override;
+    void SeekToData(CFile& file) override;
+    [[nodiscard]] const std::string& Name() const override { return memberName; }
+    [[nodiscard]] std::int32_t DataSize() const override { return compressedSize; }
+
+    std::int32_t level = 0;
+    std::array<std::uint8_t, kHeaderBytes> headerBytes{};
+    std::int32_t baseSize = 0;
+    std::int32_t headerSize = 0;
+    std::int32_t method = 0;
+    std::int32_t compressedSize = 0;
+    std::uint32_t decodedSize = 0;
+    std::string memberName;
+    std::uint32_t crc16 = 0;
+
+private:
+    [[nodiscard]] bool Reject(const char* text);
+    [[nodiscard]] bool ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize);
+};
+
+}  // namespace veskari
