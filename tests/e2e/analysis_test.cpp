@@ -1,0 +1,153 @@
+// Report assembly end to end through the analysis: headlines, blocks,
+// folder walks and the unwinding of file errors.
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "analysis/analyze_path.h"
+#include "platform/cfile.h"
+#include "support/temp_dir.h"
+
+namespace veskari {
+namespace {
+
+using test::Bytes;
+using test::MakeMicrocodeUpdate;
+using test::MicrocodeFields;
+using test::TempDir;
+
+Bytes Update(std::uint32_t revision, std::uint32_t signature = 0x66D, std::uint32_t flags = 0x40)
+{
+    MicrocodeFields fields;
+    fields.revision = revision;
+    fields.signature = signature;
+    fields.platformFlags = flags;
+    return MakeMicrocodeUpdate(fields);
+}
+
+std::string Line(std::uint32_t revision)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "1999/05/25 Rev. 0x%02X (CPUID 0x66D)  Mobile Pentium II Processor\r\n",
+                  revision);
+    return text;
+}
+
+std::string Analyze(const std::vector<std::string>& paths)
+{
+    StringReport report;
+    Analyzer analyzer(report);
+    for (const std::string& path : paths) {
+        analyzer.AnalyzePath(path, path);
+    }
+    return report.Text();
+}
+
+TEST(ReportTest, HeadlinesBlocksAndEmptyLines)
+{
+    const TempDir dir;
+    const std::string a = dir.Write("a.bin", Update(1));
+    const std::string none = dir.Write("none.bin", Bytes(5000, 0));
+    const std::string missing = dir / "missing.bin";
+    EXPECT_EQ(Analyze({a, none, missing}),
+              "<< " + a + " >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + none + " >>\r\n\r\n<< " + missing +
+                  " >>\r\n");
+
+    // After the report is cleared, the next headline has no empty line before it.
+    StringReport report;
+    Analyzer analyzer(report);
+    analyzer.AnalyzePath(a, a);
+    report.Clear();
+    analyzer.AnalyzePath(none, none);
+    EXPECT_EQ(report.Text(), "<< " + none + " >>\r\n");
+}
+
+TEST(ReportTest, FolderWalkIsSortedDepthFirstAndSkipsEmptyFolders)
+{
+    const TempDir dir;
+    (void)dir.Write("tree/b.bin", Update(2));
+    (void)dir.Write("tree/A.bin", Update(1));
+    (void)dir.Write("tree/sub/deeper/x.rom", Update(3));
+    (void)dir.Write("tree/sub/empty.bin", Bytes{});
+    (void)dir.MakeFolder("tree/sub/nothing");
+    (void)dir.Write("tree/sub2/c.bin", Update(4));
+    const std::string tree = dir / "tree";
+    const std::string expected = "<< " + tree + "/A.bin >>\r\n < A.bin >\r\n" + Line(1) + "\r\n<< " + tree +
+                                 "/b.bin >>\r\n < b.bin >\r\n" + Line(2) + "\r\n<< " + tree +
+                                 "/sub/deeper/x.rom >>\r\n < x.rom >\r\n" + Line(3) + "\r\n<< " + tree +
+                                 "/sub/empty.bin >>\r\n\r\n<< " + tree + "/sub2/c.bin >>\r\n < c.bin >\r\n" + Line(4);
+    EXPECT_EQ(Analyze({tree}), expected);
+    EXPECT_EQ(Analyze({tree + "/"}), expected);
+    EXPECT_EQ(Analyze({dir / "tree/sub/nothing"}), "");
+
+    // A relative folder gives relative entry paths.
+    const std::string here = std::filesystem::current_path().string();
+    ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
+    const std::string relative = Analyze({"tree/sub2"});
+    ASSERT_EQ(::chdir(here.c_str()), 0);
+    EXPECT_EQ(relative, "<< tree/sub2/c.bin >>\r\n < c.bin >\r\n" + Line(4));
+}
+
+TEST(ReportTest, LinksBackIntoTheWalkAreNotFollowedAndSpecialFilesNotOpened)
+{
+    const TempDir dir;
+    (void)dir.Write("tree/a.bin", Update(1));
+    std::filesystem::create_directory_symlink(dir / "tree", dir / "tree/loop");
+    std::filesystem::create_symlink(dir / "tree/a.bin", dir / "tree/link.bin");
+    ASSERT_EQ(::mkfifo((dir / "tree/pipe").c_str(), 0600), 0);
+    const std::string tree = dir / "tree";
+    EXPECT_EQ(Analyze({tree}), "<< " + tree + "/a.bin >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + tree +
+                                   "/link.bin >>\r\n < link.bin >\r\n" + Line(1) + "\r\n<< " + tree +
+                                   "/pipe >>\r\n");
+}
+
+TEST(ReportTest, HugeSparseFileIsScannedPastFourGigabytes)
+{
+    const TempDir dir;
+    const std::string path = dir / "big.bin";
+    test::WriteFile(path, Update(1));
+    // A hole of 4 GiB + 5, then an update: sparse, so it costs no disk.
+    ASSERT_EQ(::truncate(path.c_str(), (std::int64_t{1} << 32) + 5), 0);
+    FILE* file = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(file, nullptr);
+    const Bytes second = Update(2);
+    ASSERT_EQ(std::fwrite(second.data(), 1, second.size(), file), second.size());
+    std::fclose(file);
+    EXPECT_EQ(Analyze({path}), "<< " + path + " >>\r\n < big.bin >\r\n" + Line(1) + Line(2));
+}
+
+// Refuses the reads of one file, as a failing disk would.
+struct RefuseReadsOf final : FileFaultHook {
+    explicit RefuseReadsOf(std::string fileName) : name(std::move(fileName)) {}
+    bool Refuse(FileOperation operation, const std::string& fileName) override
+    {
+        return operation == FileOperation::read && fileName == name;
+    }
+    std::string name;
+};
+
+TEST(ReportTest, FileErrorUnwindsTheWalkAndKeepsTheReportSoFar)
+{
+    const TempDir dir;
+    (void)dir.Write("tree/a.bin", Update(1));
+    const std::string bad = dir.Write("tree/b.bin", Update(2));
+    (void)dir.Write("tree/c.bin", Update(3));
+    RefuseReadsOf hook(bad);
+    SetFileFaultHook(&hook);
+    StringReport report;
+    Analyzer analyzer(report);
+    const std::string tree = dir / "tree";
+    try {
+        analyzer.AnalyzePath(tree, tree);
+        ADD_FAILURE() << "no file error";
+    } catch (const FileError& failure) {
+        EXPECT_EQ(failure.FileName(), bad);
+        EXPECT_EQ(failure.Text(Language::English), "A hardware I/O error was reported while accessing " + bad + ".");
+    }
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(report.Text(), "<< " + tree + "/a.bin >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + bad + " >>\r\n");
+}
+
+}  // namespace
+}  // namespace veskari

@@ -1,0 +1,259 @@
+// The archive pass end to end: members found anywhere, decoded, analysed
+// under composed names at any depth, and no temporary file left behind.
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "analysis/analyze_path.h"
+#include "platform/cfile.h"
+#include "support/lzh_writer.h"
+#include "support/temp_dir.h"
+
+namespace veskari {
+namespace {
+
+using test::Bytes;
+using test::LzhEncoder;
+using test::LzhMemberSpec;
+using test::MakeLzhMember;
+using test::MakeStoredMember;
+using test::MicrocodeFields;
+using test::TempDir;
+using test::Token;
+
+Bytes Update(std::uint32_t revision)
+{
+    MicrocodeFields fields;
+    fields.revision = revision;
+    fields.signature = 0x670;
+    fields.platformFlags = 0;
+    return test::MakeMicrocodeUpdate(fields);
+}
+
+std::string Line(std::uint32_t revision)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "1999/05/25 Rev. 0x%02X (CPUID 0x670) PGA Pentium III Processor\r\n", revision);
+    return text;
+}
+
+std::string Block(const std::string& name, const std::vector<std::uint32_t>& revisions)
+{
+    std::string text = " < " + name + " >\r\n";
+    for (const std::uint32_t revision : revisions) {
+        text += Line(revision);
+    }
+    return text;
+}
+
+// An lh5 member of these bytes, encoded as literals and repeats.
+Bytes CompressedMember(const std::string& name, const Bytes& content, int level = 1)
+{
+    std::vector<Token> tokens;
+    for (std::size_t i = 0; i < content.size();) {
+        std::size_t run = 1;
+        while (i + run < content.size() && content[i + run] == content[i] && run < 256) {
+            ++run;
+        }
+        tokens.push_back(test::Literal(content[i]));
+        if (run >= 4) {
+            tokens.push_back(test::Match(static_cast<int>(run - 1), 1));
+            i += run;
+        } else {
+            ++i;
+        }
+    }
+    LzhEncoder encoder(14);
+    for (std::size_t at = 0; at < tokens.size(); at += 30000) {
+        encoder.Block(std::vector<Token>(tokens.begin() + static_cast<std::ptrdiff_t>(at),
+                                         tokens.begin() + static_cast<std::ptrdiff_t>(std::min(at + 30000, tokens.size()))));
+    }
+    LzhMemberSpec spec;
+    spec.level = level;
+    spec.method = "-lh5-";
+    spec.name = name;
+    spec.data = encoder.Finish();
+    spec.decodedSize = static_cast<std::uint32_t>(content.size());
+    spec.crc = test::Crc16(content);
+    if (level == 2) {
+        spec.extended.push_back({1, Bytes(name.begin(), name.end())});
+    }
+    return MakeLzhMember(spec);
+}
+
+std::string Analyze(const std::string& path, AnalysisObserver* observer = nullptr)
+{
+    StringReport report;
+    Analyzer analyzer(report, observer);
+    analyzer.AnalyzePath(path, path);
+    return report.Text();
+}
+
+TEST(ArchivePassTest, MembersOfMembersComeFirstThenTheFilesOwnBlock)
+{
+    const TempDir dir;
+    Bytes inner = Update(3);
+    test::Append(inner, MakeStoredMember("deep.bin", Update(4)));
+    Bytes image(1000, 0xFF);
+    test::Append(image, CompressedMember("sub\\m.bin", inner));
+    test::Append(image, MakeStoredMember("dir/n.bin", Update(2), 2));
+    test::Append(image, Update(1));
+    const std::string path = dir.Write("b.rom", image);
+    // Stored members keep their bytes as they are, so the updates inside
+    // them are also found in the file that holds them.
+    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n" + Block("b.rom/m.bin/deep.bin", {4}) +
+                                 Block("b.rom/m.bin", {3, 4}) + Block("b.rom/dir/n.bin", {2}) + Block("b.rom", {2, 1}));
+}
+
+TEST(ArchivePassTest, SameNamesDirectoryEntriesAndBadCrcs)
+{
+    const TempDir dir;
+    Bytes image;
+    test::Append(image, MakeStoredMember("m.bin", Update(1)));
+    LzhMemberSpec directory;
+    directory.method = "-lhd-";
+    directory.name = "folder";
+    test::Append(image, MakeLzhMember(directory));
+    Bytes damaged = MakeStoredMember("bad.bin", Update(9));
+    damaged[damaged.size() - 100] ^= 1;  // the CRC no longer matches
+    test::Append(image, damaged);
+    test::Append(image, MakeStoredMember("m.bin", Update(2)));
+    Bytes empty = MakeStoredMember("empty.bin", Bytes{});
+    test::Append(image, empty);
+    const std::string path = dir.Write("a.bin", image);
+    // The damaged member's update is still in the outer file itself.
+    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n" + Block("a.bin/m.bin", {1}) + Block("a.bin/m.bin", {2}) +
+                                 Block("a.bin", {1, 9, 2}));
+}
+
+TEST(ArchivePassTest, Cp932NamesAreShortenedAtRealBackslashesAndConverted)
+{
+    const TempDir dir;
+    Bytes image;
+    test::Append(image, MakeStoredMember("\x97\x5C\x92\xE8\x95\x5C.bin", Update(1)));  // trail bytes 0x5C
+    test::Append(image, MakeStoredMember("dir\\\xB6\xC5.bin", Update(2)));
+    test::Append(image, MakeStoredMember("x\xA0.bin", Update(3)));
+    const std::string path = dir.Write("c.bin", image);
+    const std::string report = Analyze(path);
+    EXPECT_NE(report.find(" < c.bin/予定表.bin >\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(" < c.bin/ｶﾅ.bin >\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(" < c.bin/x\xEF\xBF\xBD.bin >\r\n"), std::string::npos) << report;
+}
+
+TEST(ArchivePassTest, ArchiveAtAnOddOffsetAcrossAWindowBoundaryAndALargeStoredMember)
+{
+    const TempDir dir;
+    Bytes image(7997, 0x11);  // the identifier straddles the first 8000-byte step
+    Bytes big(65537, 0);
+    std::copy_n(Update(7).begin(), 2048, big.begin() + 63000);
+    test::Append(image, MakeStoredMember("big.bin", big, 1));
+    const std::string path = dir.Write("odd.bin", image);
+    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n" + Block("odd.bin/big.bin", {7}) + Block("odd.bin", {7}));
+}
+
+TEST(ArchivePassTest, RealUpdatesInsideMembers)
+{
+    const std::string shared = test::SharedDir();
+    if (shared.empty()) {
+        GTEST_SKIP() << "no shared test data";
+    }
+    const TempDir dir;
+    const std::string update = test::ReadFile(shared + "/testdata/microcode/06-05-00");
+    Bytes image(333, 0);
+    test::Append(image, CompressedMember("06-05-00", Bytes(update.begin(), update.end()), 2));
+    const std::string path = dir.Write("fw.bin", image);
+    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n < fw.bin/06-05-00 >\r\n"
+                              "1999/05/25 Rev. 0x40 (CPUID 0x650) SECC/SEPP Pentium II Processor/Celeron Processor\r\n"
+                              "1999/05/25 Rev. 0x41 (CPUID 0x650) Mini-Cart Pentium II Processor\r\n"
+                              "1999/05/25 Rev. 0x45 (CPUID 0x650) MMC1/MMC2 Pentium II Processor\r\n");
+}
+
+TEST(ArchivePassTest, NestingStopsExpandingBelowSixteenLevels)
+{
+    const TempDir dir;
+    Bytes current = Update(1);
+    std::string expectedName = "deep.bin";
+    for (int level = 0; level < 18; ++level) {
+        Bytes wrapped = Update(static_cast<std::uint32_t>(level + 2));
+        test::Append(wrapped, MakeStoredMember("n.bin", current));
+        current = wrapped;
+    }
+    const std::string path = dir.Write("deep.bin", current);
+    const std::string report = Analyze(path);
+    // Levels 1 to 16 are expanded and scanned; level 16's own members are not.
+    std::string deepest = "deep.bin";
+    for (int level = 0; level < 16; ++level) {
+        deepest += "/n.bin";
+    }
+    EXPECT_NE(report.find(" < " + deepest + " >\r\n"), std::string::npos);
+    EXPECT_EQ(report.find(" < " + deepest + "/n.bin >\r\n"), std::string::npos);
+}
+
+struct CountDecodes final : AnalysisObserver {
+    void MemberDecodeStarted() override { ++started; }
+    void MemberDecodeFinished() override { ++finished; }
+    int started = 0;
+    int finished = 0;
+};
+
+TEST(ArchivePassTest, TellsTheFrontEndWhileAMemberIsDecoded)
+{
+    const TempDir dir;
+    Bytes image = MakeStoredMember("a", Update(1));
+    test::Append(image, MakeStoredMember("b", Bytes(10, 0)));
+    CountDecodes observer;
+    (void)Analyze(dir.Write("x.bin", image), &observer);
+    EXPECT_EQ(observer.started, 2);
+    EXPECT_EQ(observer.finished, 2);
+}
+
+// Refuses one kind of operation on the temporary files of members, the
+// n-th time it is asked.
+struct RefuseOnTemporary final : FileFaultHook {
+    RefuseOnTemporary(FileOperation refused, int nth) : operation(refused), countdown(nth) {}
+    bool Refuse(FileOperation asked, const std::string& fileName) override
+    {
+        if (asked != operation || fileName.find("/veskari-") == std::string::npos) {
+            return false;
+        }
+        return --countdown == 0;
+    }
+    FileOperation operation;
+    int countdown;
+};
+
+TEST(ArchivePassTest, FileErrorsOnTemporaryFilesLeaveNoneBehind)
+{
+    const TempDir dir;
+    Bytes inner = MakeStoredMember("deep.bin", Update(2));
+    Bytes image = MakeStoredMember("m.bin", inner);
+    test::Append(image, Update(1));
+    const std::string path = dir.Write("n.bin", image);
+    for (const FileOperation operation :
+         {FileOperation::write, FileOperation::read, FileOperation::seek, FileOperation::close, FileOperation::remove}) {
+        for (int step = 1; step <= 6; ++step) {
+            RefuseOnTemporary hook(operation, step);
+            SetFileFaultHook(&hook);
+            StringReport report;
+            Analyzer analyzer(report);
+            bool failed = false;
+            try {
+                analyzer.AnalyzePath(path, path);
+            } catch (const FileError& failure) {
+                failed = true;
+                EXPECT_NE(failure.FileName().find("/veskari-"), std::string::npos);
+            }
+            SetFileFaultHook(nullptr);
+            EXPECT_TRUE(report.Text().starts_with("<< " + path + " >>\r\n"));
+            if (!failed) {
+                EXPECT_EQ(report.Text(), "<< " + path + " >>\r\n" + Block("n.bin/m.bin/deep.bin", {2}) +
+                                             Block("n.bin/m.bin", {2}) + Block("n.bin", {2, 1}));
+            }
+            EXPECT_TRUE(test::LeftoverTemporaryFiles().empty())
+                << static_cast<int>(operation) << " at step " << step;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veskari

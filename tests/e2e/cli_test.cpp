@@ -1,0 +1,105 @@
+// veskari-scan as a user runs it: the golden reports, options, exit
+// statuses and error texts.
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace veskari {
+namespace {
+
+using test::CommandResult;
+using test::RunCommand;
+using test::ShellQuote;
+using test::TempDir;
+
+const std::string kScan = ShellQuote(VESKARI_SCAN_BINARY);
+
+class GoldenTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GoldenTest, ReportIsByteForByteTheExpectedOne)
+{
+    const std::string shared = test::SharedDir();
+    if (shared.empty()) {
+        GTEST_SKIP() << "no shared golden data";
+    }
+    const std::string golden = shared + "/golden";
+    const std::string name = GetParam();
+    const CommandResult result = RunCommand(kScan + " --crlf " + name, golden);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, test::ReadFile(golden + "/" + name + ".expected"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest,
+                         ::testing::Values("mc_one.bin", "mc_order.bin", "mc_dates.bin", "mc_skip2048.bin",
+                                           "mc_window.bin", "fold_tree", "lzh_l0_lh5.lzh", "lzh_l2_lh7.lzh",
+                                           "fw_nested.bin", "lzh_samename.bin", "lzh_dirpart.bin",
+                                           "lzh_cp932.bin", "lzh_badcrc.bin"),
+                         [](const auto& param) {
+                             std::string name = param.param;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) {
+                                     c = '_';
+                                 }
+                             }
+                             return name;
+                         });
+
+TEST(CliTest, LineEndingsAreLfUnlessAskedForTheReportsOwn)
+{
+    const TempDir dir;
+    test::MicrocodeFields fields;
+    const std::string file = dir.Write("one.bin", test::MakeMicrocodeUpdate(fields));
+    const std::string missing = dir / "missing";
+    const CommandResult lf = RunCommand(kScan + " " + ShellQuote(file) + " " + ShellQuote(missing));
+    EXPECT_EQ(lf.exitStatus, 0);
+    EXPECT_EQ(lf.out, "<< " + file + " >>\n < one.bin >\n1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon "
+                      "Processor\n\n<< " + missing + " >>\n");
+    const CommandResult crlf = RunCommand(kScan + " --crlf -- " + ShellQuote(file));
+    EXPECT_EQ(crlf.out, "<< " + file + " >>\r\n < one.bin >\r\n1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II "
+                        "Xeon Processor\r\n");
+}
+
+TEST(CliTest, UsageHelpAndVersion)
+{
+    CommandResult result = RunCommand(kScan);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_TRUE(result.out.empty());
+    EXPECT_NE(result.err.find("usage: veskari-scan"), std::string::npos);
+
+    result = RunCommand(kScan + " --bogus x");
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_NE(result.err.find("unknown option '--bogus'"), std::string::npos);
+
+    result = RunCommand(kScan + " --help");
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_NE(result.out.find("--crlf"), std::string::npos);
+
+    result = RunCommand(kScan + " --version");
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, "veskari-scan 1.0.0.0\n");
+}
+
+// Reading /proc/self/mem at offset 0 is refused by the system with EIO,
+// for any user: a real file error without root-only tricks.
+TEST(CliTest, FileErrorEndsTheRunKeepsTheReportAndSpeaksTheLocale)
+{
+    const TempDir dir;
+    const std::string first = dir.Write("first.bin", test::MakeMicrocodeUpdate({}));
+    const std::string after = dir.Write("after.bin", test::MakeMicrocodeUpdate({}));
+    const std::string arguments = " " + ShellQuote(first) + " /proc/self/mem " + ShellQuote(after);
+
+    CommandResult result = RunCommand("LC_ALL= LC_MESSAGES= LANG=C " + kScan + arguments);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, "<< " + first + " >>\n < first.bin >\n1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II "
+                          "Xeon Processor\n\n<< /proc/self/mem >>\n");
+    EXPECT_EQ(result.err, "veskari-scan: A hardware I/O error was reported while accessing /proc/self/mem.\n");
+
+    result = RunCommand("LC_ALL= LC_MESSAGES= LANG=ja_JP.UTF-8 " + kScan + arguments);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "veskari-scan: /proc/self/mem へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。\n");
+}
+
+}  // namespace
+}  // namespace veskari

@@ -1,0 +1,80 @@
+#include "support/bytes.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace veskari::test {
+
+void PutLe16(Bytes& bytes, std::size_t offset, std::uint32_t value)
+{
+    if (bytes.size() < offset + 2) {
+        bytes.resize(offset + 2);
+    }
+    bytes[offset] = static_cast<std::uint8_t>(value);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutLe32(Bytes& bytes, std::size_t offset, std::uint32_t value)
+{
+    PutLe16(bytes, offset, value & 0xFFFF);
+    PutLe16(bytes, offset + 2, value >> 16);
+}
+
+void Append(Bytes& bytes, const Bytes& more)
+{
+    bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
+void Append(Bytes& bytes, const std::string& more)
+{
+    bytes.insert(bytes.end(), more.begin(), more.end());
+}
+
+Bytes MakeMicrocodeHeader(const MicrocodeFields& fields)
+{
+    Bytes bytes(48, 0);
+    PutLe32(bytes, 0, fields.headerVersion);
+    PutLe32(bytes, 4, fields.revision);
+    PutLe32(bytes, 8, fields.date);
+    PutLe32(bytes, 12, fields.signature);
+    PutLe32(bytes, 16, fields.checksum);
+    PutLe32(bytes, 20, fields.loaderRevision);
+    PutLe32(bytes, 24, fields.platformFlags);
+    return bytes;
+}
+
+Bytes MakeMicrocodeUpdate(const MicrocodeFields& fields)
+{
+    Bytes bytes = MakeMicrocodeHeader(fields);
+    // Filler without the byte 0x01, so that no candidate starts in it.
+    for (std::size_t i = bytes.size(); i < 2048; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(0xA0 + (i % 31)));
+    }
+    return bytes;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    WriteFile(path, Bytes(text.begin(), text.end()));
+}
+
+}  // namespace veskari::test

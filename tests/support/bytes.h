@@ -1,0 +1,43 @@
+#pragma once
+
+// Byte builders for the tests: microcode headers and little-endian fields.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace veskari::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void PutLe16(Bytes& bytes, std::size_t offset, std::uint32_t value);
+void PutLe32(Bytes& bytes, std::size_t offset, std::uint32_t value);
+void Append(Bytes& bytes, const Bytes& more);
+void Append(Bytes& bytes, const std::string& more);
+
+struct MicrocodeFields {
+    std::uint32_t headerVersion = 1;
+    std::uint32_t revision = 0x2A;
+    std::uint32_t date = 0x05251999;  // month 05, day 25, year 1999
+    std::uint32_t signature = 0x652;
+    std::uint32_t checksum = 0;
+    std::uint32_t loaderRevision = 1;
+    std::uint32_t platformFlags = 4;
+};
+
+/// The 48-byte header alone.
+[[nodiscard]] Bytes MakeMicrocodeHeader(const MicrocodeFields& fields);
+/// A whole 2048-byte update: the header and filler that holds no candidate.
+[[nodiscard]] Bytes MakeMicrocodeUpdate(const MicrocodeFields& fields);
+
+/// The date field as stored: year, month and day as hexadecimal digits.
+[[nodiscard]] constexpr std::uint32_t MicrocodeDate(std::uint32_t year, std::uint32_t month, std::uint32_t day)
+{
+    return year | (day << 16) | (month << 24);
+}
+
+[[nodiscard]] std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+void WriteFile(const std::string& path, const std::string& text);
+
+}  // namespace veskari::test

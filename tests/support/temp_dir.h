@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+
+namespace veskari::test {
+
+/// A fresh folder for one test's files, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    [[nodiscard]] const std::string& Path() const noexcept { return path_; }
+    /// Path() + "/" + name.
+    [[nodiscard]] std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    /// Writes a file (creating its folders) and returns its path.
+    std::string Write(const std::string& name, const Bytes& bytes) const;
+    std::string MakeFolder(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+/// The veskari-* files left in the temporary directory of the analysis.
+[[nodiscard]] std::vector<std::string> LeftoverTemporaryFiles();
+
+struct CommandResult {
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs a shell command line with `workingDirectory` as its folder and
+/// collects its output.
+[[nodiscard]] CommandResult RunCommand(const std::string& commandLine, const std::string& workingDirectory = ".");
+
+/// Quotes a text for the shell.
+[[nodiscard]] std::string ShellQuote(const std::string& text);
+
+/// Where the third-party test data lives; empty when it is not there.
+[[nodiscard]] std::string SharedDir();
+
+}  // namespace veskari::test

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include "lzh/lzh_header.h"
+#include "lzh/lzh_source.h"
+#include "support/lzh_writer.h"
+#include "support/temp_dir.h"
+
+namespace veskari {
+namespace {
+
+using test::Bytes;
+using test::ExtendedHeader;
+using test::LzhMemberSpec;
+using test::MakeLzhMember;
+using test::MakeStoredMember;
+using test::TempDir;
+
+// Reads one header at `offset` of `bytes`.
+std::unique_ptr<LzhHeader> ReadAt(const Bytes& bytes, bool& accepted, std::uint64_t offset = 0)
+{
+    const TempDir dir;
+    CFile file;
+    EXPECT_TRUE(file.Open(dir.Write("a.lzh", bytes)));
+    auto header = std::make_unique<LzhHeader>();
+    file.Seek(offset);
+    accepted = header->Read(file);
+    return header;
+}
+
+Bytes Padded(Bytes bytes, std::size_t size = 64)
+{
+    if (bytes.size() < size) {
+        bytes.resize(size, 0);
+    }
+    return bytes;
+}
+
+void FixChecksum(Bytes& member)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 2; i < static_cast<std::size_t>(member[0]) + 2; ++i) {
+        sum += member[i];
+    }
+    member[1] = static_cast<std::uint8_t>(sum);
+}
+
+TEST(LzhHeaderReadTest, OutcomesInTheOrderTheyAreTested)
+{
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        bool accepted;
+        bool error;
+        const char* message;
+    };
+    const Bytes good = MakeStoredMember("m.bin", Bytes(30, 7));
+    Bytes badId = good;
+    badId[4] = 'x';
+    Bytes lh1 = good;
+    lh1[5] = '1';
+    FixChecksum(lh1);
+    Bytes lhx = good;
+    lhx[5] = 'x';
+    FixChecksum(lhx);
+    Bytes level3 = good;
+    level3[20] = 3;
+    Bytes badSum = good;
+    badSum[1] ^= 0xFF;
+    Bytes level2End = MakeStoredMember("m.bin", Bytes(300, 7), 2);
+    level2End[0] = 0;  // a total size with a low byte of 0
+    Bytes big = good;
+    big[0] = 254;  // h above 253: more than the 255 bytes read
+    Bytes nameTooLong = good;
+    nameTooLong[21] = 200;
+    FixChecksum(nameTooLong);
+
+    const Case cases[] = {
+        {"accepted", Padded(good), true, false, "ヘッダーVer. 0"},
+        {"short", Bytes(good.begin(), good.begin() + 24), false, false, "ファイル終端か？"},
+        {"not lzh", Padded(badId), false, true, "LZH書庫ではない"},
+        {"lh1", Padded(lh1), false, true, "未知の圧縮形式 -lh1-"},
+        {"lhx", Padded(lhx), false, true, "未知の圧縮形式 -lh72-"},
+        {"level 3", Padded(level3), false, true, "未知のヘッダー形式"},
+        {"checksum", Padded(badSum), false, true, "ヘッダーチェックサムが違います 69 / 96"},
+        {"archive end", Padded(level2End), false, false, "アーカイブ終端"},
+        {"h 254", Padded(big, 300), false, false, "ファイルが切れてる？"},
+        {"name past the fixed part", Padded(nameTooLong, 300), false, true, "未知のヘッダー形式"},
+    };
+    for (const Case& c : cases) {
+        bool accepted = false;
+        const auto header = ReadAt(c.bytes, accepted);
+        EXPECT_EQ(accepted, c.accepted) << c.what;
+        EXPECT_EQ(header->error, c.error) << c.what;
+        if (std::string_view(c.what) == "checksum") {
+            EXPECT_TRUE(header->message.starts_with("ヘッダーチェックサムが違います ")) << header->message;
+        } else {
+            EXPECT_EQ(header->message, c.message) << c.what;
+        }
+    }
+}
+
+TEST(LzhHeaderReadTest, ChecksumMessageShowsComputedThenStored)
+{
+    Bytes member = MakeStoredMember("m.bin", Bytes(30, 7));
+    const std::uint8_t computed = member[1];
+    member[1] = static_cast<std::uint8_t>(computed + 1);
+    bool accepted = true;
+    const auto header = ReadAt(Padded(member), accepted);
+    char expected[96];
+    std::snprintf(expected, sizeof expected, "ヘッダーチェックサムが違います %02X / %02X", computed, member[1]);
+    EXPECT_EQ(header->message, expected);
+}
+
+TEST(LzhHeaderReadTest, MethodsAndFields)
+{
+    for (const char* method : {"-lh0-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhd-"}) {
+        LzhMemberSpec spec;
+        spec.method = method;
+        spec.data = Bytes(10, 1);
+        spec.decodedSize = 77;
+        spec.crc = 0xBEEF;
+        bool accepted = false;
+        const auto header = ReadAt(Padded(MakeLzhMember(spec)), accepted);
+        ASSERT_TRUE(accepted) << method;
+        EXPECT_EQ(header->method, method[3] - '0');
+        EXPECT_EQ(header->decodedSize, 77U);
+        EXPECT_EQ(header->crc16, 0xBEEFU);
+        EXPECT_EQ(header->DataSize(), 10);
+        EXPECT_EQ(header->Name(), "m.bin");
+        EXPECT_EQ(header->headerSize, header->baseSize);
+    }
+}
+
+TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
+{
+    LzhMemberSpec spec;
+    spec.level = 1;
+    spec.data = Bytes(40, 3);
+    spec.extended = {ExtendedHeader{0x40, Bytes(2, 0)}, ExtendedHeader{0x41, Bytes(4, 0)}};  // sizes 5 and 7
+    bool accepted = false;
+    const auto header = ReadAt(Padded(MakeLzhMember(spec), 200), accepted);
+    ASSERT_TRUE(accepted) << header->message;
+    EXPECT_EQ(header->headerSize, header->baseSize + 12);
+    EXPECT_EQ(header->compressedSize, 40);
+}
+
+TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
+{
+    const auto level2Name = [](std::vector<ExtendedHeader> chain) {
+        LzhMemberSpec spec;
+        spec.level = 2;
+        spec.extended = std::move(chain);
+        bool accepted = false;
+        const auto header = ReadAt(Padded(MakeLzhMember(spec), 200), accepted);
+        EXPECT_TRUE(accepted) << header->message;
+        return header->memberName;
+    };
+    const Bytes name{'a', '.', 'b', 'i', 'n'};
+    const Bytes dir{'d', 'i', 'r', 0xFF};
+    EXPECT_EQ(level2Name({{1, name}, {2, dir}}), "dir\\a.bin");
+    EXPECT_EQ(level2Name({{2, dir}, {1, name}}), "a.bin");  // type 1 after type 2 drops the folder
+    EXPECT_EQ(level2Name({{2, Bytes{0x95, 0xFF, 0xFF}}, {0x7F, Bytes(3, 0)}}), "\x95\xFF\\");  // trail byte kept
+    EXPECT_EQ(level2Name({}), "");
+}
+
+TEST(LzhHeaderReadTest, MalformedExtendedChainsAreRejected)
+{
+    LzhMemberSpec spec;
+    spec.level = 2;
+    spec.extended = {{1, Bytes{'a'}}};
+    Bytes tiny = MakeLzhMember(spec);
+    test::PutLe16(tiny, 24, 2);  // smaller than its own type byte and size field
+    bool accepted = true;
+    auto header = ReadAt(Padded(tiny, 100), accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_TRUE(header->error);
+
+    Bytes cut = MakeLzhMember(spec);
+    test::PutLe16(cut, 24, 60000);  // the next size field lies beyond the end
+    header = ReadAt(cut, accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_TRUE(header->error);
+}
+
+TEST(LzhHeaderReadTest, Level2NameIsNotInheritedFromTheHeaderBefore)
+{
+    Bytes bytes = MakeStoredMember("first.bin", Bytes(5, 1));
+    LzhMemberSpec unnamed;
+    unnamed.level = 2;
+    test::Append(bytes, MakeLzhMember(unnamed));
+    bytes.resize(bytes.size() + 40, 0);
+    const TempDir dir;
+    LzhSource source;
+    ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
+    std::vector<std::string> names;
+    EXPECT_TRUE(source.Collect(names));
+    EXPECT_EQ(names, (std::vector<std::string>{"first.bin", ""}));
+}
+
+TEST(LzhScanTest, FindsHeadersAcrossWindowsButNotAtTheFirstTwoBytes)
+{
+    const Bytes member = MakeStoredMember("m.bin", Bytes(20, 9));
+    const auto names = [&](std::size_t offset, std::size_t tail = 40) {
+        Bytes bytes(offset, 0x20);
+        test::Append(bytes, member);
+        bytes.resize(bytes.size() + tail, 0x20);
+        const TempDir dir;
+        LzhSource source;
+        EXPECT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
+        std::vector<std::string> list;
+        (void)source.Collect(list);
+        return list.size();
+    };
+    EXPECT_EQ(names(0), 1U);  // the scan starts at the header itself (identifier at 2)
+    for (const std::size_t offset : {7994UL, 7996UL, 7997UL, 7998UL, 7999UL, 8000UL, 15998UL}) {
+        EXPECT_EQ(names(offset), 1U) << offset;
+    }
+
+    // An identifier whose first '-' is at position 0 or 1 is never a candidate.
+    for (const std::size_t dash : {0UL, 1UL}) {
+        Bytes bytes(200, 0x20);
+        std::copy(member.begin() + 2, member.end(), bytes.begin() + static_cast<std::ptrdiff_t>(dash));
+        const TempDir dir;
+        LzhSource source;
+        ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
+        std::vector<std::string> list;
+        EXPECT_TRUE(source.Collect(list));
+        EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(source.header.message.ends_with("もう次のヘッダーはないよん"));
+    }
+}
+
+TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
+{
+    Bytes bytes = MakeStoredMember("m.bin", Bytes{1});
+    test::Append(bytes, MakeStoredMember("m.bin", Bytes{2}));
+    LzhMemberSpec backwards;
+    backwards.data = Bytes(4, 0);
+    backwards.name = "back.bin";
+    Bytes back = MakeLzhMember(backwards);
+    test::PutLe32(back, 7, 0xFFFFFF00);  // compressed size -256
+    FixChecksum(back);
+    test::Append(bytes, back);
+    test::Append(bytes, MakeStoredMember("m.bin", Bytes{3}));
+    bytes.resize(bytes.size() + 30, 0);
+
+    const TempDir dir;
+    LzhSource source;
+    ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
+    std::vector<std::string> names;
+    (void)source.Collect(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"m.bin", "m.bin", "back.bin", "m.bin"}));
+
+    source.file.Seek(0);
+    for (const int expected : {1, 2, 3}) {
+        ASSERT_TRUE(source.FindMember("m.bin"));
+        EXPECT_EQ(source.file.ReadByte(), expected);
+        source.header.SkipPast(source.file);
+    }
+    EXPECT_FALSE(source.FindMember("m.bin"));
+}
+
+}  // namespace
+}  // namespace veskari
