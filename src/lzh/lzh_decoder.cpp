@@ -1,6 +1,7 @@
 #include "lzh/lzh_decoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "lzh/crc16.h"
 
@@ -256,8 +257,19 @@ bool LzhDecoder::DecodePosition(CFile& input, std::uint32_t& position)
 
 void LzhDecoder::CopyMatch(std::uint32_t& r, std::uint32_t n)
 {
-    // Byte by byte, so that a match overlapping its own output repeats a
-    // pattern (distance 1 repeats one byte).
+    // The common case at once: source and destination neither overlap nor
+    // wrap around the ring.
+    const auto count = static_cast<std::uint32_t>(copyCount);
+    if (copyCount > 0 && r + count <= n && copyPos + count <= kRingSize &&
+        (copyPos + count <= r || r + count <= copyPos)) {
+        std::memcpy(&ring[r], &ring[copyPos], count);
+        r += count;
+        copyPos = (copyPos + count) & kRingMask;
+        copyCount = 0;
+        return;
+    }
+    // Otherwise byte by byte, so that a match overlapping its own output
+    // repeats a pattern (distance 1 repeats one byte).
     while (copyCount > 0 && r < n) {
         ring[r++] = ring[copyPos];
         copyPos = (copyPos + 1) & kRingMask;
@@ -315,7 +327,7 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
             return false;
         }
         output.Write(ring.data(), n);
-        crc = UpdateCrc16(crc, ring.data(), n);
+        crc = UpdateCrc16Fast(crc, ring.data(), n);
         remaining -= n;
     }
     return crc == header.crc16;

@@ -1,0 +1,96 @@
+// Throughput of the microcode scan over a 64 MiB image with few candidates.
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "analysis/analyze_path.h"
+#include "bench_files.h"
+#include "lzh/lzh_source.h"
+#include "microcode/microcode_source.h"
+
+namespace veskari::bench {
+namespace {
+
+constexpr std::size_t kImageSize = 64U << 20;
+
+// Random bytes (every 256th byte a 0x01 that the pattern test must reject)
+// with one real-looking update per MiB.
+const std::string& ScanImage()
+{
+    static const std::string path = [] {
+        std::vector<std::uint8_t> image(kImageSize);
+        std::mt19937_64 random(42);
+        for (std::size_t i = 0; i < image.size(); i += 8) {
+            const std::uint64_t value = random();
+            for (std::size_t b = 0; b < 8; ++b) {
+                image[i + b] = static_cast<std::uint8_t>(value >> (8 * b));
+            }
+        }
+        const std::uint8_t header[48] = {1, 0, 0, 0, 0x2A, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06, 0, 0,
+                                         0, 0, 0, 0, 1, 0, 0, 0, 4};
+        for (std::size_t offset = 12345; offset + 48 < image.size(); offset += 1U << 20) {
+            std::copy(std::begin(header), std::end(header), image.begin() + static_cast<std::ptrdiff_t>(offset));
+        }
+        const std::string file = WorkDir() + "/scan.bin";
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
+                                                    static_cast<std::streamsize>(image.size()));
+        return file;
+    }();
+    return path;
+}
+
+void BM_MicrocodeScan(benchmark::State& state)
+{
+    const std::string& path = ScanImage();
+    for (auto _ : state) {
+        MicrocodeSource source;
+        if (!source.Open(path)) {
+            state.SkipWithError("cannot open the image");
+            return;
+        }
+        std::vector<std::string> lines;
+        source.Collect(lines);
+        benchmark::DoNotOptimize(lines.data());
+        if (lines.size() != 64) {
+            state.SkipWithError("wrong number of updates");
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
+}
+BENCHMARK(BM_MicrocodeScan)->Unit(benchmark::kMillisecond);
+
+void BM_LzhHeaderScan(benchmark::State& state)
+{
+    const std::string& path = ScanImage();
+    for (auto _ : state) {
+        LzhSource source;
+        if (!source.Open(path)) {
+            state.SkipWithError("cannot open the image");
+            return;
+        }
+        std::vector<std::string> names;
+        source.Collect(names);
+        benchmark::DoNotOptimize(names.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
+}
+BENCHMARK(BM_LzhHeaderScan)->Unit(benchmark::kMillisecond);
+
+// The whole analysis of the image: both passes, as veskari-scan runs it.
+void BM_AnalyzeImage(benchmark::State& state)
+{
+    const std::string& path = ScanImage();
+    for (auto _ : state) {
+        StringReport report;
+        AnalyzePath(report, path);
+        benchmark::DoNotOptimize(report.Text().data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
+}
+BENCHMARK(BM_AnalyzeImage)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace veskari::bench
