@@ -128,6 +128,9 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
     source->file.Seek(0);
 
     for (const std::string& name : names) {
+        if (StopRequested()) {
+            break;
+        }
         const std::size_t backslash = FindLastCp932Backslash(name);
         const std::string_view shortName =
             backslash == std::string::npos ? std::string_view(name) : std::string_view(name).substr(backslash + 1);

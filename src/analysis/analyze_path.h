@@ -15,8 +15,8 @@ public:
     /// A member is being decoded (the window shows the wait cursor).
     virtual void MemberDecodeStarted() {}
     virtual void MemberDecodeFinished() {}
-    /// Asked before each top-level file and folder entry; true ends the
-    /// analysis there, between files.
+    /// Asked before each top-level file, folder entry and archive member;
+    /// true ends the analysis there, between files.
     [[nodiscard]] virtual bool StopRequested() { return false; }
 
 protected:

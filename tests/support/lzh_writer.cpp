@@ -13,7 +13,8 @@ std::uint16_t Crc16(const Bytes& bytes)
 
 Bytes MakeLzhMember(const LzhMemberSpec& spec)
 {
-    Bytes header;
+    // Sized at construction: GCC 12 warns wrongly about resizing an empty vector.
+    Bytes header(spec.level < 2 ? 22 : 26, 0);
     const auto putChain = [&](Bytes& out) {
         for (const ExtendedHeader& extended : spec.extended) {
             const std::size_t at = out.size();
@@ -29,8 +30,7 @@ Bytes MakeLzhMember(const LzhMemberSpec& spec)
     }
 
     if (spec.level < 2) {
-        header.resize(22, 0);
-        header.insert(header.end(), spec.name.begin(), spec.name.end());
+        Append(header, spec.name);
         header[21] = static_cast<std::uint8_t>(spec.name.size());
         PutLe16(header, header.size(), spec.crc);
         if (spec.level == 1) {
@@ -39,7 +39,6 @@ Bytes MakeLzhMember(const LzhMemberSpec& spec)
         }
         header[0] = static_cast<std::uint8_t>(header.size() - 2);
     } else {
-        header.resize(26, 0);
         PutLe16(header, 21, spec.crc);
         header[23] = 'U';
     }
@@ -53,7 +52,7 @@ Bytes MakeLzhMember(const LzhMemberSpec& spec)
         // The first size field ends the base header; the rest of the chain follows it.
         Bytes chain;
         putChain(chain);
-        header.insert(header.end(), chain.begin() + 2, chain.end());
+        Append(header, Bytes(chain.begin() + 2, chain.end()));
     } else if (spec.level == 2) {
         Bytes chain;
         putChain(chain);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDialog>
+
+namespace veskari {
+
+/// The about box: the icon, the name and version, and OK.
+class AboutDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit AboutDialog(QWidget* parent = nullptr);
+};
+
+}  // namespace veskari

@@ -1,0 +1,50 @@
+#include "viewer_app.h"
+
+#include <QTimer>
+
+#include "main_dialog.h"
+#include "veskari/version.h"
+
+namespace veskari {
+
+ViewerApp::ViewerApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Veskari"));
+    setApplicationVersion(QString::fromLatin1(kVersionText));
+    setDesktopFileName(QStringLiteral("org.veskari.Veskari"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/veskari-32.png")));
+}
+
+Language ViewerApp::InstallTranslation(const QLocale& locale)
+{
+    removeTranslator(&translator_);
+    if (locale.language() == QLocale::Japanese &&
+        translator_.load(QStringLiteral("veskari_ja"), QStringLiteral(":/i18n"))) {
+        installTranslator(&translator_);
+        return Language::Japanese;
+    }
+    return Language::English;
+}
+
+int ViewerApp::Run(const QStringList& paths, const QString& screenshotPath)
+{
+    const Language language = InstallTranslation(QLocale::system());
+    MainDialog dialog(language);
+    dialog.show();
+    if (!screenshotPath.isEmpty()) {
+        // Save the window once the analysis of the given paths is done.
+        QObject::connect(&dialog, &MainDialog::Idle, &dialog, [&dialog, screenshotPath] {
+            QTimer::singleShot(300, &dialog, [&dialog, screenshotPath] {
+                const bool saved = dialog.grab().save(screenshotPath, "PNG");
+                dialog.done(saved ? 0 : 1);
+            });
+        });
+        if (paths.isEmpty()) {
+            QTimer::singleShot(0, &dialog, &MainDialog::Idle);
+        }
+    }
+    dialog.AnalyzePaths(paths);
+    return dialog.exec();
+}
+
+}  // namespace veskari
