@@ -7,44 +7,36 @@
 namespace veskari {
 
 /// The bit input of compressed LZH data, most significant bit first.
-/// `bitBuf` holds the next 32 bits of the stream; bytes are read one at a
-/// time, strictly in order, through the buffered input file. Once the
-/// member's compressed size is used up, or the file has ended, zero bits
-/// flow: the reader never fails.
+/// `bitBuf` holds the next 32 bits of the stream. Bytes are read one at a
+/// time, strictly in order and each once, through the buffered input file,
+/// into a 64-bit reservoir behind `bitBuf`, so that most steps cost a shift.
+/// Once the member's compressed size is used up (`bytesLeft` reaches 0),
+/// or the file has ended, zero bits flow: the reader never fails. A
+/// negative compressed size never stops the reading; zeros then flow only
+/// once the file has ended.
 class BitReader {
 public:
     void Begin(CFile& input, std::int32_t compressedSize)
     {
-        bitBuf = 0;
-        subBitBuf = 0;
-        bitCount = 0;
+        reservoir_ = 0;
+        reservoirBits_ = 0;
+        consumedBits_ = 0;
         bytesLeft = compressedSize;
-        Fill(input, 32);
+        Refill(input);
+        bitBuf = static_cast<std::uint32_t>(reservoir_ >> 32);
     }
 
     /// Drops the top n bits of bitBuf (n from 0 to 32) and brings n new
     /// bits in at the bottom.
     void Fill(CFile& input, int n)
     {
-        bitBuf = n >= 32 ? 0 : bitBuf << n;
-        while (n > bitCount) {
-            n -= bitCount;
-            // n may be 32 here when bitCount is 0; shift in 64 bits.
-            bitBuf |= static_cast<std::uint32_t>(static_cast<std::uint64_t>(subBitBuf) << n);
-            subBitBuf = 0;
-            if (bytesLeft != 0) {
-                const int byte = input.ReadByte();
-                if (byte >= 0) {
-                    subBitBuf = static_cast<std::uint32_t>(byte);
-                }
-                if (bytesLeft > 0) {
-                    --bytesLeft;
-                }
-            }
-            bitCount = 8;
+        reservoir_ = n >= 64 ? 0 : reservoir_ << n;
+        reservoirBits_ -= n;
+        consumedBits_ += static_cast<std::uint64_t>(n);
+        if (reservoirBits_ < 32) {
+            Refill(input);
         }
-        bitCount -= n;
-        bitBuf |= subBitBuf >> bitCount;
+        bitBuf = static_cast<std::uint32_t>(reservoir_ >> 32);
     }
 
     /// The top n bits (n from 1 to 16) as a number, then consumed.
@@ -55,10 +47,42 @@ public:
         return value;
     }
 
+    /// How many bits have been consumed since Begin.
+    [[nodiscard]] std::uint64_t ConsumedBits() const noexcept { return consumedBits_; }
+
     std::uint32_t bitBuf = 0;
-    std::uint32_t subBitBuf = 0;
-    std::int32_t bitCount = 0;
     std::int32_t bytesLeft = 0;
+
+private:
+    void Refill(CFile& input)
+    {
+        // Locals, so that the compiler keeps them in registers while the
+        // file's buffer is read.
+        std::uint64_t reservoir = reservoir_;
+        int bits = reservoirBits_;
+        std::int32_t left = bytesLeft;
+        while (bits <= 56) {
+            std::uint64_t byte = 0;
+            if (left != 0) {
+                const int got = input.ReadByte();
+                if (got >= 0) {
+                    byte = static_cast<std::uint64_t>(got);
+                }
+                if (left > 0) {
+                    --left;
+                }
+            }
+            reservoir |= byte << (56 - bits);
+            bits += 8;
+        }
+        reservoir_ = reservoir;
+        reservoirBits_ = bits;
+        bytesLeft = left;
+    }
+
+    std::uint64_t reservoir_ = 0;  // the next bits, left-aligned; bitBuf is its top half
+    int reservoirBits_ = 0;        // how many of them came from the stream
+    std::uint64_t consumedBits_ = 0;
 };
 
 }  // namespace veskari

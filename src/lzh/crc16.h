@@ -30,11 +30,11 @@ inline constexpr std::array<std::uint16_t, 256> kCrc16Table = [] {
     return crc;
 }
 
-/// Eight tables for eight bytes per step: table k advances a byte's
+/// Sixteen tables for sixteen bytes per step: table k advances a byte's
 /// contribution past k further bytes. The same CRC as UpdateCrc16, several
 /// times faster on whole chunks.
-inline constexpr std::array<std::array<std::uint16_t, 256>, 8> kCrc16Slices = [] {
-    std::array<std::array<std::uint16_t, 256>, 8> slices{};
+inline constexpr std::array<std::array<std::uint16_t, 256>, 16> kCrc16Slices = [] {
+    std::array<std::array<std::uint16_t, 256>, 16> slices{};
     slices[0] = kCrc16Table;
     for (std::size_t k = 1; k < slices.size(); ++k) {
         for (std::size_t i = 0; i < 256; ++i) {
@@ -49,11 +49,22 @@ inline constexpr std::array<std::array<std::uint16_t, 256>, 8> kCrc16Slices = []
                                                    std::size_t count) noexcept
 {
     const auto& t = kCrc16Slices;
+    const auto load = [](const std::uint8_t* at) {
+        std::uint64_t word = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            word |= static_cast<std::uint64_t>(at[k]) << (8 * k);  // least significant first
+        }
+        return word;
+    };
     std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const std::uint32_t low = (static_cast<std::uint32_t>(bytes[i]) | (static_cast<std::uint32_t>(bytes[i + 1]) << 8)) ^ crc;
-        crc = t[7][low & 0xFFU] ^ t[6][low >> 8] ^ t[5][bytes[i + 2]] ^ t[4][bytes[i + 3]] ^ t[3][bytes[i + 4]] ^
-              t[2][bytes[i + 5]] ^ t[1][bytes[i + 6]] ^ t[0][bytes[i + 7]];
+    for (; i + 16 <= count; i += 16) {
+        const std::uint64_t low = load(bytes + i) ^ crc;
+        const std::uint64_t high = load(bytes + i + 8);
+        crc = static_cast<std::uint32_t>(
+            t[15][low & 0xFF] ^ t[14][(low >> 8) & 0xFF] ^ t[13][(low >> 16) & 0xFF] ^ t[12][(low >> 24) & 0xFF] ^
+            t[11][(low >> 32) & 0xFF] ^ t[10][(low >> 40) & 0xFF] ^ t[9][(low >> 48) & 0xFF] ^ t[8][low >> 56] ^
+            t[7][high & 0xFF] ^ t[6][(high >> 8) & 0xFF] ^ t[5][(high >> 16) & 0xFF] ^ t[4][(high >> 24) & 0xFF] ^
+            t[3][(high >> 32) & 0xFF] ^ t[2][(high >> 40) & 0xFF] ^ t[1][(high >> 48) & 0xFF] ^ t[0][high >> 56]);
     }
     return UpdateCrc16(crc, bytes + i, count - i);
 }

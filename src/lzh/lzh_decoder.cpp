@@ -109,28 +109,35 @@ bool LzhDecoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tab
     return true;
 }
 
-bool LzhDecoder::Lookup(CFile& input, const std::uint16_t* table, int tableBits, int symbolCount,
-                        const std::uint8_t* lengths, bool usable, std::uint32_t& symbol)
+bool LzhDecoder::WalkTree(std::uint32_t node, int tableBits, std::uint32_t symbolCount, std::uint32_t& symbol) const
+{
+    // Codes longer than the table walk the tree one bit at a time. Every
+    // branch leads to a higher node number or to a symbol, so the walk ends.
+    std::uint32_t bit = 1U << (31 - tableBits);
+    std::uint32_t s = node;
+    do {
+        if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
+            return false;
+        }
+        s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
+        bit >>= 1;
+    } while (s >= symbolCount);
+    symbol = s;
+    return true;
+}
+
+inline bool LzhDecoder::PeekSymbol(const std::uint16_t* table, int tableBits, std::uint32_t symbolCount, bool usable,
+                                   std::uint32_t& symbol) const
 {
     if (!usable) {
         return false;
     }
-    std::uint32_t s = table[reader.bitBuf >> (32 - tableBits)];
-    if (s >= static_cast<std::uint32_t>(symbolCount)) {
-        // Longer codes walk the tree one bit at a time. Every branch leads
-        // to a higher node number or a symbol, so the walk ends.
-        std::uint32_t bit = 1U << (31 - tableBits);
-        do {
-            if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
-                return false;
-            }
-            s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
-            bit >>= 1;
-        } while (s >= static_cast<std::uint32_t>(symbolCount));
+    const std::uint32_t s = table[reader.bitBuf >> (32 - tableBits)];
+    if (s < symbolCount) {
+        symbol = s;
+        return true;
     }
-    reader.Fill(input, lengths[s]);
-    symbol = s;
-    return true;
+    return WalkTree(s, tableBits, symbolCount, symbol);
 }
 
 bool LzhDecoder::ReadPtLengths(CFile& input, int symbolCount, int countBits, int specialIndex)
@@ -198,14 +205,16 @@ bool LzhDecoder::ReadCLengths(CFile& input)
         cLen.fill(0);
         cTable.fill(static_cast<std::uint16_t>(c));
         cTableUsable = true;
+        CacheCodeLengths();
         return true;
     }
     int i = 0;
     while (i < n) {
         std::uint32_t c = 0;
-        if (!Lookup(input, ptTable.data(), kPtTableBits, kCodeLengthSymbols, ptLen.data(), ptTableUsable, c)) {
+        if (!PeekSymbol(ptTable.data(), kPtTableBits, kCodeLengthSymbols, ptTableUsable, c)) {
             return false;
         }
+        reader.Fill(input, ptLen[c]);
         if (c <= 2) {
             int zeros = 1;
             if (c == 1) {
@@ -227,31 +236,66 @@ bool LzhDecoder::ReadCLengths(CFile& input)
         return false;
     }
     cTableUsable = std::any_of(cLen.begin(), cLen.end(), [](std::uint8_t l) { return l != 0; });
+    CacheCodeLengths();
     return true;
 }
 
-bool LzhDecoder::DecodeLiteralLength(CFile& input, std::uint32_t& symbol)
+bool LzhDecoder::StartBlock(CFile& input)
 {
-    if (blockSize == 0) {
-        blockSize = reader.GetBits(input, kBlockSizeBits);
-        if (!ReadPtLengths(input, kCodeLengthSymbols, kCodeLengthCountBits, kCodeLengthSpecialIndex) ||
-            !ReadCLengths(input) || !ReadPtLengths(input, np, pbit, kNoSpecialIndex)) {
-            return false;
-        }
+    blockSize = reader.GetBits(input, kBlockSizeBits);
+    return ReadPtLengths(input, kCodeLengthSymbols, kCodeLengthCountBits, kCodeLengthSpecialIndex) &&
+           ReadCLengths(input) && ReadPtLengths(input, np, pbit, kNoSpecialIndex);
+}
+
+inline bool LzhDecoder::DecodeLiteralLength(CFile& input, std::uint32_t& symbol)
+{
+    if (blockSize == 0 && !StartBlock(input)) {
+        return false;
     }
     // A block size of 0 passes below zero: its tables then stay in force
     // for the rest of the member.
     --blockSize;
-    return Lookup(input, cTable.data(), kCTableBits, kLiteralLengthSymbols, cLen.data(), cTableUsable, symbol);
-}
-
-bool LzhDecoder::DecodePosition(CFile& input, std::uint32_t& position)
-{
-    std::uint32_t j = 0;
-    if (!Lookup(input, ptTable.data(), kPtTableBits, np, ptLen.data(), ptTableUsable, j)) {
+    // Most codes are found with their length in one step: the two tables
+    // are read side by side instead of one after the other.
+    const std::uint32_t index = reader.bitBuf >> (32 - kCTableBits);
+    const std::uint32_t length = cTableLength[index];
+    if (length != kTreeEntry && cTableUsable) {
+        symbol = cTable[index];
+        reader.Fill(input, static_cast<int>(length));
+        return true;
+    }
+    if (!PeekSymbol(cTable.data(), kCTableBits, kLiteralLengthSymbols, cTableUsable, symbol)) {
         return false;
     }
-    position = j <= 1 ? j : (1U << (j - 1)) + reader.GetBits(input, static_cast<int>(j) - 1);
+    reader.Fill(input, cLen[symbol]);
+    return true;
+}
+
+void LzhDecoder::CacheCodeLengths()
+{
+    for (std::size_t i = 0; i < cTable.size(); ++i) {
+        const std::uint16_t entry = cTable[i];
+        cTableLength[i] = entry < kLiteralLengthSymbols ? cLen[entry] : kTreeEntry;
+    }
+}
+
+inline bool LzhDecoder::DecodePosition(CFile& input, std::uint32_t& position)
+{
+    std::uint32_t j = 0;
+    if (!PeekSymbol(ptTable.data(), kPtTableBits, static_cast<std::uint32_t>(np), ptTableUsable, j)) {
+        return false;
+    }
+    const int codeBits = ptLen[j];
+    if (j <= 1) {
+        reader.Fill(input, codeBits);
+        position = j;
+        return true;
+    }
+    // Symbol j covers 2^(j-1) to 2^j - 1: its j - 1 extra bits follow the
+    // code and are consumed with it.
+    const int extraBits = static_cast<int>(j) - 1;
+    position = (1U << extraBits) + ((reader.bitBuf << codeBits) >> (32 - extraBits));
+    reader.Fill(input, codeBits + extraBits);
     return true;
 }
 
@@ -301,10 +345,21 @@ bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
     return true;
 }
 
+bool LzhDecoder::DataUsedUp(const LzhHeader& header) const
+{
+    // An encoder's stream ends with the member's last code. A decoder that
+    // has consumed more bits than the member's data holds is decoding the
+    // zero bits that stand in for missing data: the member is damaged or
+    // cut short, and going on would only write up to its announced size of
+    // such bytes before failing on the CRC.
+    const std::int32_t size = header.DataSize();
+    return size >= 0 && reader.ConsumedBits() > 8U * static_cast<std::uint64_t>(size);
+}
+
 bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& header)
 {
     const std::int32_t method = header.method;
-    if (method == kMethodDirectory) {
+    if (method == kMethodDirectory || header.decodedSize > kMaxDecodedSize) {
         return false;
     }
     if (method != kMethodStored) {
@@ -323,7 +378,7 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
             if (input.Read(ring.data(), n) != n) {
                 return false;
             }
-        } else if (!DecodeChunk(input, n)) {
+        } else if (!DecodeChunk(input, n) || DataUsedUp(header)) {
             return false;
         }
         output.Write(ring.data(), n);

@@ -28,14 +28,19 @@ public:
     static constexpr int kMaxCodeLength = 16;
     /// Symbols 256 to 509 are match lengths 3 to 256.
     static constexpr int kMatchOffset = 253;
+    /// Members that announce more than this are refused without decoding:
+    /// far above any real firmware module, and a bound on what a hostile
+    /// header can make the tool write to the disk.
+    static constexpr std::uint32_t kMaxDecodedSize = 256U << 20;
 
     LzhDecoder();
 
     /// Decodes the member that `header` describes from `input`, which stands
     /// at the member's data, appending its bytes to `output` in chunks of up
     /// to 65536 bytes. True only when the whole member was decoded and its
-    /// CRC-16 matched. A directory entry, stored data that ends early and
-    /// corrupt Huffman data fail.
+    /// CRC-16 matched. A directory entry, a member above kMaxDecodedSize,
+    /// stored data that ends early, corrupt Huffman data and compressed data
+    /// used up before the member is complete fail.
     [[nodiscard]] bool DecodeMember(CFile& output, CFile& input, const LzhHeader& header);
 
     // The table operations, exposed for the tests of the table builder.
@@ -53,6 +58,9 @@ public:
     std::array<std::uint8_t, kCodeLengthSymbols> ptLen{};
     std::array<std::uint16_t, 1U << kCTableBits> cTable{};
     std::array<std::uint16_t, 1U << kPtTableBits> ptTable{};
+    /// The code length of each cTable entry's symbol, or kTreeEntry where
+    /// the entry roots a tree of longer codes.
+    std::array<std::uint8_t, 1U << kCTableBits> cTableLength{};
     std::uint32_t blockSize = 0;
     int np = 0;
     int pbit = 0;
@@ -62,9 +70,18 @@ private:
     [[nodiscard]] bool DecodeChunk(CFile& input, std::uint32_t n);
     [[nodiscard]] bool DecodeLiteralLength(CFile& input, std::uint32_t& symbol);
     [[nodiscard]] bool DecodePosition(CFile& input, std::uint32_t& position);
-    [[nodiscard]] bool Lookup(CFile& input, const std::uint16_t* table, int tableBits, int symbolCount,
-                              const std::uint8_t* lengths, bool usable, std::uint32_t& symbol);
+    static constexpr std::uint8_t kTreeEntry = 0xFF;
+
+    [[nodiscard]] bool StartBlock(CFile& input);
+    void CacheCodeLengths();
+    /// The symbol at the top of bitBuf, not yet consumed; false when the
+    /// table names no symbol there.
+    [[nodiscard]] bool PeekSymbol(const std::uint16_t* table, int tableBits, std::uint32_t symbolCount, bool usable,
+                                  std::uint32_t& symbol) const;
+    [[nodiscard]] bool WalkTree(std::uint32_t node, int tableBits, std::uint32_t symbolCount,
+                                std::uint32_t& symbol) const;
     void CopyMatch(std::uint32_t& r, std::uint32_t n);
+    [[nodiscard]] bool DataUsedUp(const LzhHeader& header) const;
 
     std::uint32_t copyPos = 0;
     // A table built from a length set that is all zeros names no symbol;

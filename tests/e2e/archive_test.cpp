@@ -168,6 +168,26 @@ TEST(ArchivePassTest, RealUpdatesInsideMembers)
                               "1999/05/25 Rev. 0x45 (CPUID 0x650) MMC1/MMC2 Pentium II Processor\r\n");
 }
 
+// A member that announces gigabytes of zeros (with a stored CRC of 0) is
+// refused by the size bound instead of filling the disk.
+TEST(ArchivePassTest, DecompressionBombIsRefused)
+{
+    const std::string shared = test::SharedDir();
+    if (shared.empty()) {
+        GTEST_SKIP() << "no shared test data";
+    }
+    const std::string path = shared + "/testdata/lhasa/archives/morphos_lha_2717/h2_huge.lzh";
+    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n");
+
+    const TempDir dir;
+    LzhMemberSpec bomb;
+    bomb.method = "-lh0-";
+    bomb.data = Bytes(5000, 0);
+    bomb.decodedSize = 0xFFFFFFF0;
+    const std::string file = dir.Write("bomb.bin", MakeLzhMember(bomb));
+    EXPECT_EQ(Analyze(file), "<< " + file + " >>\r\n");
+}
+
 TEST(ArchivePassTest, NestingStopsExpandingBelowSixteenLevels)
 {
     const TempDir dir;

@@ -274,7 +274,9 @@ TEST_P(DecoderMethodTest, LongCodesWalkTheTree)
     EXPECT_EQ(decoded.output, expected);
 }
 
-TEST_P(DecoderMethodTest, DataCutShortDecodesZerosAndFailsTheCrc)
+// Zero bits stand in for the missing data; once the decoder consumes
+// more bits than the member's data holds, the member has failed.
+TEST_P(DecoderMethodTest, DataCutShortFailsTheMember)
 {
     const int method = GetParam();
     std::vector<Token> tokens;
@@ -288,7 +290,27 @@ TEST_P(DecoderMethodTest, DataCutShortDecodesZerosAndFailsTheCrc)
     const Bytes expected = test::Expand(tokens);
     const Decoded decoded = Decode(method, data, 3000, test::Crc16(expected));
     EXPECT_FALSE(decoded.ok);
-    EXPECT_EQ(decoded.output.size(), 3000U);
+    EXPECT_TRUE(decoded.output.empty());
+}
+
+TEST_P(DecoderMethodTest, GarbageAnnouncingAHugeSizeStopsEarly)
+{
+    Bytes garbage(300);
+    for (std::size_t i = 0; i < garbage.size(); ++i) {
+        garbage[i] = static_cast<std::uint8_t>((i * 2654435761U) >> 7);
+    }
+    // A valid first block whose codes then run on past the data.
+    std::vector<Token> tokens;
+    for (int i = 0; i < 100; ++i) {
+        tokens.push_back(Literal(i));
+    }
+    LzhEncoder encoder(GetParam() <= 5 ? 14 : 17);
+    encoder.Block(tokens, test::FullCodes(GetParam() <= 5 ? 14 : 17), 0);
+    for (const Bytes& data : {garbage, encoder.Finish()}) {
+        const Decoded decoded = Decode(GetParam(), data, 200U << 20, 0);
+        EXPECT_FALSE(decoded.ok);
+        EXPECT_LE(decoded.output.size(), 65536U * 2);
+    }
 }
 
 TEST_P(DecoderMethodTest, EmptyMemberSucceedsOnlyWithCrcZero)
@@ -299,6 +321,13 @@ TEST_P(DecoderMethodTest, EmptyMemberSucceedsOnlyWithCrcZero)
 
 INSTANTIATE_TEST_SUITE_P(Methods, DecoderMethodTest, ::testing::Values(4, 5, 6, 7),
                          [](const auto& param) { return "lh" + std::to_string(param.param); });
+
+TEST(DecoderTest, MembersAboveTheSizeBoundAreRefusedWithoutWriting)
+{
+    const Decoded decoded = Decode(kMethodStored, Bytes(100, 0), LzhDecoder::kMaxDecodedSize + 1, 0);
+    EXPECT_FALSE(decoded.ok);
+    EXPECT_TRUE(decoded.output.empty());
+}
 
 TEST(DecoderTest, StoredMembersAndDirectoryEntries)
 {

@@ -1,0 +1,14 @@
+// The whole analysis of one file: archive members decoded into temporary
+// files and analysed in turn, nested down to the analysis's own limit.
+
+#include "analysis/analyze_path.h"
+#include "fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static veskari::fuzz::MemoryFile input;
+    const std::string path = input.Hold(data, size);
+    veskari::StringReport report;
+    veskari::AnalyzePath(report, path);
+    return 0;
+}

@@ -1,0 +1,87 @@
+// Writes the seed corpora of the fuzz targets: small inputs made with the
+// tests' own byte builders. Usage: make_seeds FUZZ_CORPUS_DIR
+
+#include <filesystem>
+#include <string>
+
+#include "support/lzh_writer.h"
+
+using namespace veskari::test;
+
+namespace {
+
+void Put(const std::string& dir, const std::string& name, const Bytes& bytes)
+{
+    std::filesystem::create_directories(dir);
+    WriteFile(dir + "/" + name, bytes);
+}
+
+Bytes Compressed(const Bytes& content, int np)
+{
+    std::vector<Token> tokens;
+    for (const std::uint8_t byte : content) {
+        tokens.push_back(Literal(byte));
+    }
+    tokens.push_back(Match(20, 3));
+    LzhEncoder encoder(np);
+    encoder.Block(tokens);
+    return encoder.Finish();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        return 2;
+    }
+    const std::string root = argv[1];
+    MicrocodeFields fields;
+    const Bytes update = MakeMicrocodeUpdate(fields);
+    Bytes small = MakeMicrocodeHeader(fields);
+    small.resize(200, 0);
+
+    Put(root + "/fuzz_microcode", "one_update", update);
+    Bytes two = update;
+    Append(two, update);
+    Put(root + "/fuzz_microcode", "two_updates", two);
+    Bytes nearMiss = small;
+    nearMiss[11] = 0x13;
+    Put(root + "/fuzz_microcode", "near_miss", nearMiss);
+
+    const Bytes content(small.begin(), small.begin() + 60);
+    Bytes withEnd = Compressed(content, 14);
+    for (int level = 0; level <= 2; ++level) {
+        const std::string suffix = "_level" + std::to_string(level);
+        Put(root + "/fuzz_lzh_header", "stored" + suffix, MakeStoredMember("m.bin", content, level));
+        LzhMemberSpec spec;
+        spec.level = level;
+        spec.method = "-lh5-";
+        spec.data = Compressed(content, 14);
+        const Bytes expanded = [&] {
+            Bytes out = content;
+            for (int i = 0; i < 20; ++i) {
+                out.push_back(out[out.size() - 3]);
+            }
+            return out;
+        }();
+        spec.decodedSize = static_cast<std::uint32_t>(expanded.size());
+        spec.crc = Crc16(expanded);
+        spec.extended.push_back({2, Bytes{'d', 'i', 'r', 0xFF}});
+        spec.extended.push_back({1, Bytes{'x', '.', 'b', 'i', 'n'}});
+        Put(root + "/fuzz_lzh_header", "lh5" + suffix, MakeLzhMember(spec));
+        Bytes image(40, 0xFF);
+        Append(image, MakeLzhMember(spec));
+        Append(image, MakeStoredMember("n.bin", MakeStoredMember("inner.bin", update), level));
+        Put(root + "/fuzz_analysis", "nested" + suffix, image);
+    }
+    Put(root + "/fuzz_analysis", "update", update);
+
+    for (const int method : {0, 4, 5, 6, 7}) {
+        Bytes input{static_cast<std::uint8_t>(method == 0 ? 0 : method - 3), 20, 0};
+        const int np = method >= 6 ? 17 : 14;
+        Append(input, method == 0 ? Bytes(80, 0x41) : Compressed(content, np));
+        Put(root + "/fuzz_decode", "method" + std::to_string(method), input);
+    }
+    return 0;
+}
