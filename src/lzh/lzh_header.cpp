@@ -26,6 +26,13 @@ constexpr std::size_t kMinimumRead = 25;
 // Fixed bytes around a level-0/1 name: 22 before it, the CRC-16 after it.
 constexpr std::int32_t kNameFrame = 24;
 
+// Real archivers write a handful of extended headers, well inside the
+// 16-bit size of a level-2 header. Longer chains are refused: without a
+// bound, every candidate of a hostile file could walk a chain through the
+// whole file and the scan would take quadratic time.
+constexpr int kMaxExtendedHeaders = 256;
+constexpr std::int64_t kMaxExtendedSize = 0xFFFF;
+
 constexpr std::uint8_t kExtendedFileName = 1;
 constexpr std::uint8_t kExtendedDirectory = 2;
 // Each extended header counts its type byte and the next size field.
@@ -185,7 +192,7 @@ bool LzhHeader::ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize)
     std::uint64_t position = start + static_cast<std::uint64_t>(baseSize) - 2;
     file.Seek(position);
     std::string data;
-    for (;;) {
+    for (int count = 0;; ++count) {
         std::uint32_t size = 0;
         if (!ReadSizeField(file, size)) {
             return Reject("ファイルが切れてる？");
@@ -193,10 +200,10 @@ bool LzhHeader::ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize)
         if (size == 0) {
             return true;
         }
-        if (size < kExtendedOverhead) {
+        extendedSize += size;
+        if (size < kExtendedOverhead || count == kMaxExtendedHeaders || extendedSize > kMaxExtendedSize) {
             return Reject("未知のヘッダー形式");
         }
-        extendedSize += size;
         position += size;
         const int type = file.ReadByte();
         if (type < 0) {

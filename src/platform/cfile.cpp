@@ -144,6 +144,39 @@ std::size_t CFile::Read(void* buffer, std::size_t count)
     return done;
 }
 
+std::size_t CFile::Peek(std::size_t count, const std::uint8_t*& data)
+{
+    if (bufferLength_ - bufferIndex_ < count) {
+        // Keep what is left of the buffer, moved to its front, and read on after it.
+        const std::size_t kept = bufferLength_ - bufferIndex_;
+        std::memmove(buffer_.get(), buffer_.get() + bufferIndex_, kept);
+        bufferStart_ += bufferIndex_;
+        bufferIndex_ = 0;
+        bufferLength_ = kept;
+        if (descriptor_ < 0) {
+            throw FileError(FileErrorCause::invalidFile, path_, EBADF);
+        }
+        CheckHook(FileOperation::read);
+        while (bufferLength_ < count &&
+               bufferStart_ + bufferLength_ <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+            const ssize_t got = ::pread(descriptor_, buffer_.get() + bufferLength_, kBufferSize - bufferLength_,
+                                        static_cast<off_t>(bufferStart_ + bufferLength_));
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw FileError::FromErrno(FileOperation::read, errno, path_);
+            }
+            if (got == 0) {
+                break;
+            }
+            bufferLength_ += static_cast<std::size_t>(got);
+        }
+    }
+    data = buffer_.get() + bufferIndex_;
+    return std::min(count, bufferLength_ - bufferIndex_);
+}
+
 void CFile::Seek(std::uint64_t offset)
 {
     CheckHook(FileOperation::seek);

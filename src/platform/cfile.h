@@ -59,6 +59,13 @@ public:
     /// were read, fewer than count only at the end of the file.
     [[nodiscard]] std::size_t Read(void* buffer, std::size_t count);
 
+    /// Makes up to `count` bytes from the current position available in one
+    /// piece of the read buffer without copying them, and without moving
+    /// the position; returns how many there are (fewer only at the end of
+    /// the file) and points `data` at them. `count` may be at most
+    /// kBufferSize. The bytes stay valid until the next call on the file.
+    [[nodiscard]] std::size_t Peek(std::size_t count, const std::uint8_t*& data);
+
     /// The next byte, or -1 at the end of the file.
     [[nodiscard]] int ReadByte()
     {
@@ -80,8 +87,9 @@ public:
     /// stores fewer bytes counts as a full disk.
     void Write(const void* buffer, std::size_t count);
 
+    static constexpr std::size_t kBufferSize = 256 * 1024;
+
 private:
-    static constexpr std::size_t kBufferSize = 64 * 1024;
 
     int ReadByteSlow();
     std::size_t Fill();

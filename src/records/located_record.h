@@ -53,21 +53,26 @@ protected:
     template <std::size_t K, typename CandidateFinder>
     [[nodiscard]] bool ScanFrame(CFile& file, CandidateFinder nextCandidate)
     {
-        std::array<std::uint8_t, kScanStep + K> window;
+        // The window is looked at in the file's own read buffer, not copied.
+        constexpr std::size_t kWindowSize = kScanStep + K;
+        static_assert(kWindowSize <= CFile::kBufferSize);
         std::uint64_t windowStart = file.GetPosition();
         for (;;) {
-            const std::size_t got = file.Read(window.data(), window.size());
+            const std::uint8_t* window = nullptr;
+            const std::size_t got = file.Peek(kWindowSize, window);
             if (got < K) {
                 break;
             }
             const std::size_t end = got - K;
-            for (std::size_t i = nextCandidate(window.data(), 0, end); i < end;
-                 i = nextCandidate(window.data(), i + 1, end)) {
+            for (std::size_t i = nextCandidate(window, 0, end); i < end; i = nextCandidate(window, i + 1, end)) {
                 file.Seek(windowStart + i);
                 if (Read(file)) {
                     SeekToStart(file);
                     return true;
                 }
+                // Read may have moved the buffer: look at the window again.
+                file.Seek(windowStart);
+                (void)file.Peek(kWindowSize, window);
             }
             windowStart += kScanStep;
             file.Seek(windowStart);

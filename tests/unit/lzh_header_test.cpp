@@ -182,6 +182,29 @@ TEST(LzhHeaderReadTest, MalformedExtendedChainsAreRejected)
     EXPECT_TRUE(header->error);
 }
 
+TEST(LzhHeaderReadTest, OverlongExtendedChainsAreRejected)
+{
+    // 300 extended headers of 3 bytes each: more than any archiver writes.
+    LzhMemberSpec many;
+    many.level = 2;
+    many.extended.assign(300, ExtendedHeader{0x7F, Bytes{}});
+    bool accepted = true;
+    auto header = ReadAt(Padded(MakeLzhMember(many), 2000), accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_TRUE(header->error);
+
+    // A chain whose sizes add up past 64 KiB.
+    LzhMemberSpec big;
+    big.level = 1;
+    big.extended = {ExtendedHeader{1, Bytes(40000, 'a')}, ExtendedHeader{1, Bytes(40000, 'b')}};
+    header = ReadAt(Padded(MakeLzhMember(big), 90000), accepted);
+    EXPECT_FALSE(accepted);
+
+    many.extended.resize(200);
+    header = ReadAt(Padded(MakeLzhMember(many), 2000), accepted);
+    EXPECT_TRUE(accepted) << header->message;
+}
+
 TEST(LzhHeaderReadTest, Level2NameIsNotInheritedFromTheHeaderBefore)
 {
     Bytes bytes = MakeStoredMember("first.bin", Bytes(5, 1));

@@ -39,6 +39,26 @@ TEST(CFileTest, ReadsAcrossItsBufferAndSeeksBothWays)
     EXPECT_THROW(file.SeekRelative(-6000000), FileError);
 }
 
+TEST(CFileTest, PeekShowsBytesInOnePieceAcrossBufferBoundaries)
+{
+    const TempDir dir;
+    Bytes bytes(CFile::kBufferSize * 2 + 100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+    }
+    CFile file;
+    ASSERT_TRUE(file.Open(dir.Write("f", bytes)));
+    for (const std::uint64_t at : {std::uint64_t{0}, CFile::kBufferSize - 10, std::uint64_t{5}, CFile::kBufferSize * 2 + 50}) {
+        file.Seek(at);
+        const std::uint8_t* data = nullptr;
+        const std::size_t got = file.Peek(8016, data);
+        EXPECT_EQ(got, std::min<std::size_t>(8016, bytes.size() - at));
+        EXPECT_TRUE(std::equal(data, data + got, bytes.begin() + static_cast<std::ptrdiff_t>(at))) << at;
+        EXPECT_EQ(file.GetPosition(), at);  // peeking does not move
+        EXPECT_EQ(file.ReadByte(), bytes[at]);
+    }
+}
+
 TEST(CFileTest, OpensOnlyRegularFiles)
 {
     const TempDir dir;

@@ -1,0 +1,78 @@
+// Whole-process drivers for the side-by-side comparison with other tools.
+//
+//   veskari-bench-driver decode ARCHIVE...     decodes every member of each
+//       archive with LzhDecoder to a discarding output; fails on a bad CRC
+//   veskari-bench-driver analyze IMAGE COUNT   analyses IMAGE COUNT times in
+//       one process and prints the time per analysis
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "analysis/analyze_path.h"
+#include "lzh/lzh_source.h"
+
+namespace {
+
+int Decode(int count, char** archives)
+{
+    veskari::CFile discard;
+    discard.Attach(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
+    unsigned long long members = 0;
+    unsigned long long bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto source = std::make_unique<veskari::LzhSource>();
+        if (!source->Open(archives[i])) {
+            std::fprintf(stderr, "cannot open %s\n", archives[i]);
+            return 1;
+        }
+        while (source->header.FindNext(source->file)) {
+            source->header.SeekToData(source->file);
+            if (source->header.method != veskari::kMethodDirectory) {
+                if (!source->decoder.DecodeMember(discard, source->file, source->header)) {
+                    std::fprintf(stderr, "%s: %s failed\n", archives[i], source->header.memberName.c_str());
+                    return 1;
+                }
+                ++members;
+                bytes += source->header.decodedSize;
+            }
+            source->header.SkipPast(source->file);
+        }
+    }
+    std::printf("%llu members, %llu bytes\n", members, bytes);
+    return 0;
+}
+
+int Analyze(const char* image, int count)
+{
+    const auto started = std::chrono::steady_clock::now();
+    std::size_t reportSize = 0;
+    for (int i = 0; i < count; ++i) {
+        veskari::StringReport report;
+        veskari::AnalyzePath(report, image);
+        reportSize = report.Text().size();
+    }
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - started;
+    std::printf("%.3f ms per analysis (%d analyses, report of %zu bytes)\n", elapsed.count() / count, count,
+                reportSize);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string_view command = argc > 1 ? argv[1] : "";
+    if (command == "decode" && argc > 2) {
+        return Decode(argc - 2, argv + 2);
+    }
+    if (command == "analyze" && argc == 4) {
+        return Analyze(argv[2], std::atoi(argv[3]));
+    }
+    std::fputs("usage: veskari-bench-driver decode ARCHIVE... | analyze IMAGE COUNT\n", stderr);
+    return 2;
+}
