@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "lzh/lzh_source.h"
-#include "microcode/microcode_source.h"
 #include "platform/cp932.h"
 #include "platform/folder.h"
 #include "platform/temporary_file.h"
@@ -15,79 +14,32 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 
-}  // namespace
+using FolderId = std::pair<std::uint64_t, std::uint64_t>;
 
-Analyzer::Analyzer(ReportSink& sink, AnalysisObserver* observer) : sink_(sink), observer_(observer)
+bool Walk(std::string path, const FolderId& folder, std::vector<FolderId>& openFolders,
+          const std::function<bool(const std::string&)>& visitFile)
 {
-}
-
-bool Analyzer::StopRequested() const
-{
-    return observer_ != nullptr && observer_->StopRequested();
-}
-
-void Analyzer::AnalyzePath(std::string path, std::string displayName)
-{
-    const bool topLevel = path == displayName;
-    if (topLevel) {
-        if (StopRequested()) {
-            return;
-        }
-        const auto status = QueryPathStatus(path);
-        if (status && status->isDirectory) {
-            AnalyzeFolder(std::move(path), status->device, status->inode);
-            return;
-        }
-    }
-    AnalyzeFile(path, std::move(displayName), topLevel, 0);
-}
-
-void Analyzer::AnalyzeFolder(std::string path, std::uint64_t device, std::uint64_t inode)
-{
-    const auto folder = std::make_pair(device, inode);
     // A folder we are already inside (through a link) is not walked again.
-    if (std::find(openFolders_.begin(), openFolders_.end(), folder) != openFolders_.end()) {
-        return;
+    if (std::find(openFolders.begin(), openFolders.end(), folder) != openFolders.end()) {
+        return true;
     }
     if (path.empty() || path.back() != '/') {
         path += '/';
     }
-    openFolders_.push_back(folder);
-    struct PopOnExit {
-        std::vector<std::pair<std::uint64_t, std::uint64_t>>& folders;
-        ~PopOnExit() { folders.pop_back(); }
-    } popOnExit{openFolders_};
-
+    openFolders.push_back(folder);
+    bool going = true;
     for (const std::string& name : ListFolder(path)) {
         const std::string entry = path + name;
-        AnalyzePath(entry, entry);
-    }
-}
-
-void Analyzer::AnalyzeFile(const std::string& path, std::string displayName, bool topLevel, int nestingLevel)
-{
-    if (topLevel) {
-        std::string headline;
-        if (!sink_.IsEmpty()) {
-            headline += kLineEnd;
-        }
-        headline += "<< ";
-        headline += displayName;
-        headline += " >>";
-        headline += kLineEnd;
-        sink_.AppendReport(headline);
-
-        // A top-level name is reported without its folder. Member names are
-        // composed by the archive pass and keep any '/' of their own.
-        const std::size_t slash = displayName.rfind('/');
-        if (slash != std::string::npos) {
-            displayName.erase(0, slash + 1);
+        const auto status = QueryPathStatus(entry);
+        going = status && status->isDirectory
+                    ? Walk(entry, FolderId{status->device, status->inode}, openFolders, visitFile)
+                    : visitFile(entry);
+        if (!going) {
+            break;
         }
     }
-    if (nestingLevel < kMaxNestingLevel) {
-        ArchivePass(path, displayName, nestingLevel);
-    }
-    MicrocodePass(path, displayName);
+    openFolders.pop_back();
+    return going;
 }
 
 // Tells the observer, for the wait cursor, while a member is decoded;
@@ -113,9 +65,119 @@ private:
     AnalysisObserver* observer_;
 };
 
+MemberOutcome OutcomeOf(DecodeFailure failure)
+{
+    switch (failure) {
+    case DecodeFailure::none:
+        return MemberOutcome::analysed;
+    case DecodeFailure::directory:
+        return MemberOutcome::directory;
+    case DecodeFailure::tooLarge:
+        return MemberOutcome::tooLarge;
+    case DecodeFailure::crcMismatch:
+        return MemberOutcome::crcMismatch;
+    default:
+        return MemberOutcome::damaged;
+    }
+}
+
+}  // namespace
+
+// Forwards the rejections of one scan to the observer with their kind.
+class Analyzer::Rejections final : public RejectionObserver {
+public:
+    Rejections(AnalysisObserver& observer, RecordKind kind) : observer_(observer), kind_(kind) {}
+    void Rejected(const LocatedRecord& record) override
+    {
+        observer_.CandidateRejected(kind_, record.start, record.message, record.error);
+    }
+
+private:
+    AnalysisObserver& observer_;
+    RecordKind kind_;
+};
+
+bool WalkFolder(std::string folderPath, const std::function<bool(const std::string& entryPath)>& visitFile)
+{
+    const auto status = QueryPathStatus(folderPath);
+    if (!status || !status->isDirectory) {
+        return true;
+    }
+    std::vector<FolderId> openFolders;
+    return Walk(std::move(folderPath), FolderId{status->device, status->inode}, openFolders, visitFile);
+}
+
+Analyzer::Analyzer(ReportSink& sink, AnalysisObserver* observer) : sink_(sink), observer_(observer)
+{
+}
+
+bool Analyzer::StopRequested() const
+{
+    return observer_ != nullptr && observer_->StopRequested();
+}
+
+bool Analyzer::Details() const
+{
+    return observer_ != nullptr && observer_->WantsDetails();
+}
+
+void Analyzer::AnalyzePath(std::string path, std::string displayName)
+{
+    const bool topLevel = path == displayName;
+    if (topLevel) {
+        if (StopRequested()) {
+            return;
+        }
+        const auto status = QueryPathStatus(path);
+        if (status && status->isDirectory) {
+            WalkFolder(std::move(path), [this](const std::string& entry) {
+                if (StopRequested()) {
+                    return false;
+                }
+                AnalyzeFile(entry, entry, true, 0);
+                return true;
+            });
+            return;
+        }
+    }
+    AnalyzeFile(path, std::move(displayName), topLevel, 0);
+}
+
+void Analyzer::AnalyzeFile(const std::string& path, std::string displayName, bool topLevel, int nestingLevel)
+{
+    if (topLevel) {
+        std::string headline;
+        if (!sink_.IsEmpty()) {
+            headline += kLineEnd;
+        }
+        headline += "<< ";
+        headline += displayName;
+        headline += " >>";
+        headline += kLineEnd;
+        sink_.AppendReport(headline);
+
+        // A top-level name is reported without its folder. Member names are
+        // composed by the archive pass and keep any '/' of their own.
+        const std::size_t slash = displayName.rfind('/');
+        if (slash != std::string::npos) {
+            displayName.erase(0, slash + 1);
+        }
+    }
+    if (observer_ != nullptr) {
+        observer_->FileStarted(path, displayName, topLevel);
+    }
+    if (nestingLevel < kMaxNestingLevel) {
+        ArchivePass(path, displayName, nestingLevel);
+    }
+    const bool opened = MicrocodePass(path, displayName);
+    if (observer_ != nullptr) {
+        observer_->FileFinished(opened);
+    }
+}
+
 void Analyzer::ArchivePass(const std::string& path, const std::string& displayName, int nestingLevel)
 {
-    // The decoder's fixed arrays (about 78 KiB) live on the heap, once per
+    // The decoder's fixed arrays (about 82 KiB) live on the heap, once per
     // file, so that deep nesting does not depend on the thread's stack size.
     const auto source = std::make_unique<LzhSource>();
     if (!source->Open(path)) {
@@ -124,9 +186,18 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
     // List first, then find each listed name from where the previous
     // member ended: members of equal names are each decoded once, in order.
     std::vector<std::string> names;
-    source->Collect(names);
+    {
+        std::unique_ptr<Rejections> rejections;
+        if (Details()) {
+            rejections = std::make_unique<Rejections>(*observer_, RecordKind::lzh);
+            source->header.ObserveRejections(rejections.get());
+        }
+        source->Collect(names);
+        source->header.ObserveRejections(nullptr);
+    }
     source->file.Seek(0);
 
+    bool found = true;
     for (const std::string& name : names) {
         if (StopRequested()) {
             break;
@@ -134,15 +205,39 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
         const std::size_t backslash = FindLastCp932Backslash(name);
         const std::string_view shortName =
             backslash == std::string::npos ? std::string_view(name) : std::string_view(name).substr(backslash + 1);
-        const std::string memberDisplayName = displayName + "/" + Cp932ToUtf8(shortName);
-
-        if (!source->FindMember(name)) {
-            break;  // the end of the file: the names still to come are not found either
+        MemberInfo member;
+        member.rawName = name;
+        member.displayName = displayName + "/" + Cp932ToUtf8(shortName);
+        if (observer_ != nullptr) {
+            observer_->MemberStarted(member);
         }
+        // Once a search has reached the end of the file, the names still
+        // to come are not found either.
+        found = found && source->FindMember(name);
+        if (!found) {
+            if (observer_ != nullptr) {
+                observer_->MemberFinished(member, MemberOutcome::notFound);
+            }
+            continue;
+        }
+        const LzhHeader& header = source->header;
+        member.found = true;
+        member.method = header.method;
+        member.level = header.level;
+        member.headerOffset = header.start;
+        member.headerSize = header.headerSize;
+        member.compressedSize = header.compressedSize;
+        member.decodedSize = header.decodedSize;
+        member.crc16 = header.crc16;
+
         TemporaryFile temporary;
         CFile output;
         if (!temporary.Create(output)) {
-            continue;  // passed over; the next search starts at this member's data
+            // Passed over; the next search starts at this member's data.
+            if (observer_ != nullptr) {
+                observer_->MemberFinished(member, MemberOutcome::passedOver);
+            }
+            continue;
         }
         bool decoded = false;
         {
@@ -155,36 +250,52 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
         }
         source->header.SkipPast(source->file);
         if (decoded) {
-            AnalyzeFile(temporary.Name(), memberDisplayName, false, nestingLevel + 1);
+            if (observer_ != nullptr) {
+                observer_->MemberDecoded(member, temporary.Name());
+            }
+            AnalyzeFile(temporary.Name(), member.displayName, false, nestingLevel + 1);
             temporary.Remove();
+        }
+        if (observer_ != nullptr) {
+            observer_->MemberFinished(member, OutcomeOf(source->decoder.lastFailure));
         }
     }
     source->Close();
 }
 
-void Analyzer::MicrocodePass(const std::string& path, const std::string& displayName)
+bool Analyzer::MicrocodePass(const std::string& path, const std::string& displayName)
 {
-    std::vector<std::string> lines;
+    std::vector<UpdateRecord> updates;
     {
         MicrocodeSource source;
         if (!source.Open(path)) {
-            return;
+            return false;
         }
-        source.Collect(lines);
+        std::unique_ptr<Rejections> rejections;
+        if (Details()) {
+            rejections = std::make_unique<Rejections>(*observer_, RecordKind::microcode);
+        }
+        source.CollectUpdates(updates, rejections.get(), Details());
         source.Close();
     }
-    if (lines.empty()) {
-        return;
+    if (updates.empty()) {
+        return true;
     }
     std::string block = " < ";
     block += displayName;
     block += " >";
     block += kLineEnd;
-    for (const std::string& line : lines) {
-        block += line;
+    for (const UpdateRecord& update : updates) {
+        block += update.line;
         block += kLineEnd;
     }
     sink_.AppendReport(block);
+    if (observer_ != nullptr) {
+        for (const UpdateRecord& update : updates) {
+            observer_->UpdateAccepted(update);
+        }
+    }
+    return true;
 }
 
 void AnalyzePath(ReportSink& sink, const std::string& path)

@@ -358,9 +358,17 @@ bool LzhDecoder::DataUsedUp(const LzhHeader& header) const
 
 bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& header)
 {
-    const std::int32_t method = header.method;
-    if (method == kMethodDirectory || header.decodedSize > kMaxDecodedSize) {
+    const auto fail = [this](DecodeFailure cause) {
+        lastFailure = cause;
         return false;
+    };
+    lastFailure = DecodeFailure::none;
+    const std::int32_t method = header.method;
+    if (method == kMethodDirectory) {
+        return fail(DecodeFailure::directory);
+    }
+    if (header.decodedSize > kMaxDecodedSize) {
+        return fail(DecodeFailure::tooLarge);
     }
     if (method != kMethodStored) {
         const MethodParameters parameters = ParametersOf(method);
@@ -376,16 +384,18 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
         const std::uint32_t n = std::min(remaining, kRingSize);
         if (method == kMethodStored) {
             if (input.Read(ring.data(), n) != n) {
-                return false;
+                return fail(DecodeFailure::storedDataShort);
             }
-        } else if (!DecodeChunk(input, n) || DataUsedUp(header)) {
-            return false;
+        } else if (!DecodeChunk(input, n)) {
+            return fail(DecodeFailure::corruptTables);
+        } else if (DataUsedUp(header)) {
+            return fail(DecodeFailure::dataUsedUp);
         }
         output.Write(ring.data(), n);
         crc = UpdateCrc16Fast(crc, ring.data(), n);
         remaining -= n;
     }
-    return crc == header.crc16;
+    return crc == header.crc16 || fail(DecodeFailure::crcMismatch);
 }
 
 }  // namespace veskari

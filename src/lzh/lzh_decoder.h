@@ -9,6 +9,9 @@
 
 namespace veskari {
 
+/// Why the last member failed to decode.
+enum class DecodeFailure { none, directory, tooLarge, storedDataShort, corruptTables, dataUsedUp, crcMismatch };
+
 /// Decodes LZH members: stored (lh0) and the static-Huffman LZSS methods
 /// lh4 to lh7, which share one decoder and differ only in the size of the
 /// position alphabet. All working storage is fixed arrays inside the
@@ -48,6 +51,9 @@ public:
     [[nodiscard]] bool ReadCLengths(CFile& input);
     [[nodiscard]] bool MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits,
                                  std::uint16_t* table);
+
+    /// The cause when the last DecodeMember failed.
+    DecodeFailure lastFailure = DecodeFailure::none;
 
     std::uint32_t crc = 0;
     BitReader reader;

@@ -16,6 +16,19 @@ inline constexpr const char* kNoMoreHeadersNotice = "もう次のヘッダーは
 /// many bytes apart, so that consecutive windows overlap by the look-ahead.
 inline constexpr std::size_t kScanStep = 8000;
 
+class LocatedRecord;
+
+/// Hears of every candidate that a scan tried and the record rejected.
+class RejectionObserver {
+public:
+    /// `record` holds the candidate's `start`, its `error` flag and the
+    /// diagnostic its Read left in `message`.
+    virtual void Rejected(const LocatedRecord& record) = 0;
+
+protected:
+    ~RejectionObserver() = default;
+};
+
 /// A structure found at some byte position of a file: it reads and checks
 /// itself at the current position, scans forward for its next valid
 /// occurrence and moves the file to its start, past itself or to its data.
@@ -37,6 +50,9 @@ public:
     virtual void SeekToData(CFile& file) = 0;
     [[nodiscard]] virtual const std::string& Name() const = 0;
     [[nodiscard]] virtual std::int32_t DataSize() const = 0;
+
+    /// Reports the candidates that later scans reject (nullptr: none).
+    void ObserveRejections(RejectionObserver* observer) noexcept { rejections_ = observer; }
 
     std::uint64_t start = 0;  ///< where the last Read began
     bool error = false;       ///< set when the last Read rejected its bytes as malformed
@@ -70,6 +86,9 @@ protected:
                     SeekToStart(file);
                     return true;
                 }
+                if (rejections_ != nullptr) {
+                    rejections_->Rejected(*this);
+                }
                 // Read may have moved the buffer: look at the window again.
                 file.Seek(windowStart);
                 (void)file.Peek(kWindowSize, window);
@@ -83,6 +102,8 @@ protected:
 
 private:
     void EndScan();
+
+    RejectionObserver* rejections_ = nullptr;
 };
 
 }  // namespace veskari
