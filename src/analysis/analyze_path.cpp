@@ -197,6 +197,8 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
     }
     source->file.Seek(0);
 
+    TemporaryFile temporary;
+    CFile output;
     bool found = true;
     for (const std::string& name : names) {
         if (StopRequested()) {
@@ -230,35 +232,40 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
         member.decodedSize = header.decodedSize;
         member.crc16 = header.crc16;
 
-        TemporaryFile temporary;
-        CFile output;
-        if (!temporary.Create(output)) {
+        // One temporary file serves all members of this file in turn, each
+        // written over the one before and cut to its own size: creating and
+        // deleting a file per member, or emptying it, costs the file system
+        // (ext4 flushes a file emptied and written again) far more than
+        // decoding a firmware module does.
+        if (!output.IsOpen() && !temporary.Create(output)) {
             // Passed over; the next search starts at this member's data.
             if (observer_ != nullptr) {
                 observer_->MemberFinished(member, MemberOutcome::passedOver);
             }
             continue;
         }
+        output.Seek(0);
         bool decoded = false;
         {
             const DecodeNotice notice(observer_);
             decoded = source->decoder.DecodeMember(output, source->file, source->header);
         }
-        output.Close();
-        if (!decoded) {
-            temporary.Remove();
-        }
+        // Nothing of a failed member stays on the disk.
+        output.Truncate(decoded ? output.GetPosition() : 0);
         source->header.SkipPast(source->file);
         if (decoded) {
             if (observer_ != nullptr) {
                 observer_->MemberDecoded(member, temporary.Name());
             }
             AnalyzeFile(temporary.Name(), member.displayName, false, nestingLevel + 1);
-            temporary.Remove();
         }
         if (observer_ != nullptr) {
             observer_->MemberFinished(member, OutcomeOf(source->decoder.lastFailure));
         }
+    }
+    if (output.IsOpen()) {
+        output.Close();
+        temporary.Remove();
     }
     source->Close();
 }

@@ -59,9 +59,6 @@ void CFile::Attach(int descriptor, std::string path)
 {
     descriptor_ = descriptor;
     path_ = std::move(path);
-    if (!buffer_) {
-        buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
-    }
     bufferStart_ = 0;
     bufferLength_ = 0;
     bufferIndex_ = 0;
@@ -105,6 +102,7 @@ std::size_t CFile::Fill()
         throw FileError(FileErrorCause::invalidFile, path_, EBADF);
     }
     CheckHook(FileOperation::read);
+    AllocateBuffer();
     if (bufferStart_ > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
         return 0;  // beyond any file the system can hold: nothing to read
     }
@@ -144,8 +142,18 @@ std::size_t CFile::Read(void* buffer, std::size_t count)
     return done;
 }
 
+void CFile::AllocateBuffer()
+{
+    // Only files that are read get a buffer (a member's output file is only
+    // written), and its bytes need no clearing.
+    if (!buffer_) {
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+    }
+}
+
 std::size_t CFile::Peek(std::size_t count, const std::uint8_t*& data)
 {
+    AllocateBuffer();
     if (bufferLength_ - bufferIndex_ < count) {
         // Keep what is left of the buffer, moved to its front, and read on after it.
         const std::size_t kept = bufferLength_ - bufferIndex_;
@@ -201,6 +209,22 @@ void CFile::SeekRelative(std::int64_t distance)
         throw FileError(FileErrorCause::badSeek, path_, EINVAL);
     }
     Seek(position + static_cast<std::uint64_t>(distance));
+}
+
+void CFile::Truncate(std::uint64_t size)
+{
+    if (descriptor_ < 0) {
+        throw FileError(FileErrorCause::invalidFile, path_, EBADF);
+    }
+    CheckHook(FileOperation::write);
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+        ::ftruncate(descriptor_, static_cast<off_t>(size)) != 0) {
+        throw FileError::FromErrno(FileOperation::write, errno, path_);
+    }
+    const std::uint64_t position = GetPosition();
+    bufferStart_ = position;
+    bufferLength_ = 0;
+    bufferIndex_ = 0;
 }
 
 void CFile::Write(const void* buffer, std::size_t count)

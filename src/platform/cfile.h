@@ -83,15 +83,19 @@ public:
     /// the beginning of the file is a seek failure.
     void SeekRelative(std::int64_t distance);
 
+    /// Cuts the file to `size` bytes (the position stays where it is).
+    void Truncate(std::uint64_t size);
+
     /// Writes all count bytes at the current position; a write that
     /// stores fewer bytes counts as a full disk.
     void Write(const void* buffer, std::size_t count);
 
-    static constexpr std::size_t kBufferSize = 256 * 1024;
+    static constexpr std::size_t kBufferSize = 64 * 1024;
 
 private:
 
     int ReadByteSlow();
+    void AllocateBuffer();
     std::size_t Fill();
     void CheckHook(FileOperation operation) const;
 
