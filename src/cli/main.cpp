@@ -1,146 +1,324 @@
-// veskari-scan: the report of the desktop window, on standard output.
+// veskari-scan: the report of the desktop window on standard output, and
+// what scripts need beyond it (JSON, diagnostics, extraction, parallel jobs).
 
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <exception>
+#include <fcntl.h>
+#include <mutex>
 #include <new>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
 
 #include "analysis/analyze_path.h"
+#include "options.h"
 #include "platform/file_error.h"
+#include "platform/folder.h"
+#include "recorders.h"
+#include "terminal.h"
 #include "veskari/version.h"
 
 namespace {
 
+using namespace veskari;
+using namespace veskari::cli;
+
 // Exit statuses, documented in docs/cli.md.
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
-constexpr const char* kUsage = "usage: veskari-scan [--crlf] PATH...\n";
+// One top-level file to analyse: its path and the argument it came from.
+struct Unit {
+    std::size_t argument = 0;
+    std::string path;
+};
 
-constexpr const char* kHelp =
-    "usage: veskari-scan [--crlf] PATH...\n"
-    "\n"
-    "Lists the processor microcode updates (48-byte headers of family-6\n"
-    "processors) that BIOS images, microcode files and the LZH members inside\n"
-    "them carry. Each PATH is analysed in order; a folder is walked recursively,\n"
-    "its entries in byte order. Every file gets a headline; every file or member\n"
-    "with at least one accepted update gets a block with one line per update,\n"
-    "ordered by processor signature and platform flags.\n"
-    "\n"
-    "options:\n"
-    "  --crlf     write the report's own CR LF line endings (default: LF)\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "  --         treat every later argument as a PATH\n"
-    "\n"
-    "exit status:\n"
-    "  0  every PATH was analysed (whether or not updates were found)\n"
-    "  1  a file operation was refused; the report up to it is on standard output\n"
-    "     and the error on standard error\n"
-    "  2  usage error\n";
+// What the analysis of one unit produced, kept until it is its turn to be written.
+struct Outcome {
+    std::string report;
+    std::string verbose;
+    nlohmann::ordered_json file;
+    std::optional<std::string> error;  // the text of the error that ended it
+    nlohmann::ordered_json errorJson;
+    bool done = false;
+};
 
-// Writes the report to standard output as it grows, with LF line endings
-// unless the raw CR LF bytes were asked for.
-class StdoutReport final : public veskari::ReportSink {
+// The report of one unit, kept in memory; empty at the start only for the
+// first unit of the run, as one report over the whole run would be.
+class UnitReport final : public ReportSink {
 public:
-    explicit StdoutReport(bool crlf) : crlf_(crlf) {}
+    explicit UnitReport(bool first) : empty_(first) {}
+    [[nodiscard]] bool IsEmpty() const override { return empty_ && text_.empty(); }
+    void AppendReport(const std::string& text) override { text_ += text; }
+    std::string text_;
 
-    [[nodiscard]] bool IsEmpty() const override { return empty_; }
+private:
+    bool empty_;
+};
 
-    void AppendReport(const std::string& text) override
+const char* CauseName(FileErrorCause cause)
+{
+    static constexpr const char* kNames[] = {"none", "generic", "fileNotFound", "badPath", "tooManyOpenFiles",
+                                             "accessDenied", "invalidFile", "removeCurrentDir", "directoryFull",
+                                             "badSeek", "hardIO", "sharingViolation", "lockViolation", "diskFull",
+                                             "endOfFile"};
+    return kNames[static_cast<int>(cause)];
+}
+
+class Run {
+public:
+    Run(const Options& options, Language language) : options_(options), language_(language) {}
+
+    int Execute()
     {
-        if (text.empty()) {
-            return;
+        if (!OpenExtractionFolder()) {
+            return kExitFailure;
         }
-        empty_ = false;
-        if (crlf_) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            return;
-        }
-        std::string converted;
-        converted.reserve(text.size());
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                continue;
+        for (std::size_t i = 0; i < options_.paths.size(); ++i) {
+            const std::string& path = options_.paths[i];
+            const auto status = QueryPathStatus(path);
+            if (status && status->isDirectory) {
+                WalkFolder(path, [&](const std::string& entry) {
+                    units_.push_back(Unit{i, entry});
+                    return true;
+                });
+            } else {
+                units_.push_back(Unit{i, path});
             }
-            converted.push_back(text[i]);
         }
-        std::fwrite(converted.data(), 1, converted.size(), stdout);
+        outcomes_.resize(units_.size());
+
+        unsigned jobs = options_.jobs != 0 ? options_.jobs : std::max(1U, std::thread::hardware_concurrency());
+        jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, units_.size()));
+        std::vector<std::thread> workers;
+        for (unsigned j = 1; j < jobs; ++j) {
+            workers.emplace_back([this] { Work(); });
+        }
+        if (jobs <= 1) {
+            // One job: analyse and write each unit in turn, on this thread.
+            for (std::size_t i = 0; i < units_.size() && !failed_; ++i) {
+                Analyse(i);
+                Write(i);
+            }
+        } else {
+            for (std::size_t i = 0; i < units_.size() && !failed_; ++i) {
+                {
+                    std::unique_lock lock(mutex_);
+                    finished_.wait(lock, [&] { return outcomes_[i].done; });
+                }
+                Write(i);
+            }
+        }
+        {
+            std::lock_guard lock(mutex_);
+            stopAfter_ = std::min(stopAfter_, written_);
+        }
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        if (options_.json) {
+            WriteJson();
+        }
+        if (extractionFolder_ >= 0) {
+            ::close(extractionFolder_);
+        }
+        return failed_ ? kExitFailure : kExitOk;
     }
 
 private:
-    bool crlf_;
-    bool empty_ = true;
+    bool OpenExtractionFolder()
+    {
+        if (options_.extractDir.empty()) {
+            return true;
+        }
+        ::mkdir(options_.extractDir.c_str(), 0755);
+        extractionFolder_ = ::open(options_.extractDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (extractionFolder_ < 0) {
+            const FileError error = FileError::FromErrno(FileOperation::open, errno, options_.extractDir);
+            std::fprintf(stderr, "veskari-scan: %s\n", ForStderr(error.Text(language_)).c_str());
+            return false;
+        }
+        return true;
+    }
+
+    // Workers take the next unit until none is left or a unit before it failed.
+    void Work()
+    {
+        for (;;) {
+            const std::size_t i = next_.fetch_add(1);
+            if (i >= units_.size()) {
+                return;
+            }
+            Analyse(i);
+        }
+    }
+
+    bool Cancelled(std::size_t i)
+    {
+        std::lock_guard lock(mutex_);
+        return i > stopAfter_;
+    }
+
+    void Analyse(std::size_t i)
+    {
+        Outcome outcome;
+        if (!Cancelled(i)) {
+            UnitReport report(i == 0);
+            std::optional<JsonRecorder> json;
+            std::optional<VerboseRecorder> verbose;
+            std::optional<Extractor> extractor;
+            std::vector<AnalysisObserver*> observers;
+            if (options_.json) {
+                observers.push_back(&json.emplace(options_.verbose));
+            }
+            if (options_.verbose) {
+                observers.push_back(&verbose.emplace());
+            }
+            if (extractionFolder_ >= 0) {
+                observers.push_back(&extractor.emplace(extractionFolder_, options_.extractDir, options_.extractMembers));
+            }
+            ObserverChain chain(std::move(observers), [this, i] { return Cancelled(i); });
+            try {
+                Analyzer analyzer(report, &chain);
+                analyzer.AnalyzePath(units_[i].path, units_[i].path);
+            } catch (const FileError& failure) {
+                outcome.error = failure.Text(language_);
+                outcome.errorJson = {{"cause", CauseName(failure.Cause())},
+                                     {"file", failure.FileName()},
+                                     {"message", *outcome.error}};
+            } catch (const std::bad_alloc&) {
+                outcome.error = OutOfMemoryText(language_);
+                outcome.errorJson = {{"cause", "outOfMemory"}, {"message", *outcome.error}};
+            } catch (const std::exception&) {
+                outcome.error = InternalErrorText(language_);
+                outcome.errorJson = {{"cause", "internal"}, {"message", *outcome.error}};
+            }
+            outcome.report = std::move(report.text_);
+            if (verbose) {
+                outcome.verbose = verbose->Text();
+            }
+            if (json) {
+                outcome.file = json->Take();
+            }
+        }
+        std::lock_guard lock(mutex_);
+        if (outcome.error) {
+            stopAfter_ = std::min(stopAfter_, i);
+        }
+        outcome.done = true;
+        outcomes_[i] = std::move(outcome);
+        finished_.notify_all();
+    }
+
+    // Writes the unit's share of the output, in the order of a run with one job.
+    void Write(std::size_t i)
+    {
+        Outcome outcome;
+        {
+            std::lock_guard lock(mutex_);
+            outcome = std::move(outcomes_[i]);
+            written_ = i;
+        }
+        if (!options_.json) {
+            WriteReport(outcome.report);
+        } else if (!outcome.file.is_null()) {
+            if (files_.size() <= units_[i].argument) {
+                files_.resize(units_[i].argument + 1, nlohmann::ordered_json::array());
+            }
+            files_[units_[i].argument].push_back(std::move(outcome.file));
+        }
+        if (!outcome.verbose.empty()) {
+            std::fflush(stdout);
+            std::fputs(ForStderr(outcome.verbose).c_str(), stderr);
+        }
+        if (outcome.error) {
+            failed_ = true;
+            errorJson_ = std::move(outcome.errorJson);
+            if (!options_.json) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "veskari-scan: %s\n", ForStderr(*outcome.error).c_str());
+            }
+        }
+    }
+
+    void WriteReport(const std::string& text)
+    {
+        if (options_.crlf) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return;
+        }
+        std::string lf;
+        lf.reserve(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+                lf += text[i];
+            }
+        }
+        if (stdoutIsTerminal_) {
+            lf = ForTerminal(lf);
+        }
+        std::fwrite(lf.data(), 1, lf.size(), stdout);
+    }
+
+    void WriteJson()
+    {
+        nlohmann::ordered_json paths = nlohmann::ordered_json::array();
+        for (std::size_t i = 0; i < options_.paths.size(); ++i) {
+            paths.push_back({{"path", options_.paths[i]},
+                             {"files", i < files_.size() ? files_[i] : nlohmann::ordered_json::array()}});
+        }
+        const nlohmann::ordered_json document{{"tool", "veskari-scan"}, {"version", kVersionText}, {"schema", 1},
+                                      {"paths", std::move(paths)}, {"error", errorJson_}};
+        // Names that are not valid UTF-8 get U+FFFD; control characters are escaped.
+        const std::string text = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (failed_) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "veskari-scan: %s\n", ForStderr(errorJson_.value("message", "")).c_str());
+        }
+    }
+
+    std::string ForStderr(const std::string& text) const
+    {
+        return stderrIsTerminal_ ? ForTerminal(text) : text;
+    }
+
+    const Options& options_;
+    Language language_;
+    bool stdoutIsTerminal_ = ::isatty(STDOUT_FILENO) != 0;
+    bool stderrIsTerminal_ = ::isatty(STDERR_FILENO) != 0;
+    int extractionFolder_ = -1;
+    std::vector<Unit> units_;
+    std::vector<Outcome> outcomes_;
+    std::atomic<std::size_t> next_{0};
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::size_t stopAfter_ = SIZE_MAX;  // units after this one are not analysed
+    std::size_t written_ = 0;
+    bool failed_ = false;
+    std::vector<nlohmann::ordered_json> files_;  // per argument
+    nlohmann::ordered_json errorJson_;
 };
-
-int UsageError(const char* problem, std::string_view argument)
-{
-    std::fprintf(stderr, "veskari-scan: %s '%.*s'\n%s", problem, static_cast<int>(argument.size()),
-                 argument.data(), kUsage);
-    return kExitUsage;
-}
-
-int Fail(const std::string& text)
-{
-    std::fflush(stdout);
-    std::fprintf(stderr, "veskari-scan: %s\n", text.c_str());
-    return kExitFailure;
-}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    bool crlf = false;
-    bool optionsEnded = false;
-    std::vector<std::string> paths;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            if (argument == "--") {
-                optionsEnded = true;
-            } else if (argument == "--crlf") {
-                crlf = true;
-            } else if (argument == "--help" || argument == "-h") {
-                std::fputs(kHelp, stdout);
-                return kExitOk;
-            } else if (argument == "--version") {
-                std::printf("veskari-scan %s\n", veskari::kVersionText);
-                return kExitOk;
-            } else {
-                return UsageError("unknown option", argument);
-            }
-            continue;
-        }
-        paths.emplace_back(argument);
+    const ParseResult parsed = ParseOptions(argc, argv);
+    if (!parsed.options) {
+        std::fputs(parsed.text.c_str(), parsed.toStderr ? stderr : stdout);
+        return parsed.exitStatus;
     }
-    if (paths.empty()) {
-        std::fputs("veskari-scan: no PATH given\n", stderr);
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-
-    const veskari::Language language = veskari::LanguageFromEnvironment();
-    StdoutReport report(crlf);
-    try {
-        veskari::Analyzer analyzer(report);
-        for (const std::string& path : paths) {
-            analyzer.AnalyzePath(path, path);
-        }
-    } catch (const veskari::FileError& failure) {
-        return Fail(failure.Text(language));
-    } catch (const std::bad_alloc&) {
-        return Fail(veskari::OutOfMemoryText(language));
-    } catch (const std::exception&) {
-        return Fail(veskari::InternalErrorText(language));
-    }
+    Run run(*parsed.options, LanguageFromEnvironment());
+    const int status = run.Execute();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "veskari-scan: cannot write the report: %s\n", std::strerror(errno));
         return kExitFailure;
     }
-    return kExitOk;
+    return status;
 }

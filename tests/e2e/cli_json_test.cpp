@@ -1,0 +1,255 @@
+// The command line beyond the report: JSON, verbose diagnostics, checksums,
+// extraction and parallel jobs.
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+
+#include "recorders.h"
+#include "support/lzh_writer.h"
+#include "support/temp_dir.h"
+#include "terminal.h"
+
+namespace veskari {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using test::Bytes;
+using test::CommandResult;
+using test::MakeStoredMember;
+using test::RunCommand;
+using test::ShellQuote;
+using test::TempDir;
+
+const std::string kScan = ShellQuote(VESKARI_SCAN_BINARY);
+
+Bytes Update(std::uint32_t revision, bool validChecksum = true)
+{
+    test::MicrocodeFields fields;
+    fields.revision = revision;
+    Bytes update = test::MakeMicrocodeUpdate(fields);
+    if (validChecksum) {
+        // Make the 512 dwords add up to 0 through the checksum field.
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i < update.size(); i += 4) {
+            sum += update[i] | (update[i + 1] << 8) | (update[i + 2] << 16) | (static_cast<std::uint32_t>(update[i + 3]) << 24);
+        }
+        test::PutLe32(update, 16, 0U - sum);
+    }
+    return update;
+}
+
+json Scan(const std::string& arguments)
+{
+    const CommandResult result = RunCommand(kScan + " --json " + arguments);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    return json::parse(result.out);
+}
+
+TEST(CliJsonTest, FilesMembersAndUpdatesWithTheirFields)
+{
+    const TempDir dir;
+    Bytes image;
+    Bytes inner = Update(2);
+    test::Append(inner, MakeStoredMember("deep.bin", Update(3), 2));
+    test::Append(image, MakeStoredMember("sub\\m.bin", inner, 1));
+    test::Append(image, MakeStoredMember("m.bin", Bytes(10, 0)));
+    test::Append(image, MakeStoredMember("\x97\x5C\x92\xE8.bin", Bytes(10, 0)));  // 予定 in code page 932
+    test::Append(image, MakeStoredMember("ctl\x1B[31m.bin", Bytes(10, 0)));
+    Bytes damaged = MakeStoredMember("bad.bin", Bytes(100, 1));
+    damaged[damaged.size() - 1] ^= 1;
+    test::Append(image, damaged);
+    test::Append(image, Update(1, false));
+    const std::string path = dir.Write("fw.bin", image);
+
+    const json document = Scan(ShellQuote(path) + " " + ShellQuote(dir / "missing"));
+    EXPECT_EQ(document["tool"], "veskari-scan");
+    EXPECT_TRUE(document["error"].is_null());
+    ASSERT_EQ(document["paths"].size(), 2U);
+    const json& file = document["paths"][0]["files"][0];
+    EXPECT_EQ(file["path"], path);
+    EXPECT_EQ(file["displayName"], "fw.bin");
+    EXPECT_TRUE(file["opened"]);
+    EXPECT_FALSE(document["paths"][1]["files"][0]["opened"]);
+
+    const json& members = file["members"];
+    ASSERT_EQ(members.size(), 5U);
+    EXPECT_EQ(members[0]["name"], "sub\\m.bin");
+    EXPECT_EQ(members[0]["nameHex"], "7375625c6d2e62696e");
+    EXPECT_EQ(members[0]["displayName"], "fw.bin/m.bin");
+    EXPECT_EQ(members[0]["method"], "-lh0-");
+    EXPECT_EQ(members[0]["headerLevel"], 1);
+    EXPECT_EQ(members[0]["headerOffset"], 0);
+    EXPECT_EQ(members[0]["outcome"], "analysed");
+    const json& nested = members[0]["analysis"];
+    EXPECT_EQ(nested["members"][0]["analysis"]["updates"][0]["chain"], json({"fw.bin", "m.bin", "deep.bin"}));
+    EXPECT_EQ(nested["updates"][0]["revision"], 2);
+    EXPECT_EQ(members[1]["displayName"], "fw.bin/m.bin");  // a second member of the same name
+    EXPECT_EQ(members[2]["name"], "予定.bin");
+    EXPECT_EQ(members[3]["name"], "ctl\x1B[31m.bin");  // escaped by the JSON writer
+    EXPECT_EQ(members[4]["outcome"], "crc mismatch");
+
+    const json& updates = file["updates"];
+    ASSERT_EQ(updates.size(), 3U);  // the stored members' updates are in the file's bytes too
+    const json& last = updates[2];
+    EXPECT_EQ(last["revision"], 1);
+    EXPECT_EQ(last["signature"], 0x652);
+    EXPECT_EQ(last["platformFlags"], 4);
+    EXPECT_EQ(last["dateText"], "1999/05/25");
+    EXPECT_EQ(last["date"], 0x05251999);
+    EXPECT_EQ(last["loaderRevision"], 1);
+    EXPECT_EQ(last["package"], "SECC");
+    EXPECT_EQ(last["processor"], "Pentium II Xeon Processor");
+    EXPECT_FALSE(last["checksumValid"]);
+    EXPECT_TRUE(updates[0]["checksumValid"]);
+    EXPECT_EQ(last["line"], "1999/05/25 Rev. 0x01 (CPUID 0x652) SECC Pentium II Xeon Processor");
+}
+
+TEST(CliJsonTest, RealUpdatesHaveValidChecksumsAndAFlippedByteBreaksIt)
+{
+    const std::string shared = test::SharedDir();
+    if (shared.empty()) {
+        GTEST_SKIP() << "no shared test data";
+    }
+    const std::string folder = shared + "/testdata/microcode";
+    const json document = Scan(ShellQuote(folder));
+    int updates = 0;
+    for (const json& file : document["paths"][0]["files"]) {
+        for (const json& update : file["updates"]) {
+            EXPECT_TRUE(update["checksumValid"]) << file["path"];
+            ++updates;
+        }
+    }
+    EXPECT_EQ(updates, 48);
+
+    const TempDir dir;
+    std::string bytes = test::ReadFile(folder + "/06-05-00");
+    bytes[1000] = static_cast<char>(bytes[1000] ^ 0x40);
+    const std::string flipped = dir.Write("flipped", Bytes(bytes.begin(), bytes.end()));
+    const json one = Scan(ShellQuote(flipped));
+    EXPECT_FALSE(one["paths"][0]["files"][0]["updates"][0]["checksumValid"]);
+    EXPECT_TRUE(one["paths"][0]["files"][0]["updates"][1]["checksumValid"]);
+}
+
+TEST(CliVerboseTest, EveryRejectionWithItsDiagnostic)
+{
+    const TempDir dir;
+    Bytes image(64, 0);
+    test::MicrocodeFields badMonth;
+    badMonth.date = test::MicrocodeDate(0x1999, 0x13, 1);
+    test::Append(image, test::MakeMicrocodeHeader(badMonth));
+    image.resize(3000, 0);
+    Bytes badSum = MakeStoredMember("x.bin", Bytes(4, 1));
+    badSum[1] ^= 0xFF;
+    test::Append(image, badSum);
+    test::Append(image, Update(5));
+    const std::string path = dir.Write("v.bin", image);
+
+    const CommandResult result = RunCommand(kScan + " --verbose " + ShellQuote(path));
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, RunCommand(kScan + " " + ShellQuote(path)).out);  // the report is unchanged
+    EXPECT_NE(result.err.find(path + ": microcode candidate at 0x40 rejected: 変な月 19\n"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find(path + ": LZH header at 0xBB8 rejected: ヘッダーチェックサムが違います "),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find(path + ": update at 0xBD9 (CPUID 0x652, flags 0x04, Rev. 0x05): checksum valid\n"),
+              std::string::npos)
+        << result.err;
+
+    const json document = json::parse(RunCommand(kScan + " --json --verbose " + ShellQuote(path)).out);
+    const json& rejected = document["paths"][0]["files"][0]["rejected"];
+    ASSERT_GE(rejected.size(), 2U);
+    EXPECT_EQ(rejected[0], json({{"kind", "lzh"}, {"offset", 3000}, {"message", "ヘッダーチェックサムが違います 46 / B9"}, {"malformed", true}}))
+        << rejected.dump();
+}
+
+TEST(CliExtractTest, WritesUpdatesAndMembersInsideTheFolderOnly)
+{
+    const TempDir dir;
+    Bytes image;
+    for (const char* name : {"../escape.bin", "/etc/abs.bin", "a\\..\\b.bin", "..", "dir/x.bin"}) {
+        test::Append(image, MakeStoredMember(name, Update(7)));
+    }
+    const std::string path = dir.Write("fw.bin", image);
+    const std::string out = dir / "out";
+    for (int run = 0; run < 2; ++run) {
+        const CommandResult result =
+            RunCommand(kScan + " --extract " + ShellQuote(out) + " --extract-members " + ShellQuote(path));
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        names.push_back(entry.path().filename().string());
+        EXPECT_TRUE(entry.is_regular_file());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_TRUE(std::find(names.begin(), names.end(), "fw.bin_.._escape.bin") != names.end());
+    EXPECT_TRUE(std::find(names.begin(), names.end(), "fw.bin__etc_abs.bin") != names.end());
+    EXPECT_TRUE(std::find(names.begin(), names.end(), "fw.bin_b.bin") != names.end());
+    EXPECT_TRUE(std::find(names.begin(), names.end(), "fw.bin_.._escape-1.bin") != names.end());  // never overwritten
+    // The first member's header is 37 bytes long: its update starts at 0x25.
+    EXPECT_TRUE(std::find(names.begin(), names.end(), "fw.bin@0x25_cpu652_pf04_rev07.bin") != names.end());
+    // Nothing outside the folder.
+    EXPECT_FALSE(fs::exists(dir / "escape.bin"));
+    EXPECT_FALSE(fs::exists(dir.Path() + "/out/../escape.bin"));
+    EXPECT_EQ(fs::file_size(out + "/fw.bin@0x25_cpu652_pf04_rev07.bin"), 2048U);
+    EXPECT_EQ(names.size(), 2U * (5 + 5 + 5));  // per run: 5 members, their 5 updates, 5 updates in fw.bin
+}
+
+TEST(CliExtractTest, NamesAreOneSafeComponent)
+{
+    EXPECT_EQ(cli::ExtractionName("a/b/../c"), "a_b_.._c");
+    EXPECT_EQ(cli::ExtractionName(".."), "_..");
+    EXPECT_EQ(cli::ExtractionName(""), "_");
+    EXPECT_EQ(cli::ExtractionName("x\ny"), "x_y");
+    EXPECT_EQ(cli::ExtractionName(std::string(300, 'a')).size(), 200U);
+    EXPECT_EQ(cli::ForTerminal("ok\x1B[2J\x07\r\xC2\x9B" "31m\tand\n"), "ok?[2J???31m\tand\n");
+    EXPECT_EQ(cli::ForTerminal("予定 é"), "予定 é");
+}
+
+TEST(CliJobsTest, ParallelOutputIsByteIdenticalToSequential)
+{
+    const TempDir dir;
+    for (int i = 0; i < 40; ++i) {
+        Bytes image = Update(static_cast<std::uint32_t>(i + 1));
+        test::Append(image, MakeStoredMember("m.bin", MakeStoredMember("deep.bin", Update(100))));
+        image.resize(image.size() + static_cast<std::size_t>(i) * 5000, 0xFF);
+        (void)dir.Write("tree/" + std::string(1, static_cast<char>('a' + i % 7)) + "/f" + std::to_string(i), image);
+    }
+    ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir / "nowhere", dir / "tree/dangling");
+    const std::string tree = ShellQuote(dir / "tree");
+
+    for (const std::string& mode : {std::string(), std::string("--crlf "), std::string("--json --verbose ")}) {
+        const CommandResult one = RunCommand(kScan + " " + mode + "--jobs 1 " + tree);
+        const CommandResult two = RunCommand(kScan + " " + mode + "--jobs 2 " + tree);
+        const CommandResult eight = RunCommand(kScan + " " + mode + "-j 8 " + tree);
+        EXPECT_EQ(one.exitStatus, 0);
+        EXPECT_EQ(two.out, one.out) << mode;
+        EXPECT_EQ(eight.out, one.out) << mode;
+        EXPECT_EQ(two.err, one.err) << mode;
+    }
+
+    // A file error ends the run at the same place whatever the number of jobs.
+    const std::string arguments = " " + tree + " /proc/self/mem " + tree;
+    const CommandResult one = RunCommand(kScan + " --jobs 1" + arguments);
+    const CommandResult two = RunCommand(kScan + " --jobs 2" + arguments);
+    EXPECT_EQ(one.exitStatus, 1);
+    EXPECT_EQ(two.exitStatus, 1);
+    EXPECT_EQ(two.out, one.out);
+    EXPECT_EQ(two.err, one.err);
+    EXPECT_TRUE(one.out.ends_with("<< /proc/self/mem >>\n"));
+}
+
+TEST(CliJobsTest, UsageErrorsOfTheNewOptions)
+{
+    for (const char* arguments : {"--jobs 0 x", "--jobs x", "--extract-members x", "--extract", "--json --crlf x"}) {
+        EXPECT_EQ(RunCommand(kScan + " " + arguments).exitStatus, 2) << arguments;
+    }
+}
+
+}  // namespace
+}  // namespace veskari
