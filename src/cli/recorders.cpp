@@ -47,12 +47,17 @@ std::string ShortName(const MemberInfo& member, const std::string& parent)
     return member.displayName.substr(std::min(member.displayName.size(), parent.size() + 1));
 }
 
-nlohmann::ordered_json FileObject(const std::string& displayName)
+nlohmann::ordered_json FileObject(const std::string* path, const std::string& displayName)
 {
-    return nlohmann::ordered_json{{"displayName", displayName},
-                          {"opened", false},
-                          {"members", nlohmann::ordered_json::array()},
-                          {"updates", nlohmann::ordered_json::array()}};
+    nlohmann::ordered_json file = nlohmann::ordered_json::object();
+    if (path != nullptr) {
+        file["path"] = *path;
+    }
+    file["displayName"] = displayName;
+    file["opened"] = false;
+    file["members"] = nlohmann::ordered_json::array();
+    file["updates"] = nlohmann::ordered_json::array();
+    return file;
 }
 
 }  // namespace
@@ -82,9 +87,8 @@ const char* OutcomeName(MemberOutcome outcome)
 
 void JsonRecorder::FileStarted(const std::string& path, const std::string& displayName, bool topLevel)
 {
-    nlohmann::ordered_json file = FileObject(displayName);
+    nlohmann::ordered_json file = FileObject(topLevel ? &path : nullptr, displayName);
     if (topLevel) {
-        file["path"] = path;
         chain_ = {displayName};
     }
     if (withRejections_) {
@@ -116,9 +120,11 @@ void JsonRecorder::MemberStarted(const MemberInfo& member)
 
 void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
 {
-    nlohmann::ordered_json node = std::move(members_.back());
+    nlohmann::ordered_json started = std::move(members_.back());
     members_.pop_back();
     chain_.pop_back();
+    nlohmann::ordered_json node{{"name", started["name"]}, {"nameHex", started["nameHex"]},
+                                {"displayName", started["displayName"]}};
     if (member.found) {
         node["method"] = MethodText(member.method);
         node["methodNumber"] = member.method;
@@ -130,6 +136,9 @@ void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcom
         node["crc16"] = member.crc16;
     }
     node["outcome"] = OutcomeName(outcome);
+    if (started.contains("analysis")) {
+        node["analysis"] = std::move(started["analysis"]);
+    }
     files_.back()["members"].push_back(std::move(node));
 }
 
