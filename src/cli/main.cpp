@@ -95,8 +95,9 @@ public:
 
         unsigned jobs = options_.jobs != 0 ? options_.jobs : std::max(1U, std::thread::hardware_concurrency());
         jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, units_.size()));
+        // With several jobs, that many workers analyse while this thread writes.
         std::vector<std::thread> workers;
-        for (unsigned j = 1; j < jobs; ++j) {
+        for (unsigned j = 0; jobs > 1 && j < jobs; ++j) {
             workers.emplace_back([this] { Work(); });
         }
         if (jobs <= 1) {
