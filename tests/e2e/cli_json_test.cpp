@@ -34,7 +34,8 @@ Bytes Update(std::uint32_t revision, bool validChecksum = true)
         // Make the 512 dwords add up to 0 through the checksum field.
         std::uint32_t sum = 0;
         for (std::size_t i = 0; i < update.size(); i += 4) {
-            sum += update[i] | (update[i + 1] << 8) | (update[i + 2] << 16) | (static_cast<std::uint32_t>(update[i + 3]) << 24);
+            sum += static_cast<std::uint32_t>(update[i]) | (static_cast<std::uint32_t>(update[i + 1]) << 8) |
+                   (static_cast<std::uint32_t>(update[i + 2]) << 16) | (static_cast<std::uint32_t>(update[i + 3]) << 24);
         }
         test::PutLe32(update, 16, 0U - sum);
     }
