@@ -32,6 +32,7 @@ public:
     void AnalyzePaths(const QStringList& paths);
     [[nodiscard]] bool IsBusy() const noexcept { return busy_; }
     [[nodiscard]] const ReportLog& Log() const noexcept { return *reportLog_; }
+    [[nodiscard]] ReportLog& Log() noexcept { return *reportLog_; }
     [[nodiscard]] QPlainTextEdit& ReportBox() const noexcept { return *reportBox_; }
 
     /// Asks the user for files; by default the platform's open-file dialog.

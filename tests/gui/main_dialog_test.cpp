@@ -4,6 +4,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <cstdio>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -226,6 +230,30 @@ private slots:
         QVERIFY(Button(dialog, 0)->isEnabled());
         QCOMPARE(dialog.ReportBox().toPlainText(),
                  ScanOutput(QStringList{QString::fromStdString(big)} + paths));
+    }
+
+    // Prints how long 100,000 report lines take to append in blocks, as the
+    // analysis appends them, and checks that the box holds them all with
+    // the last one in view. The figure is for the reader, not a pass condition.
+    void appendingAHundredThousandLinesStaysIncremental()
+    {
+        MainDialog dialog(Language::English);
+        dialog.show();
+        std::string block;
+        for (int line = 0; line < 100; ++line) {
+            block += "1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon Processor\r\n";
+        }
+        QElapsedTimer timer;
+        timer.start();
+        ReportLog& log = dialog.Log();
+        for (int i = 0; i < 1000; ++i) {
+            log.AppendReport(block);
+        }
+        QApplication::processEvents();
+        std::printf("100000 lines appended in 1000 blocks in %lld ms\n", static_cast<long long>(timer.elapsed()));
+        QCOMPARE(dialog.ReportBox().document()->blockCount(), 100001);
+        auto* bar = dialog.ReportBox().verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void closeStopsTheRunningCommandAndLeavesNoTemporaryFile()
