@@ -2,10 +2,12 @@
 
 #include <QCommandLineParser>
 
+#include "platform/memory.h"
 #include "viewer_app.h"
 
 int main(int argc, char** argv)
 {
+    veskari::KeepFreedMemoryForReuse();
     veskari::ViewerApp app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

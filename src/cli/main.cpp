@@ -19,6 +19,7 @@
 #include "options.h"
 #include "platform/file_error.h"
 #include "platform/folder.h"
+#include "platform/memory.h"
 #include "recorders.h"
 #include "terminal.h"
 #include "veskari/version.h"
@@ -315,6 +316,7 @@ int main(int argc, char** argv)
         std::fputs(parsed.text.c_str(), parsed.toStderr ? stderr : stdout);
         return parsed.exitStatus;
     }
+    KeepFreedMemoryForReuse();
     Run run(*parsed.options, LanguageFromEnvironment());
     const int status = run.Execute();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
