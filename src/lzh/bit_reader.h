@@ -61,6 +61,20 @@ private:
         std::uint64_t reservoir = reservoir_;
         int bits = reservoirBits_;
         std::int32_t left = bytesLeft;
+        // Most of the time the bytes that fit are all in the file's buffer
+        // and within the member's data: take them at once.
+        const auto fit = static_cast<std::int32_t>((64 - bits) / 8);
+        if (left < 0 || left >= fit) {
+            if (const std::uint8_t* data = input.TakeBuffered(static_cast<std::size_t>(fit))) {
+                for (std::int32_t k = 0; k < fit; ++k) {
+                    reservoir |= static_cast<std::uint64_t>(data[k]) << (56 - bits);
+                    bits += 8;
+                }
+                if (left > 0) {
+                    left -= fit;
+                }
+            }
+        }
         while (bits <= 56) {
             std::uint64_t byte = 0;
             if (left != 0) {

@@ -66,6 +66,18 @@ public:
     /// kBufferSize. The bytes stay valid until the next call on the file.
     [[nodiscard]] std::size_t Peek(std::size_t count, const std::uint8_t*& data);
 
+    /// The next `count` bytes when the read buffer holds them, taken (the
+    /// position moves past them); nullptr otherwise, and nothing moves.
+    [[nodiscard]] const std::uint8_t* TakeBuffered(std::size_t count) noexcept
+    {
+        if (bufferLength_ - bufferIndex_ < count) {
+            return nullptr;
+        }
+        const std::uint8_t* data = buffer_.get() + bufferIndex_;
+        bufferIndex_ += count;
+        return data;
+    }
+
     /// The next byte, or -1 at the end of the file.
     [[nodiscard]] int ReadByte()
     {
