@@ -3,10 +3,13 @@
 # on a copy of its committed corpus. Prints executions, the slowest input's
 # time and the peak memory per target; exits non-zero on any finding (crash,
 # sanitizer report, leak, timeout or out-of-memory).
-# Usage: tools/run-fuzzers.sh [SECONDS]   (needs clang and libclang-rt-14-dev)
+# The mutations start from a fixed seed (FUZZ_SEED, default 1), so that a
+# run is reproducible; set another seed to explore further.
+# Usage: [FUZZ_SEED=N] tools/run-fuzzers.sh [SECONDS]   (needs clang and libclang-rt-14-dev)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+seed=${FUZZ_SEED:-1}
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)" >/dev/null
@@ -20,7 +23,7 @@ for target in fuzz_lzh_header fuzz_decode fuzz_microcode fuzz_analysis; do
     cp fuzz/corpus/$target/* "$work/$target/corpus/"
     log="$work/$target/log"
     if ! (cd "$work/$target" && TMPDIR="$work/$target/tmp" "$OLDPWD/build/fuzz/fuzz/$target" \
-            -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+            -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
             corpus >"$log" 2>&1); then
         status=1
         echo "$target: FINDING"

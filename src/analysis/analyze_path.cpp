@@ -156,6 +156,8 @@ void Analyzer::AnalyzeFile(const std::string& path, std::string displayName, boo
         headline += kLineEnd;
         sink_.AppendReport(headline);
 
+        budgetLeft_ = decodeBudget_;
+
         // A top-level name is reported without its folder. Member names are
         // composed by the archive pass and keep any '/' of their own.
         const std::size_t slash = displayName.rfind('/');
@@ -232,6 +234,13 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
         member.decodedSize = header.decodedSize;
         member.crc16 = header.crc16;
 
+        if (header.method != kMethodDirectory && header.decodedSize > budgetLeft_) {
+            if (observer_ != nullptr) {
+                observer_->MemberFinished(member, MemberOutcome::tooLarge);
+            }
+            continue;
+        }
+
         // One temporary file serves all members of this file in turn, each
         // written over the one before and cut to its own size: creating and
         // deleting a file per member, or emptying it, costs the file system
@@ -250,6 +259,8 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
             const DecodeNotice notice(observer_);
             decoded = source->decoder.DecodeMember(output, source->file, source->header);
         }
+        // What it wrote counts against the budget, whether it succeeded or not.
+        budgetLeft_ -= std::min(budgetLeft_, output.GetPosition());
         // Nothing of a failed member stays on the disk.
         output.Truncate(decoded ? output.GetPosition() : 0);
         source->header.SkipPast(source->file);

@@ -79,6 +79,13 @@ protected:
 /// a member at the deepest level is still scanned for microcode.
 inline constexpr int kMaxNestingLevel = 16;
 
+/// All members of one top-level file together may decode to at most this
+/// many bytes; members beyond it are passed over as too large. Each member
+/// is bounded on its own too (LzhDecoder::kMaxDecodedSize), but members can
+/// hold members that repeat themselves: without a bound for the whole file,
+/// a few kilobytes could keep the analysis and the disk busy for ever.
+inline constexpr std::uint64_t kDefaultDecodeBudget = std::uint64_t{1} << 30;
+
 /// Walks a folder depth first, entries in byte order, and calls `visitFile`
 /// with the path of every entry that is not a folder, until it returns
 /// false. Never enters a folder it is already inside, so links cannot make
@@ -93,6 +100,9 @@ bool WalkFolder(std::string folderPath, const std::function<bool(const std::stri
 class Analyzer {
 public:
     explicit Analyzer(ReportSink& sink, AnalysisObserver* observer = nullptr);
+
+    /// How many decoded bytes the members of each top-level file may produce.
+    void SetDecodeBudget(std::uint64_t bytes) noexcept { decodeBudget_ = bytes; }
 
     /// Analyses `path` and reports it under `displayName`; a call with two
     /// equal texts is a top-level call (a selected or dropped path).
@@ -109,6 +119,8 @@ private:
 
     ReportSink& sink_;
     AnalysisObserver* observer_;
+    std::uint64_t decodeBudget_ = kDefaultDecodeBudget;
+    std::uint64_t budgetLeft_ = 0;  // of the top-level file being analysed
 };
 
 /// Convenience for callers that analyse one path into a sink.

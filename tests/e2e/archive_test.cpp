@@ -188,6 +188,35 @@ TEST(ArchivePassTest, DecompressionBombIsRefused)
     EXPECT_EQ(Analyze(file), "<< " + file + " >>\r\n");
 }
 
+// All members of one top-level file share one decoding budget, nested
+// members included; a member beyond it is passed over as too large.
+TEST(ArchivePassTest, MembersOfOneFileShareADecodingBudget)
+{
+    const TempDir dir;
+    Bytes image;
+    for (int i = 0; i < 4; ++i) {
+        Bytes content(300000, 0);
+        std::copy_n(Update(static_cast<std::uint32_t>(i + 1)).begin(), 2048, content.begin());
+        test::Append(image, MakeStoredMember("m" + std::to_string(i) + ".bin", content));
+    }
+    const std::string path = dir.Write("budget.bin", image);
+
+    struct Outcomes final : AnalysisObserver {
+        void MemberFinished(const MemberInfo& /*member*/, MemberOutcome outcome) override { seen.push_back(outcome); }
+        std::vector<MemberOutcome> seen;
+    } outcomes;
+    StringReport report;
+    Analyzer analyzer(report, &outcomes);
+    analyzer.SetDecodeBudget(1000000);
+    analyzer.AnalyzePath(path, path);
+    EXPECT_EQ(outcomes.seen, (std::vector<MemberOutcome>{MemberOutcome::analysed, MemberOutcome::analysed,
+                                                         MemberOutcome::analysed, MemberOutcome::tooLarge}));
+    // The budget starts again for the next top-level file.
+    outcomes.seen.clear();
+    analyzer.AnalyzePath(path, path);
+    EXPECT_EQ(outcomes.seen.front(), MemberOutcome::analysed);
+}
+
 TEST(ArchivePassTest, NestingStopsExpandingBelowSixteenLevels)
 {
     const TempDir dir;
