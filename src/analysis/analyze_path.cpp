@@ -226,13 +226,8 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
         }
         const LzhHeader& header = source->header;
         member.found = true;
-        member.method = header.method;
-        member.level = header.level;
         member.headerOffset = header.start;
-        member.headerSize = header.headerSize;
-        member.compressedSize = header.compressedSize;
-        member.decodedSize = header.decodedSize;
-        member.crc16 = header.crc16;
+        member.header = header;
 
         if (header.method != kMethodDirectory && header.decodedSize > budgetLeft_) {
             if (observer_ != nullptr) {

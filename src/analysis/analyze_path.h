@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/report_sink.h"
+#include "lzh/lzh_header.h"
 #include "microcode/microcode_source.h"
 
 namespace veskari {
@@ -16,13 +17,8 @@ struct MemberInfo {
     std::string rawName;      ///< the header's name, code page 932 bytes, directory part included
     std::string displayName;  ///< the composed name it is reported under
     bool found = false;       ///< whether its header was found again (the fields below are set)
-    std::int32_t method = 0;
-    std::int32_t level = 0;
     std::uint64_t headerOffset = 0;
-    std::int32_t headerSize = 0;
-    std::int32_t compressedSize = 0;
-    std::uint32_t decodedSize = 0;
-    std::uint32_t crc16 = 0;
+    LzhHeaderFields header;
 };
 
 /// What became of a listed member.

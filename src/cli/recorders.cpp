@@ -126,14 +126,14 @@ void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcom
     nlohmann::ordered_json node{{"name", started["name"]}, {"nameHex", started["nameHex"]},
                                 {"displayName", started["displayName"]}};
     if (member.found) {
-        node["method"] = MethodText(member.method);
-        node["methodNumber"] = member.method;
-        node["headerLevel"] = member.level;
+        node["method"] = MethodText(member.header.method);
+        node["methodNumber"] = member.header.method;
+        node["headerLevel"] = member.header.level;
         node["headerOffset"] = member.headerOffset;
-        node["headerSize"] = member.headerSize;
-        node["compressedSize"] = member.compressedSize;
-        node["decodedSize"] = member.decodedSize;
-        node["crc16"] = member.crc16;
+        node["headerSize"] = member.header.headerSize;
+        node["compressedSize"] = member.header.compressedSize;
+        node["decodedSize"] = member.header.decodedSize;
+        node["crc16"] = member.header.crc16;
     }
     node["outcome"] = OutcomeName(outcome);
     if (started.contains("analysis")) {
@@ -148,17 +148,17 @@ void JsonRecorder::UpdateAccepted(const UpdateRecord& update)
         {"offset", update.offset},
         {"chain", chain_},
         {"line", update.line},
-        {"headerVersion", update.headerVersion},
-        {"revision", update.revision},
-        {"date", update.date},
-        {"dateText", update.dateText},
-        {"signature", update.signature},
-        {"platformFlags", update.platformFlags},
-        {"checksum", update.checksum},
+        {"headerVersion", update.header.headerVersion},
+        {"revision", update.header.revision},
+        {"date", update.header.date},
+        {"dateText", update.header.dateText},
+        {"signature", update.header.signature},
+        {"platformFlags", update.header.platformFlags},
+        {"checksum", update.header.checksum},
         {"checksumValid", update.checksumValid},
-        {"loaderRevision", update.loaderRevision},
-        {"package", update.packageText},
-        {"processor", update.processorName},
+        {"loaderRevision", update.header.loaderRevision},
+        {"package", update.header.packageText},
+        {"processor", update.header.processorName},
     });
 }
 
@@ -213,17 +213,17 @@ void VerboseRecorder::MemberFinished(const MemberInfo& member, MemberOutcome out
 {
     std::string text = "member " + Cp932ToUtf8(member.rawName);
     if (member.found) {
-        text += " (" + MethodText(member.method) + ", level " + std::to_string(member.level) + ", header at " +
-                Hex(member.headerOffset) + ", " + std::to_string(member.compressedSize) + " -> " +
-                std::to_string(member.decodedSize) + " bytes, CRC-16 " + Hex(member.crc16, 4) + ")";
+        text += " (" + MethodText(member.header.method) + ", level " + std::to_string(member.header.level) + ", header at " +
+                Hex(member.headerOffset) + ", " + std::to_string(member.header.compressedSize) + " -> " +
+                std::to_string(member.header.decodedSize) + " bytes, CRC-16 " + Hex(member.header.crc16, 4) + ")";
     }
     Line(text + ": " + OutcomeName(outcome));
 }
 
 void VerboseRecorder::UpdateAccepted(const UpdateRecord& update)
 {
-    Line("update at " + Hex(update.offset) + " (CPUID " + Hex(update.signature) + ", flags " +
-         Hex(update.platformFlags, 2) + ", Rev. " + Hex(update.revision, 2) + "): checksum " +
+    Line("update at " + Hex(update.offset) + " (CPUID " + Hex(update.header.signature) + ", flags " +
+         Hex(update.header.platformFlags, 2) + ", Rev. " + Hex(update.header.revision, 2) + "): checksum " +
          (update.checksumValid ? "valid" : "INVALID"));
 }
 
@@ -287,8 +287,8 @@ void Extractor::UpdateAccepted(const UpdateRecord& update)
 {
     char suffix[96];
     std::snprintf(suffix, sizeof suffix, "@0x%llX_cpu%X_pf%02X_rev%02X.bin",
-                  static_cast<unsigned long long>(update.offset), update.signature, update.platformFlags,
-                  update.revision);
+                  static_cast<unsigned long long>(update.offset), update.header.signature, update.header.platformFlags,
+                  update.header.revision);
     CFile file;
     CreateNew(ExtractionName(names_.back()) + suffix, file);
     file.Write(update.bytes.data(), update.bytes.size());

@@ -3,6 +3,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+
+#include "records/little_endian.h"
 
 namespace veskari {
 
@@ -49,17 +52,12 @@ inline constexpr std::array<std::array<std::uint16_t, 256>, 16> kCrc16Slices = [
                                                    std::size_t count) noexcept
 {
     const auto& t = kCrc16Slices;
-    const auto load = [](const std::uint8_t* at) {
-        std::uint64_t word = 0;
-        for (std::size_t k = 0; k < 8; ++k) {
-            word |= static_cast<std::uint64_t>(at[k]) << (8 * k);  // least significant first
-        }
-        return word;
-    };
+    const std::span<const std::uint8_t> data(bytes, count);
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
-        const std::uint64_t low = load(bytes + i) ^ crc;
-        const std::uint64_t high = load(bytes + i + 8);
+        // The CRC is reflected: the first byte is the least significant.
+        const std::uint64_t low = ReadLe64(data, i) ^ crc;
+        const std::uint64_t high = ReadLe64(data, i + 8);
         crc = static_cast<std::uint32_t>(
             t[15][low & 0xFF] ^ t[14][(low >> 8) & 0xFF] ^ t[13][(low >> 16) & 0xFF] ^ t[12][(low >> 24) & 0xFF] ^
             t[11][(low >> 32) & 0xFF] ^ t[10][(low >> 40) & 0xFF] ^ t[9][(low >> 48) & 0xFF] ^ t[8][low >> 56] ^

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/cp932.h"
+#include "records/little_endian.h"
 
 namespace veskari {
 namespace {
@@ -37,16 +38,6 @@ constexpr std::uint8_t kExtendedFileName = 1;
 constexpr std::uint8_t kExtendedDirectory = 2;
 // Each extended header counts its type byte and the next size field.
 constexpr std::uint32_t kExtendedOverhead = 3;
-
-std::uint32_t ReadLe16(const std::uint8_t* bytes) noexcept
-{
-    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8);
-}
-
-std::uint32_t ReadLe32(const std::uint8_t* bytes) noexcept
-{
-    return ReadLe16(bytes) | (ReadLe16(bytes + 2) << 16);
-}
 
 bool IsKnownMethod(std::int32_t method) noexcept
 {
@@ -167,18 +158,18 @@ bool LzhHeader::Read(CFile& file)
         headerSize = baseSize + static_cast<std::int32_t>(extendedSize);
         break;
     default:
-        headerSize = static_cast<std::int32_t>(ReadLe16(bytes + kSizeOffset));
+        headerSize = static_cast<std::int32_t>(ReadLe16(headerBytes, kSizeOffset));
         break;
     }
-    compressedSize = static_cast<std::int32_t>(ReadLe32(bytes + kCompressedOffset));
+    compressedSize = static_cast<std::int32_t>(ReadLe32(headerBytes, kCompressedOffset));
     if (level == 1) {
         // At level 1 the stored size also counts the extended headers.
         compressedSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(compressedSize) -
                                                    static_cast<std::uint32_t>(extendedSize));
     }
-    decodedSize = ReadLe32(bytes + kDecodedOffset);
-    crc16 = level < 2 ? ReadLe16(bytes + kNameOffset + static_cast<std::size_t>(nameLength))
-                      : ReadLe16(bytes + kLevel2CrcOffset);
+    decodedSize = ReadLe32(headerBytes, kDecodedOffset);
+    crc16 = level < 2 ? ReadLe16(headerBytes, kNameOffset + static_cast<std::size_t>(nameLength))
+                      : ReadLe16(headerBytes, kLevel2CrcOffset);
     return true;
 }
 

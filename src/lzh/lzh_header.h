@@ -14,10 +14,22 @@ namespace veskari {
 inline constexpr std::int32_t kMethodStored = 0;
 inline constexpr std::int32_t kMethodDirectory = 'd' - '0';
 
+/// The fields of a member header as read: the one list of them that the
+/// record and the events of the archive pass share.
+struct LzhHeaderFields {
+    std::int32_t level = 0;
+    std::int32_t baseSize = 0;
+    std::int32_t headerSize = 0;
+    std::int32_t method = 0;
+    std::int32_t compressedSize = 0;
+    std::uint32_t decodedSize = 0;
+    std::string memberName;  ///< raw code page 932 bytes, directory part included
+    std::uint32_t crc16 = 0;
+};
+
 /// One LZH member header, found at any byte position of a file: levels 0,
 /// 1 and 2, with extended headers of types 1 (file name) and 2 (directory).
-/// `memberName` stays raw code page 932 bytes.
-class LzhHeader final : public LocatedRecord {
+class LzhHeader final : public LocatedRecord, public LzhHeaderFields {
 public:
     /// The fixed part is read in one request of this many bytes.
     static constexpr std::size_t kHeaderBytes = 255;
@@ -33,15 +45,8 @@ public:
     [[nodiscard]] const std::string& Name() const override { return memberName; }
     [[nodiscard]] std::int32_t DataSize() const override { return compressedSize; }
 
-    std::int32_t level = 0;
+    /// The header's first bytes as read at `start`.
     std::array<std::uint8_t, kHeaderBytes> headerBytes{};
-    std::int32_t baseSize = 0;
-    std::int32_t headerSize = 0;
-    std::int32_t method = 0;
-    std::int32_t compressedSize = 0;
-    std::uint32_t decodedSize = 0;
-    std::string memberName;
-    std::uint32_t crc16 = 0;
 
 private:
     [[nodiscard]] bool Reject(const char* text);

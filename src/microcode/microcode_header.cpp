@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "microcode/naming.h"
+#include "records/little_endian.h"
 
 namespace veskari {
 namespace {
@@ -27,12 +28,6 @@ constexpr std::uint32_t kFamily6 = 0x600;
 // The message left when the file ends inside the header: the bytes beyond
 // the end count as missing, not as zero.
 constexpr const char* kEndOfFileMessage = "ファイル終端か？";
-
-std::uint32_t ReadLe32(const std::uint8_t* bytes) noexcept
-{
-    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
 
 // printf's %d renders the 32-bit field as a signed number.
 std::string FormatSigned(const char* format, std::uint32_t value)
@@ -77,7 +72,7 @@ bool MicrocodeHeader::Read(CFile& file)
     if (missing(kHeaderVersionOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    headerVersion = ReadLe32(bytes + kHeaderVersionOffset);
+    headerVersion = ReadLe32(bytes, kHeaderVersionOffset);
     headerVersionText = FormatSigned("Header Ver. %d", headerVersion);
     if (headerVersion != 1) {
         return reject(FormatSigned("知らないヘッダーバージョン %d", headerVersion));
@@ -86,7 +81,7 @@ bool MicrocodeHeader::Read(CFile& file)
     if (missing(kRevisionOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    revision = ReadLe32(bytes + kRevisionOffset);
+    revision = ReadLe32(bytes, kRevisionOffset);
     revisionText = FormatUnsigned("Rev. 0x%02X", revision);
     if (revision == 0 || revision > kMaxRevision) {
         return reject(FormatSigned("コードリビジョンが大きすぎる %d", revision));
@@ -95,7 +90,7 @@ bool MicrocodeHeader::Read(CFile& file)
     if (missing(kDateOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    date = ReadLe32(bytes + kDateOffset);
+    date = ReadLe32(bytes, kDateOffset);
     const std::uint32_t year = date & 0xFFFF;
     const std::uint32_t day = (date >> 16) & 0xFF;
     const std::uint32_t month = date >> 24;
@@ -118,7 +113,7 @@ bool MicrocodeHeader::Read(CFile& file)
     if (missing(kSignatureOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    signature = ReadLe32(bytes + kSignatureOffset);
+    signature = ReadLe32(bytes, kSignatureOffset);
     if ((signature & kFamilyMask) != kFamily6) {
         return reject(FormatUnsigned("CPUの世代が変 %04X", signature));
     }
@@ -126,12 +121,12 @@ bool MicrocodeHeader::Read(CFile& file)
     if (missing(kChecksumOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    checksum = ReadLe32(bytes + kChecksumOffset);
+    checksum = ReadLe32(bytes, kChecksumOffset);
 
     if (missing(kLoaderOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    loaderRevision = ReadLe32(bytes + kLoaderOffset);
+    loaderRevision = ReadLe32(bytes, kLoaderOffset);
     loaderText = FormatSigned("Loader Ver. %d", loaderRevision);
     if (loaderRevision != 1) {
         return reject(FormatSigned("ローダーバージョンが変 %d", loaderRevision));
@@ -140,7 +135,7 @@ bool MicrocodeHeader::Read(CFile& file)
     if (missing(kFlagsOffset + 4)) {
         return reject(kEndOfFileMessage);
     }
-    platformFlags = ReadLe32(bytes + kFlagsOffset);
+    platformFlags = ReadLe32(bytes, kFlagsOffset);
     if (platformFlags > kMaxPlatformFlags) {
         return reject(FormatSigned("パッケージタイプが変 %d", platformFlags));
     }
@@ -150,8 +145,8 @@ bool MicrocodeHeader::Read(CFile& file)
             return reject(kEndOfFileMessage);
         }
         if (bytes[kReservedOffset + i] != 0) {
-            // Four times the count of zero bytes before it, as the check
-            // has always printed it.
+            // The value counts four per zero byte before it (0 to 76):
+            // the diagnostic's own unit, not the byte count.
             return reject(FormatSigned("ブランクの数が足りない %d", 4 * i));
         }
     }

@@ -11,9 +11,28 @@ namespace veskari {
 /// platform flags.
 using EntryKey = std::uint32_t;
 
+/// The fields of an update header as read, with the texts made from them:
+/// the one list of them that the record and the events of an accepted
+/// update share.
+struct MicrocodeHeaderFields {
+    std::uint32_t headerVersion = 0;
+    std::uint32_t revision = 0;
+    std::uint32_t date = 0;
+    std::uint32_t signature = 0;
+    std::uint32_t checksum = 0;
+    std::uint32_t loaderRevision = 0;
+    std::uint32_t platformFlags = 0;
+    std::string headerVersionText;
+    std::string revisionText;
+    std::string dateText;
+    std::string loaderText;
+    std::string packageText;
+    std::string processorName;
+};
+
 /// The 48-byte header of a family-6 processor microcode update, found
 /// anywhere in a file and checked field by field.
-class MicrocodeHeader final : public LocatedRecord {
+class MicrocodeHeader final : public LocatedRecord, public MicrocodeHeaderFields {
 public:
     static constexpr std::size_t kHeaderSize = 48;
     /// An update with zero size fields is 2048 bytes long; the scan resumes
@@ -37,20 +56,6 @@ public:
     /// Whether the bytes at `window[0..13]` look like a header: version 1,
     /// revision below 256, family 6.
     [[nodiscard]] static bool IsCandidate(const std::uint8_t* window) noexcept;
-
-    std::uint32_t headerVersion = 0;
-    std::uint32_t revision = 0;
-    std::uint32_t date = 0;
-    std::uint32_t signature = 0;
-    std::uint32_t checksum = 0;
-    std::uint32_t loaderRevision = 0;
-    std::uint32_t platformFlags = 0;
-    std::string headerVersionText;
-    std::string revisionText;
-    std::string dateText;
-    std::string loaderText;
-    std::string packageText;
-    std::string processorName;
 };
 
 }  // namespace veskari

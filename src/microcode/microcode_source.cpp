@@ -1,5 +1,7 @@
 #include "microcode/microcode_source.h"
 
+#include "records/little_endian.h"
+
 namespace veskari {
 namespace {
 
@@ -11,8 +13,7 @@ bool ChecksumValid(const std::vector<std::uint8_t>& bytes)
     }
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < bytes.size(); i += 4) {
-        sum += static_cast<std::uint32_t>(bytes[i]) | (static_cast<std::uint32_t>(bytes[i + 1]) << 8) |
-               (static_cast<std::uint32_t>(bytes[i + 2]) << 16) | (static_cast<std::uint32_t>(bytes[i + 3]) << 24);
+        sum += ReadLe32(bytes, i);
     }
     return sum == 0;
 }
@@ -32,16 +33,7 @@ bool MicrocodeSource::CollectUpdates(std::vector<UpdateRecord>& records, Rejecti
         }
         UpdateRecord record;
         record.offset = header.start;
-        record.headerVersion = header.headerVersion;
-        record.revision = header.revision;
-        record.date = header.date;
-        record.signature = header.signature;
-        record.checksum = header.checksum;
-        record.loaderRevision = header.loaderRevision;
-        record.platformFlags = header.platformFlags;
-        record.dateText = header.dateText;
-        record.packageText = header.packageText;
-        record.processorName = header.processorName;
+        record.header = header;
         header.ReportLine(record.line);
         if (withBytes) {
             record.bytes.resize(MicrocodeHeader::kUpdateSize);

@@ -13,16 +13,7 @@ namespace veskari {
 /// One accepted update with every header field, for the detailed output.
 struct UpdateRecord {
     std::uint64_t offset = 0;
-    std::uint32_t headerVersion = 0;
-    std::uint32_t revision = 0;
-    std::uint32_t date = 0;
-    std::uint32_t signature = 0;
-    std::uint32_t checksum = 0;
-    std::uint32_t loaderRevision = 0;
-    std::uint32_t platformFlags = 0;
-    std::string dateText;
-    std::string packageText;
-    std::string processorName;
+    MicrocodeHeaderFields header;
     std::string line;  ///< the report line
     /// The update's 2048 bytes (fewer when the file ends first), read only
     /// when asked for.

@@ -14,7 +14,7 @@ namespace {
 
 using test::Bytes;
 using test::LzhEncoder;
-using test::LzhMemberSpec;
+using test::LzhMemberFields;
 using test::MakeLzhMember;
 using test::MakeStoredMember;
 using test::MicrocodeFields;
@@ -68,7 +68,7 @@ Bytes CompressedMember(const std::string& name, const Bytes& content, int level 
         encoder.Block(std::vector<Token>(tokens.begin() + static_cast<std::ptrdiff_t>(at),
                                          tokens.begin() + static_cast<std::ptrdiff_t>(std::min(at + 30000, tokens.size()))));
     }
-    LzhMemberSpec spec;
+    LzhMemberFields spec;
     spec.level = level;
     spec.method = "-lh5-";
     spec.name = name;
@@ -110,7 +110,7 @@ TEST(ArchivePassTest, SameNamesDirectoryEntriesAndBadCrcs)
     const TempDir dir;
     Bytes image;
     test::Append(image, MakeStoredMember("m.bin", Update(1)));
-    LzhMemberSpec directory;
+    LzhMemberFields directory;
     directory.method = "-lhd-";
     directory.name = "folder";
     test::Append(image, MakeLzhMember(directory));
@@ -180,7 +180,7 @@ TEST(ArchivePassTest, DecompressionBombIsRefused)
     EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n");
 
     const TempDir dir;
-    LzhMemberSpec bomb;
+    LzhMemberFields bomb;
     bomb.method = "-lh0-";
     bomb.data = Bytes(5000, 0);
     bomb.decodedSize = 0xFFFFFFF0;

@@ -113,7 +113,7 @@ TEST(WorstPatternTest, EveryFewBytesACandidate)
         chains[at + 2] = 0x7F;
     }
     for (std::size_t start = 0; start + 64 <= kSize / 2; start += 64) {
-        test::LzhMemberSpec spec;
+        test::LzhMemberFields spec;
         spec.level = 2;
         Bytes header = test::MakeLzhMember(spec);
         const std::size_t jump = kSize / 2 - (start + 24);

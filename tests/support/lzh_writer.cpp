@@ -11,7 +11,7 @@ std::uint16_t Crc16(const Bytes& bytes)
     return static_cast<std::uint16_t>(UpdateCrc16(0, bytes.data(), bytes.size()));
 }
 
-Bytes MakeLzhMember(const LzhMemberSpec& spec)
+Bytes MakeLzhMember(const LzhMemberFields& spec)
 {
     // Sized at construction: GCC 12 warns wrongly about resizing an empty vector.
     Bytes header(spec.level < 2 ? 22 : 26, 0);
@@ -73,7 +73,7 @@ Bytes MakeLzhMember(const LzhMemberSpec& spec)
 
 Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level)
 {
-    LzhMemberSpec spec;
+    LzhMemberFields spec;
     spec.level = level;
     spec.name = name;
     spec.data = content;

@@ -19,7 +19,7 @@ struct ExtendedHeader {
     Bytes data;
 };
 
-struct LzhMemberSpec {
+struct LzhMemberFields {
     int level = 0;
     std::string method = "-lh0-";
     std::string name = "m.bin";        ///< raw code page 932 bytes; ignored at level 2
@@ -30,7 +30,7 @@ struct LzhMemberSpec {
 };
 
 /// A member: header followed by its data, with a correct header checksum.
-[[nodiscard]] Bytes MakeLzhMember(const LzhMemberSpec& spec);
+[[nodiscard]] Bytes MakeLzhMember(const LzhMemberFields& spec);
 
 /// A stored (-lh0-) member of these bytes.
 [[nodiscard]] Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level = 0);

@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     for (int level = 0; level <= 2; ++level) {
         const std::string suffix = "_level" + std::to_string(level);
         Put(root + "/fuzz_lzh_header", "stored" + suffix, MakeStoredMember("m.bin", content, level));
-        LzhMemberSpec spec;
+        LzhMemberFields spec;
         spec.level = level;
         spec.method = "-lh5-";
         spec.data = Compressed(content, 14);

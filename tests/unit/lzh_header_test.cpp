@@ -10,7 +10,7 @@ namespace {
 
 using test::Bytes;
 using test::ExtendedHeader;
-using test::LzhMemberSpec;
+using test::LzhMemberFields;
 using test::MakeLzhMember;
 using test::MakeStoredMember;
 using test::TempDir;
@@ -114,7 +114,7 @@ TEST(LzhHeaderReadTest, ChecksumMessageShowsComputedThenStored)
 TEST(LzhHeaderReadTest, MethodsAndFields)
 {
     for (const char* method : {"-lh0-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhd-"}) {
-        LzhMemberSpec spec;
+        LzhMemberFields spec;
         spec.method = method;
         spec.data = Bytes(10, 1);
         spec.decodedSize = 77;
@@ -133,7 +133,7 @@ TEST(LzhHeaderReadTest, MethodsAndFields)
 
 TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
 {
-    LzhMemberSpec spec;
+    LzhMemberFields spec;
     spec.level = 1;
     spec.data = Bytes(40, 3);
     spec.extended = {ExtendedHeader{0x40, Bytes(2, 0)}, ExtendedHeader{0x41, Bytes(4, 0)}};  // sizes 5 and 7
@@ -147,7 +147,7 @@ TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
 TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
 {
     const auto level2Name = [](std::vector<ExtendedHeader> chain) {
-        LzhMemberSpec spec;
+        LzhMemberFields spec;
         spec.level = 2;
         spec.extended = std::move(chain);
         bool accepted = false;
@@ -165,7 +165,7 @@ TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
 
 TEST(LzhHeaderReadTest, MalformedExtendedChainsAreRejected)
 {
-    LzhMemberSpec spec;
+    LzhMemberFields spec;
     spec.level = 2;
     spec.extended = {{1, Bytes{'a'}}};
     Bytes tiny = MakeLzhMember(spec);
@@ -185,7 +185,7 @@ TEST(LzhHeaderReadTest, MalformedExtendedChainsAreRejected)
 TEST(LzhHeaderReadTest, OverlongExtendedChainsAreRejected)
 {
     // 300 extended headers of 3 bytes each: more than any archiver writes.
-    LzhMemberSpec many;
+    LzhMemberFields many;
     many.level = 2;
     many.extended.assign(300, ExtendedHeader{0x7F, Bytes{}});
     bool accepted = true;
@@ -194,7 +194,7 @@ TEST(LzhHeaderReadTest, OverlongExtendedChainsAreRejected)
     EXPECT_TRUE(header->error);
 
     // A chain whose sizes add up past 64 KiB.
-    LzhMemberSpec big;
+    LzhMemberFields big;
     big.level = 1;
     big.extended = {ExtendedHeader{1, Bytes(40000, 'a')}, ExtendedHeader{1, Bytes(40000, 'b')}};
     header = ReadAt(Padded(MakeLzhMember(big), 90000), accepted);
@@ -208,7 +208,7 @@ TEST(LzhHeaderReadTest, OverlongExtendedChainsAreRejected)
 TEST(LzhHeaderReadTest, Level2NameIsNotInheritedFromTheHeaderBefore)
 {
     Bytes bytes = MakeStoredMember("first.bin", Bytes(5, 1));
-    LzhMemberSpec unnamed;
+    LzhMemberFields unnamed;
     unnamed.level = 2;
     test::Append(bytes, MakeLzhMember(unnamed));
     bytes.resize(bytes.size() + 40, 0);
@@ -257,7 +257,7 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
 {
     Bytes bytes = MakeStoredMember("m.bin", Bytes{1});
     test::Append(bytes, MakeStoredMember("m.bin", Bytes{2}));
-    LzhMemberSpec backwards;
+    LzhMemberFields backwards;
     backwards.data = Bytes(4, 0);
     backwards.name = "back.bin";
     Bytes back = MakeLzhMember(backwards);
