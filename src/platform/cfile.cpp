@@ -28,7 +28,7 @@ void SetFileFaultHook(FileFaultHook* hook) noexcept
 
 CFile::~CFile()
 {
-    if (descriptor_ >= 0) {
+    if (descriptor_ >= 0 && ownsDescriptor_) {
         ::close(descriptor_);
     }
 }
@@ -36,28 +36,25 @@ CFile::~CFile()
 bool CFile::Open(const std::string& path)
 {
     Close();
-    if (FaultHookRefuses(FileOperation::open, path)) {
+    OpenedFile opened = OpenForReading(path);
+    if (!opened.IsOpen()) {
         return false;
     }
-    // O_NONBLOCK keeps a FIFO from blocking the open; such files are then
-    // refused by the type test below.
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (descriptor < 0) {
-        return false;
-    }
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
-        ::close(descriptor);
-        return false;
-    }
-    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-    Attach(descriptor, path);
+    Attach(opened.handle.Release(), path);
     return true;
+}
+
+void CFile::Open(const FileHandle& handle, std::string name)
+{
+    Close();
+    Attach(handle.Get(), std::move(name));
+    ownsDescriptor_ = false;
 }
 
 void CFile::Attach(int descriptor, std::string path)
 {
     descriptor_ = descriptor;
+    ownsDescriptor_ = true;
     path_ = std::move(path);
     bufferStart_ = 0;
     bufferLength_ = 0;
@@ -75,11 +72,14 @@ void CFile::Close()
     bufferIndex_ = 0;
     bufferStart_ = 0;
     if (FaultHookRefuses(FileOperation::close, path_)) {
-        ::close(descriptor);
+        if (ownsDescriptor_) {
+            ::close(descriptor);
+        }
         throw FileError::FromErrno(FileOperation::close, EIO, path_);
     }
-    // A close interrupted by a signal has still released the descriptor.
-    if (::close(descriptor) != 0 && errno != EINTR) {
+    // A borrowed descriptor stays open for its owner. A close interrupted by
+    // a signal has still released the descriptor.
+    if (ownsDescriptor_ && ::close(descriptor) != 0 && errno != EINTR) {
         throw FileError::FromErrno(FileOperation::close, errno, path_);
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/file_handle.h"
 
 namespace veskari {
 
@@ -43,8 +44,12 @@ public:
     /// blocks on them).
     [[nodiscard]] bool Open(const std::string& path);
 
-    /// Takes over a descriptor opened for reading and writing (a new
-    /// temporary file), positioned at 0.
+    /// Reads (and writes, when the descriptor allows it) the open file of
+    /// `handle`, which stays its owner, under `name` for file errors. Several
+    /// CFile objects may share one handle: each keeps its own position.
+    void Open(const FileHandle& handle, std::string name);
+
+    /// Takes over a descriptor opened for reading and writing, positioned at 0.
     void Attach(int descriptor, std::string path);
 
     [[nodiscard]] bool IsOpen() const noexcept { return descriptor_ >= 0; }
@@ -112,6 +117,7 @@ private:
     void CheckHook(FileOperation operation) const;
 
     int descriptor_ = -1;
+    bool ownsDescriptor_ = false;
     std::string path_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]

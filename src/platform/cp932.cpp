@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <iconv.h>
-#include <stdexcept>
+
+#include "platform/file_error.h"
 
 namespace veskari {
 namespace {
@@ -14,8 +15,10 @@ class Cp932Converter {
 public:
     Cp932Converter() : descriptor_(::iconv_open("UTF-8", "CP932"))
     {
+        // Opening loads the conversion module, which needs a descriptor:
+        // refused, it is a file error like any other.
         if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error("iconv cannot convert from CP932");
+            throw FileError::FromErrno(FileOperation::open, errno, "iconv CP932");
         }
     }
     ~Cp932Converter() { ::iconv_close(descriptor_); }
@@ -54,6 +57,12 @@ private:
     iconv_t descriptor_;
 };
 
+Cp932Converter& ThreadConverter()
+{
+    thread_local Cp932Converter converter;
+    return converter;
+}
+
 }  // namespace
 
 std::size_t FindLastCp932Backslash(std::string_view text) noexcept
@@ -70,10 +79,14 @@ std::size_t FindLastCp932Backslash(std::string_view text) noexcept
     return last;
 }
 
+void PrepareCp932Conversion()
+{
+    (void)ThreadConverter();
+}
+
 std::string Cp932ToUtf8(std::string_view text)
 {
-    thread_local Cp932Converter converter;
-    return converter.Convert(text);
+    return ThreadConverter().Convert(text);
 }
 
 }  // namespace veskari

@@ -17,6 +17,10 @@ namespace veskari {
 /// one; npos when there is none.
 [[nodiscard]] std::size_t FindLastCp932Backslash(std::string_view text) noexcept;
 
+/// Makes this thread ready to convert, while it can still open what the
+/// conversion needs; throws FileError when it cannot.
+void PrepareCp932Conversion();
+
 /// Converts code page 932 bytes to UTF-8. A byte that cannot be
 /// converted becomes U+FFFD and conversion goes on with the next byte.
 [[nodiscard]] std::string Cp932ToUtf8(std::string_view text);

@@ -5,47 +5,59 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/visible_text.h"
+
 namespace veskari {
 namespace {
 
 struct CauseTexts {
     FileErrorCause cause;
-    std::string_view english;
+    std::string_view name;      // in JSON output
+    std::string_view english;   // the error box's text; %1 stands for the file name
     std::string_view japanese;
+    std::string_view reasonEnglish;  // the cause in a few words, after a name and a colon
+    std::string_view reasonJapanese;
 };
 
-// The texts of the error box, one row per cause; %1 stands for the file name.
+// One row per cause: its name, the texts of the error box and the short
+// reason that messages about a single path give.
 constexpr std::array kCauseTexts{
-    CauseTexts{FileErrorCause::none, "No error occurred.", "ｴﾗｰはありませんでした。"},
-    CauseTexts{FileErrorCause::generic, "An unknown error occurred while accessing %1.",
-               "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
-    CauseTexts{FileErrorCause::fileNotFound, "%1 was not found.", "%1 が見つかりませんでした。"},
-    CauseTexts{FileErrorCause::badPath, "%1 contains an invalid path.",
-               "%1 には無効なﾊﾟｽが含まれています。"},
-    CauseTexts{FileErrorCause::tooManyOpenFiles,
+    CauseTexts{FileErrorCause::none, "none", "No error occurred.", "ｴﾗｰはありませんでした。", "no error",
+               "ｴﾗｰなし"},
+    CauseTexts{FileErrorCause::generic, "generic", "An unknown error occurred while accessing %1.",
+               "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。", "unknown error", "不明なｴﾗｰ"},
+    CauseTexts{FileErrorCause::fileNotFound, "fileNotFound", "%1 was not found.", "%1 が見つかりませんでした。",
+               "not found", "見つかりません"},
+    CauseTexts{FileErrorCause::badPath, "badPath", "%1 contains an invalid path.",
+               "%1 には無効なﾊﾟｽが含まれています。", "invalid path", "無効なﾊﾟｽ"},
+    CauseTexts{FileErrorCause::tooManyOpenFiles, "tooManyOpenFiles",
                "%1 could not be opened because there are too many open files.",
-               "開いているﾌｧｲﾙが多すぎるため、%1 を開けませんでした。"},
-    CauseTexts{FileErrorCause::accessDenied, "Access to %1 was denied.",
-               "%1 へのｱｸｾｽは拒否されました。"},
-    CauseTexts{FileErrorCause::invalidFile, "An invalid file handle was associated with %1.",
-               "%1 へ無効なﾌｧｲﾙ ﾊﾝﾄﾞﾙが関連付けられていました。"},
-    CauseTexts{FileErrorCause::removeCurrentDir,
+               "開いているﾌｧｲﾙが多すぎるため、%1 を開けませんでした。", "too many open files",
+               "開いているﾌｧｲﾙが多すぎます"},
+    CauseTexts{FileErrorCause::accessDenied, "accessDenied", "Access to %1 was denied.",
+               "%1 へのｱｸｾｽは拒否されました。", "access denied", "ｱｸｾｽが拒否されました"},
+    CauseTexts{FileErrorCause::invalidFile, "invalidFile", "An invalid file handle was associated with %1.",
+               "%1 へ無効なﾌｧｲﾙ ﾊﾝﾄﾞﾙが関連付けられていました。", "invalid file handle", "無効なﾌｧｲﾙ ﾊﾝﾄﾞﾙ"},
+    CauseTexts{FileErrorCause::removeCurrentDir, "removeCurrentDir",
                "%1 could not be removed because it is the current directory.",
-               "現在のﾃﾞｨﾚｸﾄﾘ %1 は削除できませんでした。"},
-    CauseTexts{FileErrorCause::directoryFull,
+               "現在のﾃﾞｨﾚｸﾄﾘ %1 は削除できませんでした。", "current directory", "現在のﾃﾞｨﾚｸﾄﾘ"},
+    CauseTexts{FileErrorCause::directoryFull, "directoryFull",
                "%1 could not be created because the directory is full.",
-               "%1 を作成できませんでした。そのﾃﾞｨﾚｸﾄﾘはいっぱいです。"},
-    CauseTexts{FileErrorCause::badSeek, "Seek failed on %1.", "%1 のｼｰｸに失敗しました。"},
-    CauseTexts{FileErrorCause::hardIO, "A hardware I/O error was reported while accessing %1.",
-               "%1 へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。"},
-    CauseTexts{FileErrorCause::sharingViolation, "A sharing violation occurred while accessing %1.",
-               "%1 へのｱｸｾｽ中に共有違反が発生しました。"},
-    CauseTexts{FileErrorCause::lockViolation, "A locking violation occurred while accessing %1.",
-               "%1 へのｱｸｾｽ中にﾛｯｸ違反が発生しました。"},
-    CauseTexts{FileErrorCause::diskFull, "Disk full while accessing %1.",
-               "%1 へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
-    CauseTexts{FileErrorCause::endOfFile, "An attempt was made to access %1 past its end.",
-               "%1 の末尾以降にｱｸｾｽしようとしました。"},
+               "%1 を作成できませんでした。そのﾃﾞｨﾚｸﾄﾘはいっぱいです。", "directory full",
+               "ﾃﾞｨﾚｸﾄﾘがいっぱいです"},
+    CauseTexts{FileErrorCause::badSeek, "badSeek", "Seek failed on %1.", "%1 のｼｰｸに失敗しました。", "seek failed",
+               "ｼｰｸに失敗しました"},
+    CauseTexts{FileErrorCause::hardIO, "hardIO", "A hardware I/O error was reported while accessing %1.",
+               "%1 へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。", "hardware I/O error", "ﾊｰﾄﾞｳｪｱ I/O ｴﾗｰ"},
+    CauseTexts{FileErrorCause::sharingViolation, "sharingViolation",
+               "A sharing violation occurred while accessing %1.", "%1 へのｱｸｾｽ中に共有違反が発生しました。",
+               "sharing violation", "共有違反"},
+    CauseTexts{FileErrorCause::lockViolation, "lockViolation", "A locking violation occurred while accessing %1.",
+               "%1 へのｱｸｾｽ中にﾛｯｸ違反が発生しました。", "locking violation", "ﾛｯｸ違反"},
+    CauseTexts{FileErrorCause::diskFull, "diskFull", "Disk full while accessing %1.",
+               "%1 へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。", "disk full", "ﾃﾞｨｽｸがいっぱいです"},
+    CauseTexts{FileErrorCause::endOfFile, "endOfFile", "An attempt was made to access %1 past its end.",
+               "%1 の末尾以降にｱｸｾｽしようとしました。", "access past the end", "末尾以降へのｱｸｾｽ"},
 };
 
 constexpr std::string_view kUnnamedEnglish = "an unnamed file";
@@ -81,7 +93,7 @@ constexpr std::array kErrnoCauses{
     ErrnoCause{ENODEV, FileErrorCause::hardIO},
 };
 
-const CauseTexts& TextsOf(FileErrorCause cause)
+constexpr const CauseTexts& TextsOf(FileErrorCause cause)
 {
     for (const CauseTexts& row : kCauseTexts) {
         if (row.cause == cause) {
@@ -99,19 +111,31 @@ FileError::FileError(FileErrorCause cause, std::string fileName, int systemError
 {
 }
 
+FileErrorCause CauseOfErrno(int errnoValue) noexcept
+{
+    for (const ErrnoCause& row : kErrnoCauses) {
+        if (row.errnoValue == errnoValue) {
+            return row.cause;
+        }
+    }
+    return FileErrorCause::generic;
+}
+
+const char* CauseName(FileErrorCause cause) noexcept
+{
+    return TextsOf(cause).name.data();
+}
+
+std::string ReasonText(FileErrorCause cause, Language language)
+{
+    const CauseTexts& row = TextsOf(cause);
+    return std::string(language == Language::Japanese ? row.reasonJapanese : row.reasonEnglish);
+}
+
 FileError FileError::FromErrno(FileOperation operation, int errnoValue, std::string fileName)
 {
     // A refused seek is a seek failure whatever the system says about it.
-    FileErrorCause cause = operation == FileOperation::seek ? FileErrorCause::badSeek
-                                                             : FileErrorCause::generic;
-    if (operation != FileOperation::seek) {
-        for (const ErrnoCause& row : kErrnoCauses) {
-            if (row.errnoValue == errnoValue) {
-                cause = row.cause;
-                break;
-            }
-        }
-    }
+    const FileErrorCause cause = operation == FileOperation::seek ? FileErrorCause::badSeek : CauseOfErrno(errnoValue);
     return FileError(cause, std::move(fileName), errnoValue);
 }
 
@@ -124,7 +148,8 @@ std::string FileError::Text(Language language) const
 {
     const CauseTexts& row = TextsOf(cause_);
     const std::string_view pattern = language == Language::Japanese ? row.japanese : row.english;
-    std::string_view name = fileName_;
+    const std::string shown = VisibleText(fileName_);
+    std::string_view name = shown;
     if (name.empty()) {
         name = language == Language::Japanese ? kUnnamedJapanese : kUnnamedEnglish;
     }

@@ -48,7 +48,8 @@ public:
     [[nodiscard]] const char* what() const noexcept override;
 
     /// The text shown to the user: the cause's text with %1 replaced by
-    /// the file name, or by the text for a file without a name.
+    /// the file name (control characters shown visibly), or by the text
+    /// for a file without a name.
     [[nodiscard]] std::string Text(Language language) const;
 
 private:
@@ -57,6 +58,16 @@ private:
     int systemError_;
     std::string what_;
 };
+
+/// The cause that the system's error number `errnoValue` stands for.
+[[nodiscard]] FileErrorCause CauseOfErrno(int errnoValue) noexcept;
+
+/// The cause's name in machine-readable output ("accessDenied", ...).
+[[nodiscard]] const char* CauseName(FileErrorCause cause) noexcept;
+
+/// The cause in a few words ("access denied"), for messages that name a
+/// path and then say why.
+[[nodiscard]] std::string ReasonText(FileErrorCause cause, Language language);
 
 /// The texts of the two errors that are not file errors.
 [[nodiscard]] std::string OutOfMemoryText(Language language);

@@ -1,11 +1,48 @@
 #include "platform/folder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace veskari {
+namespace {
+
+// The names of an open folder's entries, without "." and "..", or the
+// system's error number.
+int ListNames(int folder, std::vector<std::string>& names)
+{
+    const int copy = ::dup(folder);  // closedir closes the descriptor it is given
+    if (copy < 0) {
+        return errno;
+    }
+    DIR* stream = ::fdopendir(copy);
+    if (stream == nullptr) {
+        const int error = errno;
+        ::close(copy);
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(stream);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(stream);
+    std::sort(names.begin(), names.end());
+    return error;
+}
+
+}  // namespace
 
 std::optional<PathStatus> QueryPathStatus(const std::string& path)
 {
@@ -17,23 +54,74 @@ std::optional<PathStatus> QueryPathStatus(const std::string& path)
                       static_cast<std::uint64_t>(status.st_ino)};
 }
 
-std::vector<std::string> ListFolder(const std::string& folderPath)
+FolderWalk::FolderWalk(std::string folderPath, std::set<FolderId>& walked)
+    : rootPath_(std::move(folderPath)), walked_(walked)
 {
-    std::vector<std::string> names;
-    DIR* folder = ::opendir(folderPath.c_str());
-    if (folder == nullptr) {
-        return names;
+}
+
+bool FolderWalk::Enter(int parent, const std::string& name, const std::string& path, WalkEntry& entry)
+{
+    entry = WalkEntry();
+    entry.path = path;
+    const int descriptor = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat status {};
+    if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+        entry.kind = WalkEntry::Kind::unreadableFolder;
+        entry.error = errno;
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        return false;
     }
-    while (const dirent* entry = ::readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+    Frame frame;
+    frame.folder = FileHandle(descriptor);
+    if (!walked_.insert(FolderId{status.st_dev, status.st_ino}).second) {
+        entry.kind = WalkEntry::Kind::repeatedFolder;
+        return false;
+    }
+    if (const int error = ListNames(descriptor, frame.names); error != 0) {
+        entry.kind = WalkEntry::Kind::unreadableFolder;
+        entry.error = error;
+        return false;
+    }
+    frame.path = path;
+    if (frame.path.empty() || frame.path.back() != '/') {
+        frame.path += '/';
+    }
+    frames_.push_back(std::move(frame));
+    return true;
+}
+
+bool FolderWalk::Next(WalkEntry& entry)
+{
+    if (!started_) {
+        started_ = true;
+        if (!Enter(AT_FDCWD, rootPath_, rootPath_, entry)) {
+            return true;
+        }
+    }
+    while (!frames_.empty()) {
+        Frame& frame = frames_.back();
+        if (frame.next == frame.names.size()) {
+            frames_.pop_back();
             continue;
         }
-        names.emplace_back(entry->d_name);
+        const std::string name = frame.names[frame.next++];
+        const int folder = frame.folder.Get();
+        const std::string path = frame.path + name;
+        struct stat status {};
+        if (::fstatat(folder, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode)) {
+            if (Enter(folder, name, path, entry)) {
+                continue;
+            }
+            return true;
+        }
+        entry = WalkEntry();
+        entry.path = path;
+        entry.file = OpenForReadingAt(folder, name);
+        return true;
     }
-    ::closedir(folder);
-    // Byte order, so that a report never depends on the file system's hashing.
-    std::sort(names.begin(), names.end());
-    return names;
+    return false;
 }
 
 }  // namespace veskari

@@ -2,8 +2,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/file_handle.h"
 
 namespace veskari {
 
@@ -18,8 +22,54 @@ struct PathStatus {
 /// path, for example).
 [[nodiscard]] std::optional<PathStatus> QueryPathStatus(const std::string& path);
 
-/// The names of a folder's entries in byte order, without "." and "..".
-/// A folder that cannot be listed has no entries.
-[[nodiscard]] std::vector<std::string> ListFolder(const std::string& folderPath);
+/// A folder's identity: its device and inode.
+using FolderId = std::pair<std::uint64_t, std::uint64_t>;
+
+/// One thing a folder walk meets.
+struct WalkEntry {
+    enum class Kind {
+        file,              ///< anything but a folder; `file` says whether it could be opened
+        unreadableFolder,  ///< a folder that could not be opened or listed; `error` says why
+        repeatedFolder,    ///< a folder already walked in this run, by another route
+    };
+    Kind kind = Kind::file;
+    std::string path;  ///< the walked folder's path as given, '/', and the names below it
+    OpenedFile file;
+    int error = 0;
+};
+
+/// Walks a folder depth first, the entries of each folder in byte order of
+/// their names (so a report never depends on the file system's order), and
+/// yields everything but the folders themselves. Every entry is reached
+/// relative to its folder's open descriptor, so neither depth nor path
+/// length is bounded by PATH_MAX. Links are followed, but each folder
+/// (device and inode) is walked once per run, shared through `walked`:
+/// links can make the walk neither loop nor multiply.
+class FolderWalk {
+public:
+    FolderWalk(std::string folderPath, std::set<FolderId>& walked);
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
+
+    /// The next entry; false when the walk has ended.
+    [[nodiscard]] bool Next(WalkEntry& entry);
+
+private:
+    struct Frame {
+        FileHandle folder;
+        std::string path;  // with its trailing '/'
+        std::vector<std::string> names;
+        std::size_t next = 0;
+    };
+
+    // Opens and lists a folder and pushes it; false with `entry` filled in
+    // when the folder is not walked (already walked, or unreadable).
+    bool Enter(int parent, const std::string& name, const std::string& path, WalkEntry& entry);
+
+    std::string rootPath_;
+    std::set<FolderId>& walked_;
+    std::vector<Frame> frames_;
+    bool started_ = false;
+};
 
 }  // namespace veskari

@@ -13,15 +13,25 @@ public:
     [[nodiscard]] const char* what() const noexcept override { return "the analysis was stopped"; }
 };
 
-/// A request to stop that any thread may raise and the analysing threads poll.
+/// A request to stop that any thread may raise and the analysing threads
+/// poll. A request with a parent counts as raised when its parent is: one
+/// run-wide request stops every unit, a unit's own stops that unit alone.
 class StopRequest {
 public:
+    explicit StopRequest(const StopRequest* parent = nullptr) noexcept : parent_(parent) {}
+    StopRequest(const StopRequest&) = delete;
+    StopRequest& operator=(const StopRequest&) = delete;
+
     void Raise() noexcept { raised_.store(true, std::memory_order_relaxed); }
     void Reset() noexcept { raised_.store(false, std::memory_order_relaxed); }
-    [[nodiscard]] bool Raised() const noexcept { return raised_.load(std::memory_order_relaxed); }
+    [[nodiscard]] bool Raised() const noexcept
+    {
+        return raised_.load(std::memory_order_relaxed) || (parent_ != nullptr && parent_->Raised());
+    }
 
 private:
     std::atomic<bool> raised_{false};
+    const StopRequest* parent_;
 };
 
 /// Makes `request` the one that PollStop checks on this thread while the

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/cfile.h"
+#include "platform/stop_request.h"
 
 namespace veskari {
 
@@ -74,6 +75,9 @@ protected:
         static_assert(kWindowSize <= CFile::kBufferSize);
         std::uint64_t windowStart = file.GetPosition();
         for (;;) {
+            // A stop request takes effect here, window by window, also
+            // inside one huge file.
+            PollStop();
             const std::uint8_t* window = nullptr;
             const std::size_t got = file.Peek(kWindowSize, window);
             if (got < K) {

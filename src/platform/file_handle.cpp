@@ -1,0 +1,142 @@
+#include "platform/file_handle.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/anonymous_file.h"
+#include "platform/cfile.h"
+
+namespace veskari {
+namespace {
+
+FileKind KindOf(mode_t mode) noexcept
+{
+    if (S_ISREG(mode)) {
+        return FileKind::regular;
+    }
+    if (S_ISBLK(mode)) {
+        return FileKind::blockDevice;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::folder;
+    }
+    if (S_ISFIFO(mode)) {
+        return FileKind::pipe;
+    }
+    return FileKind::other;
+}
+
+}  // namespace
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
+{
+    if (this != &other) {
+        Reset();
+        descriptor_ = other.descriptor_;
+        other.descriptor_ = -1;
+    }
+    return *this;
+}
+
+void FileHandle::Reset() noexcept
+{
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+        descriptor_ = -1;
+    }
+}
+
+OpenedFile OpenForReadingAt(int folder, const std::string& name)
+{
+    OpenedFile opened;
+    // Look before opening: a FIFO is never opened, so nothing can block.
+    struct stat status {};
+    if (::fstatat(folder, name.c_str(), &status, 0) != 0) {
+        opened.error = errno;
+        return opened;
+    }
+    opened.kind = KindOf(status.st_mode);
+    if (opened.kind != FileKind::regular && opened.kind != FileKind::blockDevice) {
+        return opened;
+    }
+    if (FaultHookRefuses(FileOperation::open, name)) {
+        opened.error = EACCES;
+        return opened;
+    }
+    // O_NONBLOCK as well, in case the path was swapped for a FIFO since.
+    const int descriptor = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) {
+        opened.error = errno;
+        return opened;
+    }
+    FileHandle handle(descriptor);
+    if (::fstat(descriptor, &status) != 0) {
+        opened.error = errno;
+        return opened;
+    }
+    opened.kind = KindOf(status.st_mode);
+    if (opened.kind == FileKind::regular || opened.kind == FileKind::blockDevice) {
+        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+        opened.handle = std::move(handle);
+    }
+    return opened;
+}
+
+OpenedFile OpenForReading(const std::string& path)
+{
+    return OpenForReadingAt(AT_FDCWD, path);
+}
+
+OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
+{
+    OpenedFile copy;
+    copy.error = CreateAnonymousFile(kSpillToDisk, copy.handle);
+    if (copy.error != 0) {
+        return copy;
+    }
+    CFile output;
+    output.Open(copy.handle, name);
+    std::vector<char> chunk(1U << 16);
+    for (;;) {
+        const ssize_t got = ::read(source, chunk.data(), chunk.size());
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN) {
+                // A stream opened without blocking: wait for its writer.
+                const int flags = ::fcntl(source, F_GETFL);
+                if (flags >= 0 && ::fcntl(source, F_SETFL, flags & ~O_NONBLOCK) == 0) {
+                    continue;
+                }
+            }
+            copy.error = errno;
+            copy.handle.Reset();
+            return copy;
+        }
+        output.Write(chunk.data(), static_cast<std::size_t>(got));
+    }
+    copy.kind = FileKind::regular;
+    return copy;
+}
+
+std::uint64_t FileSize(const FileHandle& handle) noexcept
+{
+    struct stat status {};
+    if (::fstat(handle.Get(), &status) != 0) {
+        return 0;
+    }
+    if (S_ISBLK(status.st_mode)) {
+        const off_t end = ::lseek(handle.Get(), 0, SEEK_END);
+        return end > 0 ? static_cast<std::uint64_t>(end) : 0;
+    }
+    return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
+}  // namespace veskari

@@ -1,0 +1,22 @@
+#include "platform/processors.h"
+
+#include <sched.h>
+#include <thread>
+
+namespace veskari {
+
+unsigned UsableProcessorCount() noexcept
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0) {
+            return static_cast<unsigned>(count);
+        }
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
+}  // namespace veskari

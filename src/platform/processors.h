@@ -1,0 +1,9 @@
+#pragma once
+
+namespace veskari {
+
+/// How many processors this process may run on: its CPU affinity mask when
+/// the system tells it, else the number of cores; at least 1.
+[[nodiscard]] unsigned UsableProcessorCount() noexcept;
+
+}  // namespace veskari

@@ -1,0 +1,93 @@
+#include "platform/visible_text.h"
+
+#include <cstdint>
+
+namespace veskari {
+
+std::size_t Utf8CharacterLength(std::string_view text) noexcept
+{
+    if (text.empty()) {
+        return 0;
+    }
+    const auto lead = static_cast<std::uint8_t>(text[0]);
+    std::size_t length = 0;
+    std::uint32_t codePoint = 0;
+    std::uint32_t smallest = 0;
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1FU;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0FU;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07U;
+        smallest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<std::uint8_t>(text[i]);
+        if ((byte & 0xC0U) != 0x80U) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (byte & 0x3FU);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    if (codePoint < smallest || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) {
+        return 0;
+    }
+    return length;
+}
+
+bool IsValidUtf8(std::string_view text) noexcept
+{
+    while (!text.empty()) {
+        const std::size_t length = Utf8CharacterLength(text);
+        if (length == 0) {
+            return false;
+        }
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
+std::string VisibleText(std::string_view text)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(text.size());
+    const auto escape = [&shown](std::uint8_t byte) {
+        shown += "\\x";
+        shown += kDigits[byte >> 4];
+        shown += kDigits[byte & 0x0F];
+    };
+    while (!text.empty()) {
+        const std::size_t length = Utf8CharacterLength(text);
+        const auto lead = static_cast<std::uint8_t>(text[0]);
+        const bool control = length == 1 ? (lead < 0x20 || lead == 0x7F)
+                                         : length == 2 && lead == 0xC2 && static_cast<std::uint8_t>(text[1]) < 0xA0;
+        if (length == 0 || control) {
+            // One byte at a time: a C1 control shows both of its bytes.
+            const std::size_t bytes = length == 0 ? 1 : length;
+            for (std::size_t i = 0; i < bytes; ++i) {
+                escape(static_cast<std::uint8_t>(text[i]));
+            }
+            text.remove_prefix(bytes);
+            continue;
+        }
+        shown.append(text.substr(0, length));
+        text.remove_prefix(length);
+    }
+    return shown;
+}
+
+}  // namespace veskari
