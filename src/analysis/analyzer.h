@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "analysis/analysis_events.h"
+#include "analysis/report_sink.h"
+#include "platform/file_handle.h"
+
+namespace veskari {
+
+/// Archives are expanded down to this many levels below a top-level file;
+/// a member at the deepest level is still scanned for microcode.
+inline constexpr int kMaxNestingLevel = 16;
+
+/// Bounds on the work that one top-level file may cause, members nested in
+/// members included. Members can hold members that repeat themselves, so
+/// without them a few hundred bytes could keep the analysis busy for hours:
+/// with them a file of n bytes costs time linear in n up to a fixed cap.
+struct WorkLimits {
+    /// Decoded bytes of all its members together.
+    std::uint64_t decodedBytes = std::uint64_t{1} << 30;
+    /// Members it may visit: this many, one more per `bytesPerMember` bytes
+    /// of the file, and never more than `maxMembers`.
+    std::uint64_t baseMembers = 4096;
+    std::uint64_t bytesPerMember = 64;
+    std::uint64_t maxMembers = std::uint64_t{1} << 20;
+
+    [[nodiscard]] std::uint64_t MembersFor(std::uint64_t fileSize) const noexcept;
+};
+
+/// Analyses files and folders and writes their report to a sink: a
+/// headline per top-level file, then the blocks of its archive members,
+/// then its own block of microcode updates in EntryKey order. Everything
+/// else it meets goes to the observer as events.
+/// A refused file operation throws FileError out of the analysis, and a
+/// raised stop request AnalysisStopped; the text appended before stays.
+class Analyzer {
+public:
+    explicit Analyzer(ReportSink& sink, AnalysisObserver* observer = nullptr);
+
+    void SetLimits(const WorkLimits& limits) noexcept { limits_ = limits; }
+
+    /// Analyses `path` and reports it under `displayName`; a call with two
+    /// equal texts is a top-level call (a selected or dropped path): a
+    /// folder is walked, and every file gets its headline.
+    void AnalyzePath(std::string path, std::string displayName);
+
+    /// Analyses one top-level file that the caller has opened, or failed to
+    /// open (its headline is written all the same, then the problem told).
+    void AnalyzeTopLevelFile(const std::string& path, const OpenedFile& file);
+
+private:
+    void AnalyzeFile(const FileHandle& handle, FileInfo& file);
+    void ArchivePass(const FileHandle& handle, const FileInfo& holder);
+    void MicrocodePass(const FileHandle& handle, const FileInfo& file);
+    // Counts a member against the limit; false once the limit is reached.
+    [[nodiscard]] bool TakeMember();
+    void Tell(const Problem& problem);
+    [[nodiscard]] bool Details() const;
+
+    ReportSink& sink_;
+    AnalysisObserver* observer_;
+    WorkLimits limits_;
+    // The budgets of the top-level file being analysed.
+    std::string topName_;
+    std::uint64_t decodeLeft_ = 0;
+    std::uint64_t memberLimit_ = 0;
+    std::uint64_t membersLeft_ = 0;
+    bool decodeLimitTold_ = false;
+    bool memberLimitTold_ = false;
+};
+
+/// Convenience for callers that analyse one path into a sink.
+void AnalyzePath(ReportSink& sink, const std::string& path);
+
+}  // namespace veskari

@@ -1,0 +1,376 @@
+#include "analysis/run_engine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/cp932.h"
+#include "platform/file_handle.h"
+
+namespace veskari {
+namespace {
+
+// A stream to copy before its analysis, or why it could not be opened.
+void OpenStream(int descriptor, RunUnit& unit)
+{
+    unit.file = OpenedFile();
+    if (descriptor < 0) {
+        unit.kind = RunUnit::Kind::file;
+        unit.file.error = errno;
+        return;
+    }
+    unit.kind = RunUnit::Kind::stream;
+    unit.file.kind = FileKind::pipe;
+    unit.file.handle = FileHandle(descriptor);
+}
+
+}  // namespace
+
+std::string RunFailure::Text(Language language) const
+{
+    switch (kind) {
+    case Kind::fileError:
+        return fileError ? fileError->Text(language) : InternalErrorText(language);
+    case Kind::outOfMemory:
+        return OutOfMemoryText(language);
+    case Kind::internal:
+        break;
+    }
+    return InternalErrorText(language);
+}
+
+const char* RunFailure::CauseName() const noexcept
+{
+    switch (kind) {
+    case Kind::fileError:
+        return fileError ? veskari::CauseName(fileError->Cause()) : "internal";
+    case Kind::outOfMemory:
+        return "outOfMemory";
+    case Kind::internal:
+        break;
+    }
+    return "internal";
+}
+
+struct RunEngine::Slot {
+    explicit Slot(const StopRequest& run) : stop(&run) {}
+
+    RunUnit unit;
+    bool firstFile = false;  // the run's first file: its headline may start the report
+    bool wroteText = false;
+    std::string pending;     // report text waiting for the units before it
+    bool finished = false;
+    StopRequest stop;        // raised by the run's request, or to cancel this unit alone
+    std::unique_ptr<UnitObserver> observer;
+    UnitResult result;
+};
+
+// The report of one unit: written through while it is the first unit not
+// yet delivered, kept until then otherwise.
+class RunEngine::UnitSink final : public ReportSink {
+public:
+    UnitSink(RunEngine& engine, Slot& slot) : engine_(engine), slot_(slot) {}
+    [[nodiscard]] bool IsEmpty() const override
+    {
+        return engine_.settings_.reportEmpty && slot_.firstFile && !slot_.wroteText;
+    }
+    void AppendReport(const std::string& text) override { engine_.Append(slot_, text); }
+
+private:
+    RunEngine& engine_;
+    Slot& slot_;
+};
+
+// Keeps what the run itself needs of a unit's events: its problems and counts.
+class RunEngine::UnitCollector final : public AnalysisObserver {
+public:
+    explicit UnitCollector(UnitResult& result) : result_(result) {}
+    void MemberFinished(const MemberInfo& /*member*/, MemberOutcome outcome) override
+    {
+        if (outcome == MemberOutcome::analysed) {
+            ++result_.members;
+        }
+    }
+    void UpdateAccepted(const FileInfo& /*file*/, const UpdateRecord& /*update*/) override { ++result_.updates; }
+    void ProblemFound(const Problem& problem) override { result_.problems.push_back(problem); }
+
+private:
+    UnitResult& result_;
+};
+
+RunEngine::RunEngine(RunSettings settings, RunClient& client) : settings_(std::move(settings)), client_(client)
+{
+}
+
+RunEngine::~RunEngine() = default;
+
+RunProgress RunEngine::Progress() const noexcept
+{
+    return RunProgress{found_.load(), done_.load(), walkDone_.load()};
+}
+
+RunSummary RunEngine::Run(const std::vector<std::string>& paths)
+{
+    paths_ = &paths;
+    const unsigned jobs = std::max(1U, settings_.jobs);
+    const auto guardedWork = [this] {
+        try {
+            Work();
+        } catch (const std::bad_alloc&) {
+            const std::lock_guard lock(mutex_);
+            EndRun(RunFailure{RunFailure::Kind::outOfMemory, std::nullopt});
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            EndRun(RunFailure{RunFailure::Kind::internal, std::nullopt});
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned j = 0; jobs > 1 && j < jobs; ++j) {
+        try {
+            workers.emplace_back(guardedWork);
+        } catch (const std::exception&) {
+            break;  // no more threads: the ones running do the work
+        }
+    }
+    if (workers.empty()) {
+        guardedWork();
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    const std::lock_guard lock(mutex_);
+    const bool unitsLeft = !walkFinished_ || nextDeliver_ < nextProduce_;
+    summary_.stopped = summary_.stopped || (stop_.Raised() && unitsLeft && !summary_.failure);
+    slots_.clear();
+    walk_.reset();
+    return summary_;
+}
+
+void RunEngine::Work()
+{
+    // The conversion of member names needs a module loaded per thread:
+    // load it now, before the analysis holds descriptors of its own.
+    PrepareCp932Conversion();
+    // Units taken ahead of delivery are bounded, and with them the memory
+    // of the output waiting for its turn.
+    const std::size_t window = 2 * static_cast<std::size_t>(std::max(1U, settings_.jobs)) + 2;
+    for (;;) {
+        Slot* slot = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            moved_.wait(lock, [&] {
+                return ended_ || stop_.Raised() || walkFinished_ || nextProduce_ < nextDeliver_ + window;
+            });
+            if (ended_ || stop_.Raised() || walkFinished_) {
+                return;
+            }
+            slot = Produce();
+            if (slot == nullptr) {
+                moved_.notify_all();
+                return;
+            }
+        }
+        Analyse(*slot);
+        const std::lock_guard lock(mutex_);
+        slot->finished = true;
+        DeliverReady();
+    }
+}
+
+RunEngine::Slot* RunEngine::Produce()
+{
+    RunUnit unit;
+    if (!NextUnit(unit)) {
+        walkFinished_ = true;
+        walkDone_ = true;
+        return nullptr;
+    }
+    auto slot = std::make_unique<Slot>(stop_);
+    unit.index = nextProduce_++;
+    const bool isFile = unit.kind == RunUnit::Kind::file || unit.kind == RunUnit::Kind::stream;
+    slot->firstFile = isFile && !fileProduced_;
+    fileProduced_ = fileProduced_ || isFile;
+    slot->unit = std::move(unit);
+    Slot* produced = slot.get();
+    slots_.emplace(produced->unit.index, std::move(slot));
+    ++found_;
+    return produced;
+}
+
+bool RunEngine::NextUnit(RunUnit& unit)
+{
+    for (;;) {
+        if (walk_) {
+            WalkEntry entry;
+            if (walk_->Next(entry)) {
+                unit.argument = currentArgument_;
+                unit.path = std::move(entry.path);
+                switch (entry.kind) {
+                case WalkEntry::Kind::file:
+                    unit.kind = RunUnit::Kind::file;
+                    unit.file = std::move(entry.file);
+                    break;
+                case WalkEntry::Kind::unreadableFolder:
+                    unit.kind = RunUnit::Kind::folderProblem;
+                    unit.problem = Problem{ProblemKind::cannotList, unit.path, entry.error, 0};
+                    break;
+                case WalkEntry::Kind::repeatedFolder:
+                    unit.kind = RunUnit::Kind::repeatedFolder;
+                    break;
+                }
+                return true;
+            }
+            walk_.reset();
+        }
+        if (nextArgument_ == paths_->size()) {
+            return false;
+        }
+        currentArgument_ = nextArgument_++;
+        const std::string& path = (*paths_)[currentArgument_];
+        unit.argument = currentArgument_;
+        unit.path = path;
+        if (path == "-") {
+            // Standard input is copied to a file of its own, then analysed.
+            OpenStream(::dup(STDIN_FILENO), unit);
+            return true;
+        }
+        const auto status = QueryPathStatus(path);
+        if (status && status->isDirectory) {
+            // A folder named on the command line is walked even when a link
+            // led there before; links met inside walks are followed once.
+            walked_.erase(FolderId{status->device, status->inode});
+            walk_ = std::make_unique<FolderWalk>(path, walked_);
+            continue;
+        }
+        unit.kind = RunUnit::Kind::file;
+        unit.file = OpenForReading(path);
+        if (unit.file.kind == FileKind::pipe) {
+            // A named pipe given by name, such as <(command): read it whole.
+            OpenStream(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), unit);
+        }
+        return true;
+    }
+}
+
+void RunEngine::Analyse(Slot& slot)
+{
+    const StopScope scope(slot.stop);
+    UnitResult& result = slot.result;
+    result.unit = &slot.unit;
+    try {
+        slot.observer = client_.UnitStarted(slot.unit);
+        result.observer = slot.observer.get();
+        UnitCollector collector(result);
+        ObserverFanOut observers;
+        observers.Add(&collector);
+        observers.Add(slot.observer.get());
+        UnitSink sink(*this, slot);
+        Analyzer analyzer(sink, &observers);
+        analyzer.SetLimits(settings_.limits);
+        switch (slot.unit.kind) {
+        case RunUnit::Kind::file:
+            analyzer.AnalyzeTopLevelFile(slot.unit.path, slot.unit.file);
+            break;
+        case RunUnit::Kind::stream: {
+            const OpenedFile copy = CopyStreamToAnonymousFile(slot.unit.file.handle.Get(), slot.unit.path);
+            slot.unit.file.handle.Reset();
+            analyzer.AnalyzeTopLevelFile(slot.unit.path, copy);
+            break;
+        }
+        case RunUnit::Kind::folderProblem:
+            observers.ProblemFound(slot.unit.problem);
+            break;
+        case RunUnit::Kind::repeatedFolder:
+            break;
+        }
+    } catch (const FileError& error) {
+        result.failure = RunFailure{RunFailure::Kind::fileError, error};
+    } catch (const AnalysisStopped&) {
+        result.stopped = true;
+    } catch (const std::bad_alloc&) {
+        result.failure = RunFailure{RunFailure::Kind::outOfMemory, std::nullopt};
+    } catch (...) {
+        result.failure = RunFailure{RunFailure::Kind::internal, std::nullopt};
+    }
+}
+
+void RunEngine::Append(Slot& slot, const std::string& text)
+{
+    if (text.empty()) {
+        return;
+    }
+    slot.wroteText = true;
+    const std::lock_guard lock(mutex_);
+    if (ended_) {
+        return;  // a unit after the one that ended the run: never delivered
+    }
+    if (slot.unit.index == nextDeliver_ && slot.pending.empty()) {
+        client_.ReportAppended(text);
+    } else {
+        slot.pending += text;
+    }
+}
+
+void RunEngine::DeliverReady()
+{
+    try {
+        while (!ended_) {
+            const auto found = slots_.find(nextDeliver_);
+            if (found == slots_.end()) {
+                break;
+            }
+            Slot& slot = *found->second;
+            if (!slot.pending.empty()) {
+                std::string text;
+                text.swap(slot.pending);
+                client_.ReportAppended(text);
+            }
+            if (!slot.finished) {
+                break;  // it writes through from now on
+            }
+            UnitResult& result = slot.result;
+            client_.UnitFinished(result);
+            const bool isFile = slot.unit.kind == RunUnit::Kind::file || slot.unit.kind == RunUnit::Kind::stream;
+            summary_.files += isFile ? 1 : 0;
+            summary_.members += result.members;
+            summary_.updates += result.updates;
+            summary_.problems += result.problems.size();
+            const std::optional<RunFailure> failure = result.failure;
+            const bool stopped = result.stopped;
+            slots_.erase(found);
+            ++nextDeliver_;
+            ++done_;
+            if (failure || stopped) {
+                summary_.stopped = stopped;
+                EndRun(failure);
+            }
+        }
+    } catch (const FileError& error) {
+        // The front end's own output failed (a full disk under --extract).
+        EndRun(RunFailure{RunFailure::Kind::fileError, error});
+    } catch (const std::bad_alloc&) {
+        EndRun(RunFailure{RunFailure::Kind::outOfMemory, std::nullopt});
+    } catch (...) {
+        EndRun(RunFailure{RunFailure::Kind::internal, std::nullopt});
+    }
+    moved_.notify_all();
+}
+
+void RunEngine::EndRun(std::optional<RunFailure> failure)
+{
+    if (!ended_ && failure) {
+        summary_.failure = std::move(failure);
+    }
+    ended_ = true;
+    // Units after the one that ended the run stop at their next poll; a
+    // sequential run would never have started them.
+    for (auto& [index, slot] : slots_) {
+        slot->stop.Raise();
+    }
+    moved_.notify_all();
+}
+
+}  // namespace veskari
