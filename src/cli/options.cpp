@@ -1,56 +1,84 @@
 #include "options.h"
 
 #include <charconv>
+#include <cstdio>
+#include <getopt.h>
 #include <string_view>
+#include <vector>
 
 #include "veskari/version.h"
 
 namespace veskari::cli {
 namespace {
 
-constexpr int kExitUsage = 2;
-
-constexpr const char* kUsage = "usage: veskari-scan [OPTION]... PATH...\n";
+constexpr const char* kProgram = "veskari-scan";
 
 constexpr const char* kHelp =
-    "usage: veskari-scan [OPTION]... PATH...\n"
+    "Usage: veskari-scan [OPTION]... PATH...\n"
     "\n"
     "Lists the processor microcode updates (48-byte headers of family-6\n"
     "processors) that BIOS images, microcode files and the LZH members inside\n"
     "them carry. Each PATH is analysed in order; a folder is walked recursively,\n"
-    "its entries in byte order. Every file gets a headline; every file or member\n"
-    "with at least one accepted update gets a block with one line per update,\n"
-    "ordered by processor signature and platform flags.\n"
+    "its entries in byte order; a PATH of - reads standard input. Every file gets\n"
+    "a headline; every file or member with at least one accepted update gets a\n"
+    "block with one line per update, ordered by processor signature and platform\n"
+    "flags.\n"
     "\n"
     "Options:\n"
     "  --crlf               write the report's own CR LF line endings (default: LF)\n"
     "  --json               write one JSON document instead of the report: every\n"
     "                       file, member and update with all its fields\n"
-    "  --verbose            also tell, on standard error, every candidate that was\n"
+    "  -v, --verbose        also tell, on standard error, every candidate that was\n"
     "                       rejected and why, every member and what became of it,\n"
     "                       and whether each update's checksum is valid\n"
-    "  --extract DIR        write each accepted update's 2048 bytes into DIR\n"
-    "  --extract-members    with --extract, also write each decoded member\n"
-    "  --jobs N, -j N       analyse up to N top-level files at once (default: the\n"
-    "                       number of cores); the output is the same as with 1\n"
-    "  --help               show this help and exit\n"
-    "  --version            show the version and exit\n"
-    "  --                   treat every later argument as a PATH\n"
+    "      --extract DIR    write each accepted update's 2048 bytes into DIR\n"
+    "      --extract-members  with --extract, also write each decoded member\n"
+    "  -j, --jobs N         analyse up to N top-level files at once (default: one\n"
+    "                       per usable processor); the output is the same as with 1\n"
+    "  -h, --help           show this help and exit\n"
+    "      --version        show the version and exit\n"
+    "\n"
+    "Names are shown as they are, except that bytes which are not printable UTF-8\n"
+    "(control characters, invalid bytes) are written as \\xHH.\n"
     "\n"
     "Exit status:\n"
     "  0  every PATH was analysed (whether or not updates were found)\n"
-    "  1  a file operation was refused; the report up to it is on standard output\n"
-    "     and the reason on standard error\n"
+    "  1  a file operation was refused or memory ran out; the report up to it is\n"
+    "     on standard output and the reason on standard error\n"
     "  2  usage error\n"
+    "  3  the report is incomplete: something could not be read (a missing or\n"
+    "     unreadable path, a folder that cannot be listed, a member that could not\n"
+    "     be decoded for lack of files or beyond a limit); each cause is told on\n"
+    "     standard error, and everything else was analysed\n"
     "\n"
-    "Members are decoded into private temporary files in $TMPDIR (else /tmp) that\n"
-    "are deleted at once; members announcing more than 256 MiB are passed over.\n";
+    "Environment:\n"
+    "  TMPDIR        where decoded members above 16 MiB are kept while they are\n"
+    "                analysed (files without a name, gone when the program ends)\n"
+    "  LC_ALL, LC_MESSAGES, LANG\n"
+    "                messages are Japanese when the first of them that is set\n"
+    "                starts with \"ja\"\n";
+
+enum LongOnly : int { kCrlf = 256, kJson, kExtract, kExtractMembers, kVersion };
+
+constexpr option kLongOptions[] = {
+    {"crlf", no_argument, nullptr, kCrlf},
+    {"json", no_argument, nullptr, kJson},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"extract", required_argument, nullptr, kExtract},
+    {"extract-members", no_argument, nullptr, kExtractMembers},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
 
 ParseResult Usage(const std::string& problem)
 {
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    }
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
     ParseResult result;
-    result.text = "veskari-scan: " + problem + "\n" + kUsage + "Try 'veskari-scan --help' for more.\n";
-    result.toStderr = true;
     result.exitStatus = kExitUsage;
     return result;
 }
@@ -59,61 +87,60 @@ ParseResult Usage(const std::string& problem)
 
 ParseResult ParseOptions(int argc, char** argv)
 {
+    // getopt names the program by argv[0] in its messages.
+    std::vector<char*> arguments(argv, argv + argc);
+    std::string program = kProgram;
+    arguments.at(0) = program.data();
+    arguments.push_back(nullptr);
+
     Options options;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            options.paths.emplace_back(argument);
-            continue;
+    optind = 0;  // a full new scan (glibc), also when called again
+    opterr = 1;
+    for (;;) {
+        const int option = ::getopt_long(argc, arguments.data(), "hvj:", kLongOptions, nullptr);
+        if (option == -1) {
+            break;
         }
-        // Options that take a value accept it as the next word or after '='.
-        std::string_view name = argument;
-        std::optional<std::string_view> value;
-        if (const std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        }
-        const auto takeValue = [&]() -> std::optional<std::string_view> {
-            if (value) {
-                return value;
-            }
-            if (i + 1 < argc) {
-                return std::string_view(argv[++i]);
-            }
-            return std::nullopt;
-        };
-        if (name == "--") {
-            optionsEnded = true;
-        } else if (name == "--help" || name == "-h") {
-            return ParseResult{std::nullopt, kHelp, false, 0};
-        } else if (name == "--version") {
-            return ParseResult{std::nullopt, std::string("veskari-scan ") + kVersionText + "\n", false, 0};
-        } else if (name == "--crlf") {
+        switch (option) {
+        case kCrlf:
             options.crlf = true;
-        } else if (name == "--json") {
+            break;
+        case kJson:
             options.json = true;
-        } else if (name == "--verbose" || name == "-v") {
+            break;
+        case 'v':
             options.verbose = true;
-        } else if (name == "--extract-members") {
-            options.extractMembers = true;
-        } else if (name == "--extract") {
-            const auto dir = takeValue();
-            if (!dir || dir->empty()) {
+            break;
+        case kExtract:
+            if (*optarg == '\0') {
                 return Usage("--extract needs a folder");
             }
-            options.extractDir = std::string(*dir);
-        } else if (name == "--jobs" || name == "-j") {
-            const auto text = takeValue();
+            options.extractDir = optarg;
+            break;
+        case kExtractMembers:
+            options.extractMembers = true;
+            break;
+        case 'j': {
+            const std::string_view text = optarg;
             unsigned jobs = 0;
-            if (!text || std::from_chars(text->data(), text->data() + text->size(), jobs).ec != std::errc() ||
-                jobs == 0 || jobs > 1024) {
-                return Usage("--jobs needs a number from 1 to 1024");
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+            if (error != std::errc() || end != text.data() + text.size() || jobs == 0 || jobs > 1024) {
+                return Usage("--jobs needs a number from 1 to 1024, not '" + std::string(text) + "'");
             }
             options.jobs = jobs;
-        } else {
-            return Usage("unknown option '" + std::string(argument) + "'");
+            break;
         }
+        case 'h':
+            return ParseResult{std::nullopt, kHelp, kExitOk};
+        case kVersion:
+            return ParseResult{std::nullopt, std::string(kProgram) + " " + kVersionText + "\n", kExitOk};
+        default:
+            return Usage("");  // getopt has said what is wrong
+        }
+    }
+    // getopt has moved the PATHs after the options.
+    for (int i = optind; i < argc; ++i) {
+        options.paths.emplace_back(arguments[static_cast<std::size_t>(i)]);
     }
     if (options.paths.empty()) {
         return Usage("no PATH given");

@@ -6,24 +6,32 @@
 
 namespace veskari::cli {
 
+/// Exit statuses, documented in --help, the manual page and docs/cli.md.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;     ///< a refused file operation or no memory ended the run
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitIncomplete = 3;  ///< something could not be read; each cause was told
+
 struct Options {
     bool crlf = false;
     bool json = false;
     bool verbose = false;
     std::string extractDir;  ///< empty: no extraction
     bool extractMembers = false;
-    unsigned jobs = 0;  ///< 0: the number of cores
+    unsigned jobs = 0;  ///< 0: one per usable processor
     std::vector<std::string> paths;
 };
 
 /// What the command line asked for: a run, or a text to print and an exit status.
 struct ParseResult {
     std::optional<Options> options;
-    std::string text;      ///< for --help, --version or a usage error
-    bool toStderr = false;
-    int exitStatus = 0;
+    std::string text;  ///< for --help and --version
+    int exitStatus = kExitOk;
 };
 
+/// Parses the arguments as GNU tools do (getopt_long: options anywhere,
+/// abbreviations, -j4 and -vj2, "--" ends the options, "-" is a PATH).
+/// Usage errors are told on standard error here.
 [[nodiscard]] ParseResult ParseOptions(int argc, char** argv);
 
 }  // namespace veskari::cli

@@ -1,0 +1,251 @@
+#include "json_output.h"
+
+#include <algorithm>
+
+#include "platform/cp932.h"
+#include "platform/visible_text.h"
+#include "veskari/version.h"
+
+namespace veskari::cli {
+namespace {
+
+std::string MethodText(std::int32_t method)
+{
+    return method == kMethodDirectory ? "-lhd-" : "-lh" + std::to_string(method) + "-";
+}
+
+std::string ChainJson(const std::vector<std::string>& chain, JsonStyle style, int depth, bool hex)
+{
+    JsonArray array(style, depth);
+    for (const std::string& name : chain) {
+        array.Add(hex ? JsonString(HexOf(name)) : JsonString(name));
+    }
+    return array.Close();
+}
+
+}  // namespace
+
+std::string ProblemJson(const Problem& problem, JsonStyle style, int depth, Language language)
+{
+    JsonObject object(style, depth);
+    object.String("kind", problem.KindName()).Bytes("where", "whereHex", problem.where);
+    if (problem.systemError != 0) {
+        object.String("cause", CauseName(problem.Cause()));
+    }
+    if (problem.amount != 0) {
+        object.Number("amount", problem.amount);
+    }
+    object.String("message", problem.Text(language));
+    return object.Close();
+}
+
+void JsonRecorder::FileStarted(const FileInfo& file)
+{
+    const int depth = FileDepth(file.depth);
+    files_.erase(files_.begin() + std::min<std::ptrdiff_t>(file.depth, std::ssize(files_)), files_.end());
+    files_.push_back(FileNode{JsonArray(style_, depth + 1), JsonArray(style_, depth + 1),
+                              JsonArray(style_, depth + 1), JsonArray(style_, depth + 1)});
+}
+
+void JsonRecorder::FileFinished(const FileInfo& file)
+{
+    const auto index = static_cast<std::size_t>(file.depth);
+    const FileNode& node = files_[index];
+    JsonObject object(style_, FileDepth(file.depth));
+    if (file.depth == 0) {
+        object.Bytes("path", "pathHex", file.path);
+    }
+    object.Bytes("displayName", "displayNameHex", file.displayName)
+        .Bool("opened", file.opened)
+        .Raw("members", node.members.Close())
+        .Raw("updates", node.updates.Close());
+    if (withRejections_) {
+        object.Raw("rejected", node.rejected.Close());
+    }
+    if (!node.problems.Empty()) {
+        object.Raw("problems", node.problems.Close());
+    }
+    if (file.incomplete) {
+        object.Bool("incomplete", true);
+    }
+    std::string text = object.Close();
+    files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(index), files_.end());
+    if (index == 0) {
+        text_ = std::move(text);
+    } else {
+        analyses_[index - 1] = std::move(text);
+    }
+}
+
+void JsonRecorder::MemberStarted(const MemberInfo& member)
+{
+    analyses_.resize(static_cast<std::size_t>(member.depth));
+    analyses_.back().clear();
+}
+
+void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
+{
+    const auto holder = static_cast<std::size_t>(member.depth - 1);
+    JsonObject object(style_, FileDepth(member.depth - 1) + 2);
+    object.String("name", Cp932ToUtf8(member.rawName))
+        .String("nameHex", HexOf(member.rawName))
+        .Bytes("displayName", "displayNameHex", member.displayName);
+    if (member.found) {
+        const LzhHeaderFields& header = member.header;
+        object.String("method", MethodText(header.method))
+            .Signed("methodNumber", header.method)
+            .Signed("headerLevel", header.level)
+            .Number("headerOffset", member.headerOffset)
+            .Signed("headerSize", header.headerSize)
+            .Signed("compressedSize", header.compressedSize)
+            .Number("decodedSize", header.decodedSize)
+            .Number("crc16", header.crc16);
+    }
+    object.String("outcome", OutcomeName(outcome));
+    std::string& analysis = analyses_[holder];
+    if (!analysis.empty()) {
+        object.Raw("analysis", analysis);
+    }
+    files_[holder].members.Add(object.Close());
+    analyses_.resize(holder);
+}
+
+void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
+{
+    const int depth = FileDepth(file.depth) + 2;
+    const MicrocodeHeaderFields& header = update.header;
+    JsonObject object(style_, depth);
+    object.Number("offset", update.offset).Raw("chain", ChainJson(file.chain, style_, depth + 1, false));
+    bool hex = false;
+    for (const std::string& name : file.chain) {
+        hex = hex || !IsValidUtf8(name);
+    }
+    if (hex) {
+        object.Raw("chainHex", ChainJson(file.chain, style_, depth + 1, true));
+    }
+    object.String("line", update.line)
+        .Number("headerVersion", header.headerVersion)
+        .Number("revision", header.revision)
+        .Number("date", header.date)
+        .String("dateText", header.dateText)
+        .Number("signature", header.signature)
+        .Number("platformFlags", header.platformFlags)
+        .Number("checksum", header.checksum)
+        .Bool("checksumValid", update.checksumValid)
+        .Number("loaderRevision", header.loaderRevision)
+        .String("package", header.packageText)
+        .String("processor", header.processorName);
+    files_[static_cast<std::size_t>(file.depth)].updates.Add(object.Close());
+}
+
+void JsonRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
+                                     bool malformed)
+{
+    if (!withRejections_ || files_.empty()) {
+        return;
+    }
+    const int depth = FileDepth(static_cast<int>(files_.size()) - 1) + 2;
+    JsonObject object(style_, depth);
+    object.String("kind", kind == RecordKind::microcode ? "microcode" : "lzh")
+        .Number("offset", offset)
+        .String("message", message)
+        .Bool("malformed", malformed);
+    files_.back().rejected.Add(object.Close());
+}
+
+void JsonRecorder::ProblemFound(const Problem& problem)
+{
+    if (files_.empty()) {
+        return;  // outside any file: the document places it beside its path
+    }
+    const int depth = FileDepth(static_cast<int>(files_.size()) - 1) + 2;
+    files_.back().problems.Add(ProblemJson(problem, style_, depth, language_));
+}
+
+JsonDocument::JsonDocument(std::FILE* out, const std::vector<std::string>& paths, Language language)
+    : out_(out), paths_(paths), language_(language)
+{
+}
+
+void JsonDocument::Write(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), out_);
+}
+
+void JsonDocument::Begin()
+{
+    const JsonStyle style;
+    Write("{" + style.Break(1) + "\"tool\": \"veskari-scan\"," + style.Break(1) + "\"version\": " +
+          JsonString(kVersionText) + "," + style.Break(1) + "\"schema\": 1," + style.Break(1) + "\"paths\": [");
+}
+
+void JsonDocument::OpenPath(std::size_t argument)
+{
+    const JsonStyle style;
+    while (nextPath_ <= argument) {
+        ClosePath();
+        // The entry stays open for its files, which follow as they come.
+        const std::string& path = paths_[nextPath_];
+        std::string text = nextPath_ == 0 ? "" : ",";
+        text += style.Break(2) + "{" + style.Break(3) + "\"path\": " + JsonString(path);
+        if (!IsValidUtf8(path)) {
+            text += "," + style.Break(3) + "\"pathHex\": " + JsonString(HexOf(path));
+        }
+        text += "," + style.Break(3) + "\"files\": [";
+        Write(text);
+        pathOpen_ = true;
+        anyFile_ = false;
+        ++nextPath_;
+    }
+}
+
+void JsonDocument::ClosePath()
+{
+    if (!pathOpen_) {
+        return;
+    }
+    const JsonStyle style;
+    std::string text = anyFile_ ? style.Break(3) + "]" : "]";
+    if (!pathProblems_.Empty()) {
+        text += "," + style.Break(3) + "\"problems\": " + pathProblems_.Close();
+        pathProblems_ = JsonArray(style, 3);
+    }
+    text += style.Break(2) + "}";
+    Write(text);
+    pathOpen_ = false;
+}
+
+void JsonDocument::Add(const UnitResult& result, const std::string& fileObject)
+{
+    OpenPath(result.unit->argument);
+    if (fileObject.empty()) {
+        for (const Problem& problem : result.problems) {
+            pathProblems_.Add(ProblemJson(problem, JsonStyle{}, 4, language_));
+        }
+        return;
+    }
+    Write((anyFile_ ? "," : "") + JsonStyle{}.Break(kFileDepth) + fileObject);
+    anyFile_ = true;
+}
+
+void JsonDocument::End(const std::optional<RunFailure>& failure)
+{
+    const JsonStyle style;
+    if (!paths_.empty()) {
+        OpenPath(paths_.size() - 1);
+    }
+    ClosePath();
+    std::string error = "null";
+    if (failure) {
+        JsonObject object(style, 1);
+        object.String("cause", failure->CauseName());
+        if (failure->fileError) {
+            object.Bytes("file", "fileHex", failure->fileError->FileName());
+        }
+        object.String("message", failure->Text(language_));
+        error = object.Close();
+    }
+    Write(style.Break(1) + "]," + style.Break(1) + "\"error\": " + error + style.Break(0) + "}\n");
+}
+
+}  // namespace veskari::cli

@@ -1,0 +1,90 @@
+#pragma once
+
+// The JSON output: the object of each top-level file, built from the
+// analysis events, and the document around them, written as a stream.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/run_engine.h"
+#include "json_text.h"
+
+namespace veskari::cli {
+
+/// Builds the JSON object of one top-level file from its events: its
+/// members with their own analyses nested inside, its updates with every
+/// field, its problems, and with `withRejections` every rejected candidate.
+class JsonRecorder final : public AnalysisObserver {
+public:
+    /// `depth` counts the containers around the file object.
+    JsonRecorder(JsonStyle style, int depth, bool withRejections, Language language)
+        : style_(style), depth_(depth), withRejections_(withRejections), language_(language)
+    {
+    }
+
+    [[nodiscard]] bool WantsDetails() const override { return true; }
+    void FileStarted(const FileInfo& file) override;
+    void FileFinished(const FileInfo& file) override;
+    void MemberStarted(const MemberInfo& member) override;
+    void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override;
+    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
+    void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
+                           bool malformed) override;
+    void ProblemFound(const Problem& problem) override;
+
+    /// The file object, once its file has finished; empty before.
+    [[nodiscard]] const std::string& Text() const noexcept { return text_; }
+
+private:
+    struct FileNode {
+        JsonArray members;
+        JsonArray updates;
+        JsonArray rejected;
+        JsonArray problems;
+    };
+    [[nodiscard]] int FileDepth(int fileDepth) const noexcept { return depth_ + 3 * fileDepth; }
+
+    JsonStyle style_;
+    int depth_;
+    bool withRejections_;
+    Language language_;
+    std::vector<FileNode> files_;             // open files, by depth
+    std::vector<std::string> analyses_;       // the finished analysis of each open member, by depth
+    std::string text_;
+};
+
+/// A problem as a JSON object.
+[[nodiscard]] std::string ProblemJson(const Problem& problem, JsonStyle style, int depth, Language language);
+
+/// The whole document, written to `out` piece by piece as the units of the
+/// run are delivered: memory follows the largest single file, not the run.
+class JsonDocument {
+public:
+    JsonDocument(std::FILE* out, const std::vector<std::string>& paths, Language language);
+
+    void Begin();
+    /// A unit's share: its file object and its problems outside any file.
+    void Add(const UnitResult& result, const std::string& fileObject);
+    /// Closes the document with the error that ended the run, if any.
+    void End(const std::optional<RunFailure>& failure);
+
+    /// The depth of a file object in the document.
+    static constexpr int kFileDepth = 4;
+
+private:
+    void OpenPath(std::size_t argument);
+    void ClosePath();
+    void Write(const std::string& text);
+
+    std::FILE* out_;
+    const std::vector<std::string>& paths_;
+    Language language_;
+    std::size_t nextPath_ = 0;       // the first argument not yet opened
+    bool pathOpen_ = false;
+    bool anyFile_ = false;           // in the open path
+    JsonArray pathProblems_{JsonStyle{}, 3};
+};
+
+}  // namespace veskari::cli

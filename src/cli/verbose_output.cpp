@@ -1,0 +1,75 @@
+#include "verbose_output.h"
+
+#include <cstdio>
+
+#include "platform/cp932.h"
+#include "platform/visible_text.h"
+
+namespace veskari::cli {
+namespace {
+
+std::string Hex(std::uint64_t value, int width = 0)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%0*llX", width, static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string MethodText(std::int32_t method)
+{
+    return method == kMethodDirectory ? "-lhd-" : "-lh" + std::to_string(method) + "-";
+}
+
+}  // namespace
+
+void VerboseRecorder::Line(std::size_t depth, const std::string& text)
+{
+    if (depth < labels_.size()) {
+        text_ += labels_[depth];
+        text_ += ": ";
+    }
+    text_ += text;
+    text_ += '\n';
+}
+
+void VerboseRecorder::FileStarted(const FileInfo& file)
+{
+    labels_.resize(static_cast<std::size_t>(file.depth) + 1);
+    labels_.back() = VisibleText(file.depth == 0 ? file.path : file.displayName);
+}
+
+void VerboseRecorder::FileFinished(const FileInfo& file)
+{
+    labels_.resize(static_cast<std::size_t>(file.depth));
+}
+
+void VerboseRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
+{
+    std::string text = "member " + VisibleText(Cp932ToUtf8(member.rawName));
+    if (member.found) {
+        const LzhHeaderFields& header = member.header;
+        text += " (" + MethodText(header.method) + ", level " + std::to_string(header.level) + ", header at " +
+                Hex(member.headerOffset) + ", " + std::to_string(header.compressedSize) + " -> " +
+                std::to_string(header.decodedSize) + " bytes, CRC-16 " + Hex(header.crc16, 4) + ")";
+    }
+    Line(static_cast<std::size_t>(member.depth - 1), text + ": " + OutcomeName(outcome));
+}
+
+void VerboseRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
+{
+    const MicrocodeHeaderFields& header = update.header;
+    Line(static_cast<std::size_t>(file.depth),
+         "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", flags " +
+             Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + "): checksum " +
+             (update.checksumValid ? "valid" : "INVALID"));
+}
+
+void VerboseRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
+                                        bool /*malformed*/)
+{
+    Line(labels_.empty() ? 0 : labels_.size() - 1,
+         std::string(kind == RecordKind::microcode ? "microcode candidate" : "LZH header") + " at " + Hex(offset) +
+             " rejected: " + message);
+}
+
+}  // namespace veskari::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_events.h"
+
+namespace veskari::cli {
+
+/// The --verbose lines of one top-level file: every rejected candidate,
+/// every member with its outcome and every update with its checksum verdict,
+/// each after the name of the file it concerns.
+class VerboseRecorder final : public AnalysisObserver {
+public:
+    [[nodiscard]] bool WantsDetails() const override { return true; }
+    void FileStarted(const FileInfo& file) override;
+    void FileFinished(const FileInfo& file) override;
+    void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override;
+    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
+    void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
+                           bool malformed) override;
+
+    [[nodiscard]] const std::string& Text() const noexcept { return text_; }
+
+private:
+    void Line(std::size_t depth, const std::string& text);
+
+    std::vector<std::string> labels_;  // the shown name of each open file, by depth
+    std::string text_;
+};
+
+}  // namespace veskari::cli
