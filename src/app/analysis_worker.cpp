@@ -1,61 +1,87 @@
 #include "analysis_worker.h"
 
-#include <new>
-
-#include "analysis/analyze_path.h"
+#include "platform/processors.h"
 
 namespace veskari {
-namespace {
 
-// Forwards every append to the window's thread; knows whether the report
-// is empty because nothing else writes to it during a command.
-class ForwardingReport final : public ReportSink, public AnalysisObserver {
+// Hands the run's output to the window's thread through signals.
+class AnalysisWorker::Client final : public RunClient {
 public:
-    ForwardingReport(AnalysisWorker& worker, bool empty, const std::atomic<bool>& stop)
-        : worker_(worker), empty_(empty), stop_(stop)
-    {
-    }
+    explicit Client(AnalysisWorker& worker) : worker_(worker) {}
 
-    [[nodiscard]] bool IsEmpty() const override { return empty_; }
-
-    void AppendReport(const std::string& text) override
+    void ReportAppended(const std::string& text) override
     {
-        if (!text.empty()) {
-            empty_ = false;
-        }
         emit worker_.ReportAppended(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     }
 
-    [[nodiscard]] bool StopRequested() override { return stop_.load(); }
+    void UnitFinished(UnitResult& result) override
+    {
+        QStringList problems;
+        for (const Problem& problem : result.problems) {
+            problems.push_back(QString::fromStdString(problem.Text(worker_.language_)));
+        }
+        if (!problems.isEmpty()) {
+            emit worker_.ProblemsFound(problems);
+        }
+    }
 
 private:
     AnalysisWorker& worker_;
-    bool empty_;
-    const std::atomic<bool>& stop_;
 };
 
-}  // namespace
+void AnalysisWorker::RequestStop()
+{
+    const std::lock_guard lock(mutex_);
+    if (engine_ != nullptr) {
+        engine_->RequestStop();
+    }
+}
 
-void AnalysisWorker::Run(const QStringList& paths, bool reportEmpty)
+void AnalysisWorker::Shutdown()
+{
+    const std::lock_guard lock(mutex_);
+    shuttingDown_ = true;
+    if (engine_ != nullptr) {
+        engine_->RequestStop();
+    }
+}
+
+void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty)
 {
     QString errorText;
-    ForwardingReport report(*this, reportEmpty, stop_);
     try {
-        Analyzer analyzer(report, &report);
-        for (const QString& path : paths) {
-            if (stop_.load()) {
-                break;
-            }
-            const QByteArray bytes = path.toUtf8();
-            const std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-            analyzer.AnalyzePath(text, text);
+        std::vector<std::string> texts;
+        for (const QByteArray& path : paths) {
+            texts.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
         }
-    } catch (const FileError& failure) {
-        errorText = QString::fromStdString(failure.Text(language_));
+        Client client(*this);
+        RunSettings settings;
+        settings.jobs = UsableProcessorCount();
+        settings.reportEmpty = reportEmpty;
+        RunEngine engine(settings, client);
+        {
+            const std::lock_guard lock(mutex_);
+            engine_ = &engine;
+            if (shuttingDown_) {
+                engine.RequestStop();
+            }
+        }
+        const RunSummary summary = engine.Run(texts);
+        {
+            const std::lock_guard lock(mutex_);
+            engine_ = nullptr;
+        }
+        if (summary.failure) {
+            errorText = QString::fromStdString(summary.failure->Text(language_));
+        }
     } catch (const std::bad_alloc&) {
         errorText = QString::fromStdString(OutOfMemoryText(language_));
-    } catch (const std::exception&) {
+    } catch (...) {
         errorText = QString::fromStdString(InternalErrorText(language_));
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        engine_ = nullptr;
     }
     emit CommandFinished(errorText);
 }

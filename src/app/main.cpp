@@ -1,6 +1,7 @@
 // veskari: the desktop window.
 
 #include <QCommandLineParser>
+#include <QFile>
 
 #include "platform/memory.h"
 #include "viewer_app.h"
@@ -23,5 +24,17 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to analyse at start."),
                                  QStringLiteral("[path...]"));
     parser.process(app);
-    return app.Run(parser.positionalArguments(), parser.value(screenshot));
+    // The paths' own bytes: the parser's texts are decoded, and a name that
+    // is not valid UTF-8 would not survive them. Positional arguments keep
+    // their order, so each is matched with the next argument that decodes
+    // to it.
+    QList<QByteArray> paths;
+    int next = 1;
+    for (const QString& positional : parser.positionalArguments()) {
+        while (next < argc && QString::fromLocal8Bit(argv[next]) != positional) {
+            ++next;
+        }
+        paths.push_back(next < argc ? QByteArray(argv[next++]) : QFile::encodeName(positional));
+    }
+    return app.Run(paths, parser.value(screenshot));
 }

@@ -5,7 +5,10 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -55,8 +58,19 @@ MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent)
     buttons->addWidget(clearButton_);
     buttons->addWidget(closeButton);
     buttons->addStretch();
+    // Below the report: what could not be analysed, so that a file that
+    // cannot be read never looks like a file without updates.
+    problemsList_ = new QListWidget(this);
+    problemsList_->setMaximumHeight(110);
+    problemsList_->setVisible(false);
+    statusLine_ = new QLabel(this);
+    statusLine_->setVisible(false);
+    auto* reportColumn = new QVBoxLayout;
+    reportColumn->addWidget(reportBox_, 1);
+    reportColumn->addWidget(statusLine_);
+    reportColumn->addWidget(problemsList_);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(reportBox_, 1);
+    layout->addLayout(reportColumn, 1);
     layout->addLayout(buttons);
     resize(820, 460);
 
@@ -80,6 +94,7 @@ MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent)
     worker_->moveToThread(thread_);
     connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);
     connect(worker_, &AnalysisWorker::ReportAppended, this, &MainDialog::OnReportAppended);
+    connect(worker_, &AnalysisWorker::ProblemsFound, this, &MainDialog::OnProblemsFound);
     connect(worker_, &AnalysisWorker::CommandFinished, this, &MainDialog::OnCommandFinished);
     thread_->start();
 }
@@ -95,12 +110,21 @@ void MainDialog::StopWorker()
         return;
     }
     pending_.clear();
-    worker_->RequestStop();
+    worker_->Shutdown();
     thread_->quit();
     thread_->wait();
 }
 
 void MainDialog::AnalyzePaths(const QStringList& paths)
+{
+    QList<QByteArray> local;
+    for (const QString& path : paths) {
+        local.push_back(QFile::encodeName(path));
+    }
+    AnalyzeLocalPaths(local);
+}
+
+void MainDialog::AnalyzeLocalPaths(const QList<QByteArray>& paths)
 {
     if (paths.isEmpty()) {
         return;
@@ -119,15 +143,33 @@ void MainDialog::StartNextCommand()
         return;
     }
     SetBusy(true);
-    const QStringList paths = pending_.front();
+    const QList<QByteArray> paths = pending_.front();
     pending_.pop_front();
-    QMetaObject::invokeMethod(worker_, "Run", Qt::QueuedConnection, Q_ARG(QStringList, paths),
+    QMetaObject::invokeMethod(worker_, "Run", Qt::QueuedConnection, Q_ARG(QList<QByteArray>, paths),
                               Q_ARG(bool, reportLog_->IsEmpty()));
 }
 
 void MainDialog::OnReportAppended(const QByteArray& text)
 {
     reportLog_->AppendReport(std::string(text.constData(), static_cast<std::size_t>(text.size())));
+}
+
+void MainDialog::OnProblemsFound(const QStringList& problems)
+{
+    problemsList_->addItems(problems);
+    problemsList_->scrollToBottom();
+    problemsList_->setVisible(true);
+    statusLine_->setText(tr("%n item(s) could not be analysed:", "", problemsList_->count()));
+    statusLine_->setVisible(true);
+}
+
+QStringList MainDialog::Problems() const
+{
+    QStringList problems;
+    for (int i = 0; i < problemsList_->count(); ++i) {
+        problems.push_back(problemsList_->item(i)->text());
+    }
+    return problems;
 }
 
 void MainDialog::OnCommandFinished(const QString& errorText)
@@ -172,6 +214,9 @@ void MainDialog::OnClear()
 {
     if (!busy_) {
         reportLog_->Clear();
+        problemsList_->clear();
+        problemsList_->setVisible(false);
+        statusLine_->setVisible(false);
     }
 }
 
@@ -190,15 +235,17 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event)
 
 void MainDialog::dropEvent(QDropEvent* event)
 {
-    QStringList paths;
+    // The path's own bytes, from the URL's percent-encoding: a name that is
+    // not valid UTF-8 reaches the analysis unchanged.
+    QList<QByteArray> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
-            paths.push_back(url.toLocalFile());
+            paths.push_back(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
         }
     }
     if (!paths.isEmpty()) {
         event->acceptProposedAction();
-        AnalyzePaths(paths);
+        AnalyzeLocalPaths(paths);
     }
 }
 
@@ -211,8 +258,8 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 
 void MainDialog::reject()
 {
-    // Close and Escape: stop the running command at the next file boundary
-    // (its temporary files are deleted on the way out), then close.
+    // Close and Escape: stop the running command at its next poll (within
+    // milliseconds, also inside a large file), then close.
     StopWorker();
     if (busy_) {
         busy_ = false;

@@ -8,6 +8,8 @@
 
 #include "platform/file_error.h"
 
+class QLabel;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QThread;
@@ -30,6 +32,11 @@ public:
 
     /// Queues one command that analyses these paths in order.
     void AnalyzePaths(const QStringList& paths);
+    /// The same for paths given as the local 8-bit bytes of their names,
+    /// which need not be valid UTF-8.
+    void AnalyzeLocalPaths(const QList<QByteArray>& paths);
+    /// What could not be analysed since the last Clear, one line each.
+    [[nodiscard]] QStringList Problems() const;
     [[nodiscard]] bool IsBusy() const noexcept { return busy_; }
     [[nodiscard]] const ReportLog& Log() const noexcept { return *reportLog_; }
     [[nodiscard]] ReportLog& Log() noexcept { return *reportLog_; }
@@ -60,6 +67,7 @@ protected:
 private:
     void StartNextCommand();
     void OnReportAppended(const QByteArray& text);
+    void OnProblemsFound(const QStringList& problems);
     void OnCommandFinished(const QString& errorText);
     void SetBusy(bool busy);
     void StopWorker();
@@ -71,7 +79,9 @@ private:
     std::unique_ptr<ReportLog> reportLog_;
     QThread* thread_ = nullptr;
     AnalysisWorker* worker_ = nullptr;
-    std::deque<QStringList> pending_;
+    QListWidget* problemsList_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    std::deque<QList<QByteArray>> pending_;
     bool busy_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "viewer_app.h"
 
+#include <QMessageBox>
 #include <QTimer>
 
 #include "main_dialog.h"
@@ -18,15 +19,29 @@ ViewerApp::ViewerApp(int& argc, char** argv) : QApplication(argc, argv)
 Language ViewerApp::InstallTranslation(const QLocale& locale)
 {
     removeTranslator(&translator_);
+    language_ = Language::English;
     if (locale.language() == QLocale::Japanese &&
         translator_.load(QStringLiteral("veskari_ja"), QStringLiteral(":/i18n"))) {
         installTranslator(&translator_);
-        return Language::Japanese;
+        language_ = Language::Japanese;
     }
-    return Language::English;
+    return language_;
 }
 
-int ViewerApp::Run(const QStringList& paths, const QString& screenshotPath)
+bool ViewerApp::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        QMessageBox::critical(nullptr, QStringLiteral("Veskari"), QString::fromStdString(OutOfMemoryText(language_)));
+    } catch (...) {
+        QMessageBox::critical(nullptr, QStringLiteral("Veskari"),
+                              QString::fromStdString(InternalErrorText(language_)));
+    }
+    return false;
+}
+
+int ViewerApp::Run(const QList<QByteArray>& paths, const QString& screenshotPath)
 {
     const Language language = InstallTranslation(QLocale::system());
     MainDialog dialog(language);
@@ -43,7 +58,7 @@ int ViewerApp::Run(const QStringList& paths, const QString& screenshotPath)
             QTimer::singleShot(0, &dialog, &MainDialog::Idle);
         }
     }
-    dialog.AnalyzePaths(paths);
+    dialog.AnalyzeLocalPaths(paths);
     return dialog.exec();
 }
 

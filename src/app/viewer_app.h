@@ -23,10 +23,15 @@ public:
     /// Runs the main window; `paths` are analysed at once, and with a
     /// `screenshotPath` the window is saved as PNG when they are done and
     /// the program ends.
-    int Run(const QStringList& paths, const QString& screenshotPath);
+    int Run(const QList<QByteArray>& paths, const QString& screenshotPath);
+
+    /// Delivers an event; an exception that escapes a handler is shown as
+    /// an internal error instead of ending the program.
+    bool notify(QObject* receiver, QEvent* event) override;
 
 private:
     QTranslator translator_;
+    Language language_ = Language::English;
 };
 
 }  // namespace veskari

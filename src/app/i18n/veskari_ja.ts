@@ -27,6 +27,12 @@
         <source>Select MicroCode File</source>
         <translation>マイクロコードファイルの選択</translation>
     </message>
+    <message numerus="yes">
+        <source>%n item(s) could not be analysed:</source>
+        <translation>
+            <numerusform>%n 件を解析できませんでした:</numerusform>
+        </translation>
+    </message>
     <message>
         <source>BIOS or MicroCodeFile (*)</source>
         <translation>BIOS or MicroCodeFile (*)</translation>
