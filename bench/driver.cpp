@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/analyze_path.h"
+#include "analysis/analyzer.h"
 #include "lzh/lzh_source.h"
 
 namespace {

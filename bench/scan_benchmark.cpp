@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/analyze_path.h"
+#include "analysis/analyzer.h"
 #include "bench_files.h"
 #include "lzh/lzh_source.h"
 #include "microcode/microcode_source.h"

@@ -1,9 +1,9 @@
-// The whole analysis of one file: archive members decoded into temporary
+// The whole analysis of one file: archive members decoded into anonymous
 // files and analysed in turn, nested down to the analysis's own limit. The
 // decoding budget is smaller than the tool's, so that inputs that reach it
 // stay within the fuzzer's time limit; the logic is the same.
 
-#include "analysis/analyze_path.h"
+#include "analysis/analyzer.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = input.Hold(data, size);
     veskari::StringReport report;
     veskari::Analyzer analyzer(report);
-    analyzer.SetDecodeBudget(8U << 20);
+    veskari::WorkLimits limits;
+    limits.decodedBytes = 8U << 20;
+    analyzer.SetLimits(limits);
     analyzer.AnalyzePath(path, path);
     return 0;
 }

@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "analysis/analyze_path.h"
+#include "analysis/analyzer.h"
 #include "platform/cfile.h"
+#include "support/faults.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -117,24 +118,13 @@ TEST(ReportTest, HugeSparseFileIsScannedPastFourGigabytes)
     EXPECT_EQ(Analyze({path}), "<< " + path + " >>\r\n < big.bin >\r\n" + Line(1) + Line(2));
 }
 
-// Refuses the reads of one file, as a failing disk would.
-struct RefuseReadsOf final : FileFaultHook {
-    explicit RefuseReadsOf(std::string fileName) : name(std::move(fileName)) {}
-    bool Refuse(FileOperation operation, const std::string& fileName) override
-    {
-        return operation == FileOperation::read && fileName == name;
-    }
-    std::string name;
-};
-
 TEST(ReportTest, FileErrorUnwindsTheWalkAndKeepsTheReportSoFar)
 {
     const TempDir dir;
     (void)dir.Write("tree/a.bin", Update(1));
     const std::string bad = dir.Write("tree/b.bin", Update(2));
     (void)dir.Write("tree/c.bin", Update(3));
-    RefuseReadsOf hook(bad);
-    SetFileFaultHook(&hook);
+    auto hook = std::make_unique<test::RefusingHook>(test::ReadsOf(bad));
     StringReport report;
     Analyzer analyzer(report);
     const std::string tree = dir / "tree";
@@ -145,7 +135,7 @@ TEST(ReportTest, FileErrorUnwindsTheWalkAndKeepsTheReportSoFar)
         EXPECT_EQ(failure.FileName(), bad);
         EXPECT_EQ(failure.Text(Language::English), "A hardware I/O error was reported while accessing " + bad + ".");
     }
-    SetFileFaultHook(nullptr);
+    hook.reset();
     EXPECT_EQ(report.Text(), "<< " + tree + "/a.bin >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + bad + " >>\r\n");
 }
 

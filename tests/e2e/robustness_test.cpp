@@ -1,12 +1,13 @@
 // Hostile input end to end: every refused file operation of a nested
-// analysis, and the worst patterns for the scans.
+// analysis, and inputs made to multiply the work.
 
-#include <chrono>
-#include <cstdio>
+#include <memory>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
-#include "analysis/analyze_path.h"
+#include "analysis/analyzer.h"
 #include "platform/cfile.h"
+#include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -15,23 +16,6 @@ namespace {
 
 using test::Bytes;
 using test::TempDir;
-
-// Counts every file operation of the process and refuses the n-th one.
-struct RefuseNth final : FileFaultHook {
-    explicit RefuseNth(int nth) : countdown(nth) {}
-    bool Refuse(FileOperation operation, const std::string& /*fileName*/) override
-    {
-        if (--countdown != 0) {
-            return false;
-        }
-        refused = true;
-        refusedOperation = operation;
-        return true;
-    }
-    int countdown;
-    bool refused = false;
-    FileOperation refusedOperation = FileOperation::open;
-};
 
 TEST(FaultInjectionTest, EveryStepOfANestedAnalysisEndsCleanly)
 {
@@ -50,8 +34,7 @@ TEST(FaultInjectionTest, EveryStepOfANestedAnalysisEndsCleanly)
     int step = 1;
     for (;; ++step) {
         ASSERT_LT(step, 10000) << "the analysis never completes";
-        RefuseNth hook(step);
-        SetFileFaultHook(&hook);
+        auto hook = std::make_unique<test::RefusingHook>(test::RefusingHook::Rule{std::nullopt, nullptr, step});
         StringReport report;
         Analyzer analyzer(report);
         bool failed = false;
@@ -60,18 +43,20 @@ TEST(FaultInjectionTest, EveryStepOfANestedAnalysisEndsCleanly)
         } catch (const FileError&) {
             failed = true;
         }
-        SetFileFaultHook(nullptr);
+        const bool refused = hook->refused;
+        const FileOperation refusedOperation = hook->refusedOperation;
+        hook.reset();
         EXPECT_TRUE(test::LeftoverTemporaryFiles().empty()) << "step " << step;
         EXPECT_TRUE(report.Text().starts_with("<< " + path + " >>\r\n")) << "step " << step;
         // What was written before an error is a prefix of the clean report,
         // except that a member whose file could not be opened or created is
         // passed over silently.
         if (failed) {
-            EXPECT_TRUE(hook.refused);
-            EXPECT_NE(hook.refusedOperation, FileOperation::open);
-            EXPECT_NE(hook.refusedOperation, FileOperation::create);
+            EXPECT_TRUE(refused);
+            EXPECT_NE(refusedOperation, FileOperation::open);
+            EXPECT_NE(refusedOperation, FileOperation::create);
         }
-        if (!hook.refused) {
+        if (!refused) {
             EXPECT_EQ(report.Text(), clean.Text());
             break;
         }
@@ -79,53 +64,44 @@ TEST(FaultInjectionTest, EveryStepOfANestedAnalysisEndsCleanly)
     EXPECT_GT(step, 20);
 }
 
-// Prints how long the analysis of a megabyte of a pattern takes; the figure
-// is for the reader (linear time is the expectation), not a pass condition.
-double SecondsFor(const std::string& path)
-{
-    const auto started = std::chrono::steady_clock::now();
-    StringReport report;
-    AnalyzePath(report, path);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-}
-
-TEST(WorstPatternTest, EveryFewBytesACandidate)
+// Work bounded by the input: an archive whose members hold the members
+// after them (2^22 routes) and a folder tree in which every folder links
+// twice to the next (2^25 routes) are each walked in linear work, and the
+// reached limit is told.
+TEST(HostileInputTest, SelfSimilarArchiveAndLinkedFoldersCostLinearWork)
 {
     const TempDir dir;
-    constexpr std::size_t kSize = 1U << 20;
+    const Bytes archive = test::MakeSelfSimilarArchive(22);
+    const std::string path = dir.Write("self.lzh", archive);
+    struct Count final : AnalysisObserver {
+        void MemberStarted(const MemberInfo& /*member*/) override { ++members; }
+        void ProblemFound(const Problem& problem) override { problems.push_back(problem); }
+        std::size_t members = 0;
+        std::vector<Problem> problems;
+    } count;
+    StringReport report;
+    Analyzer analyzer(report, &count);
+    analyzer.AnalyzePath(path, path);
+    const WorkLimits limits;
+    EXPECT_EQ(count.members, limits.MembersFor(archive.size()));
+    ASSERT_EQ(count.problems.size(), 1U);
+    EXPECT_EQ(count.problems[0].Text(Language::English),
+              path + ": members beyond " + std::to_string(count.members) + " per file not analysed");
 
-    // A microcode candidate every 16 bytes, each rejected at its last check.
-    Bytes microcode(kSize);
-    for (std::size_t i = 0; i < kSize; ++i) {
-        static constexpr std::uint8_t kUnit[16] = {1, 0, 0, 0, 1, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06, 0, 0};
-        microcode[i] = kUnit[i % 16];
+    for (int i = 0; i < 25; ++i) {
+        const std::string next = "../d" + std::to_string(i + 1);
+        (void)dir.MakeFolder("d" + std::to_string(i));
+        ASSERT_EQ(::symlink(next.c_str(), (dir / ("d" + std::to_string(i) + "/a")).c_str()), 0);
+        ASSERT_EQ(::symlink(next.c_str(), (dir / ("d" + std::to_string(i) + "/b")).c_str()), 0);
     }
-    // An LZH identifier every 4 bytes.
-    Bytes identifiers(kSize);
-    for (std::size_t i = 0; i < kSize; ++i) {
-        identifiers[i] = static_cast<std::uint8_t>("-lh5"[i % 4]);
+    (void)dir.Write("d25/end.bin", Bytes(10, 0));
+    std::string route = dir / "d0";
+    for (int i = 0; i < 25; ++i) {
+        route += "/a";  // the first route, in byte order; the others lead to folders already walked
     }
-    // Level-2 headers every 64 bytes whose chains all lead into one long run
-    // of small extended headers.
-    Bytes chains(kSize, 0);
-    for (std::size_t at = kSize / 2; at + 3 <= kSize; at += 3) {
-        chains[at] = 3;
-        chains[at + 2] = 0x7F;
-    }
-    for (std::size_t start = 0; start + 64 <= kSize / 2; start += 64) {
-        test::LzhMemberFields spec;
-        spec.level = 2;
-        Bytes header = test::MakeLzhMember(spec);
-        const std::size_t jump = kSize / 2 - (start + 24);
-        test::PutLe16(header, 24, static_cast<std::uint32_t>(std::min<std::size_t>(jump, 0xFFFF)));
-        std::copy(header.begin(), header.begin() + 26, chains.begin() + static_cast<std::ptrdiff_t>(start));
-    }
-
-    for (const auto& [name, bytes] : {std::pair{"microcode", microcode}, std::pair{"identifiers", identifiers},
-                                      std::pair{"chains", chains}}) {
-        const double seconds = SecondsFor(dir.Write(name, bytes));
-        std::printf("worst pattern %-12s 1 MiB analysed in %.3f s\n", name, seconds);
-    }
+    StringReport walked;
+    AnalyzePath(walked, dir / "d0");
+    EXPECT_EQ(walked.Text(), "<< " + route + "/end.bin >>\r\n");
 }
 
 }  // namespace

@@ -20,8 +20,9 @@
 
 #include "main_dialog.h"
 #include "platform/cfile.h"
-#include "platform/temporary_file.h"
+#include "platform/anonymous_file.h"
 #include "report_log.h"
+#include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 #include "viewer_app.h"
@@ -75,15 +76,6 @@ test::Bytes Update(std::uint32_t revision)
     fields.revision = revision;
     return test::MakeMicrocodeUpdate(fields);
 }
-
-struct RefuseReadsOf final : FileFaultHook {
-    explicit RefuseReadsOf(std::string fileName) : name(std::move(fileName)) {}
-    bool Refuse(FileOperation operation, const std::string& fileName) override
-    {
-        return operation == FileOperation::read && fileName == name;
-    }
-    std::string name;
-};
 
 }  // namespace
 
@@ -170,11 +162,12 @@ private slots:
         MainDialog dialog(Language::Japanese);
         QStringList errors;
         dialog.showError = [&](QWidget*, const QString& text) { errors.push_back(text); };
-        RefuseReadsOf hook(bad);
-        SetFileFaultHook(&hook);
-        dialog.AnalyzePaths({a, QString::fromStdString(bad), c});
-        const bool idle = WaitIdle(dialog);
-        SetFileFaultHook(nullptr);
+        bool idle = false;
+        {
+            const test::RefusingHook hook(test::ReadsOf(bad));
+            dialog.AnalyzePaths({a, QString::fromStdString(bad), c});
+            idle = WaitIdle(dialog);
+        }
         QVERIFY(idle);
         QCOMPARE(errors, QStringList{QString::fromStdString(bad) +
                                      QStringLiteral(" へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。")});

@@ -71,6 +71,21 @@ Bytes MakeLzhMember(const LzhMemberFields& spec)
     return header;
 }
 
+Bytes MakeSelfSimilarArchive(int members)
+{
+    Bytes rest;
+    for (int i = members; i > 0; --i) {
+        LzhMemberFields fields;
+        fields.name = "m" + std::to_string(i);
+        fields.decodedSize = static_cast<std::uint32_t>(rest.size());
+        fields.crc = Crc16(rest);
+        Bytes member = MakeLzhMember(fields);  // no data: a stored member reads the bytes after its header
+        Append(member, rest);
+        rest = std::move(member);
+    }
+    return rest;
+}
+
 Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level)
 {
     LzhMemberFields spec;

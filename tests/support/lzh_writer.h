@@ -35,6 +35,12 @@ struct LzhMemberFields {
 /// A stored (-lh0-) member of these bytes.
 [[nodiscard]] Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level = 0);
 
+/// An archive of `members` stored members in which each announces no data
+/// of its own but decodes to all the members after it: each member holds
+/// the rest, so without a bound on the work per file its analysis visits
+/// 2^members members.
+[[nodiscard]] Bytes MakeSelfSimilarArchive(int members);
+
 /// Writes bits most significant first.
 class BitWriter {
 public:

@@ -76,6 +76,7 @@ int main(int argc, char** argv)
         Put(root + "/fuzz_analysis", "nested" + suffix, image);
     }
     Put(root + "/fuzz_analysis", "update", update);
+    Put(root + "/fuzz_analysis", "self_similar", MakeSelfSimilarArchive(22));
 
     for (const int method : {0, 4, 5, 6, 7}) {
         Bytes input{static_cast<std::uint8_t>(method == 0 ? 0 : method - 3), 20, 0};

@@ -1,12 +1,13 @@
 #include "support/temp_dir.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/wait.h>
 
-#include "platform/temporary_file.h"
+#include "platform/anonymous_file.h"
 
 namespace veskari::test {
 
@@ -88,6 +89,16 @@ CommandResult RunCommand(const std::string& commandLine, const std::string& work
     result.out = ReadFile(out);
     result.err = ReadFile(err);
     return result;
+}
+
+std::string ParamName(std::string text)
+{
+    for (char& c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            c = '_';
+        }
+    }
+    return text;
 }
 
 std::string SharedDir()

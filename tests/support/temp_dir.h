@@ -42,6 +42,10 @@ struct CommandResult {
 /// Quotes a text for the shell.
 [[nodiscard]] std::string ShellQuote(const std::string& text);
 
+/// A test parameter's text as a test name: letters and digits kept, every
+/// other character '_'.
+[[nodiscard]] std::string ParamName(std::string text);
+
 /// Where the third-party test data lives; empty when it is not there.
 [[nodiscard]] std::string SharedDir();
 

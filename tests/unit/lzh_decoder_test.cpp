@@ -10,7 +10,7 @@
 #include "lzh/crc16.h"
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
-#include "platform/temporary_file.h"
+#include "platform/anonymous_file.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -44,14 +44,16 @@ Decoded Decode(LzhDecoder& decoder, int method, const Bytes& data, std::uint32_t
     header.compressedSize = compressedSize >= 0 ? compressedSize : static_cast<std::int32_t>(data.size());
     header.decodedSize = decodedSize;
     header.crc16 = crc;
-    TemporaryFile temporary;
+    FileHandle handle;
+    EXPECT_EQ(CreateAnonymousFile(100, handle), 0);
     CFile output;
-    EXPECT_TRUE(temporary.Create(output));
+    output.Open(handle, "output");
     Decoded result;
     result.ok = decoder.DecodeMember(output, input, header);
-    output.Close();
-    const std::string text = test::ReadFile(temporary.Name());
-    result.output.assign(text.begin(), text.end());
+    CFile written;
+    written.Open(handle, "output");
+    result.output.resize(static_cast<std::size_t>(output.GetPosition()));
+    result.output.resize(written.Read(result.output.data(), result.output.size()));
     return result;
 }
 
@@ -434,13 +436,16 @@ TEST_P(LhaRoundTripTest, EveryMemberDecodesToTheOriginalBytes)
         if (source->header.method == c.method) {
             ++compressedMembers;
         }
-        TemporaryFile temporary;
+        FileHandle handle;
+        ASSERT_EQ(CreateAnonymousFile(100, handle), 0);
         CFile output;
-        ASSERT_TRUE(temporary.Create(output));
+        output.Open(handle, "output");
         EXPECT_TRUE(source->decoder.DecodeMember(output, source->file, source->header)) << name;
-        output.Close();
-        const std::string decoded = test::ReadFile(temporary.Name());
-        EXPECT_EQ(Bytes(decoded.begin(), decoded.end()), originals[name]) << name;
+        Bytes decoded(static_cast<std::size_t>(output.GetPosition()));
+        CFile written;
+        written.Open(handle, "output");
+        decoded.resize(written.Read(decoded.data(), decoded.size()));
+        EXPECT_EQ(decoded, originals[name]) << name;
         source->header.SkipPast(source->file);
     }
     EXPECT_GE(compressedMembers, 2);  // the empty member may be stored whatever was asked

@@ -71,15 +71,7 @@ TEST_P(MicrocodeReadTest, ChecksEveryFieldWithItsMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Checks, MicrocodeReadTest, ::testing::ValuesIn(kReadCases),
-                         [](const auto& param) {
-                             std::string name = param.param.what;
-                             for (char& ch : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                                     ch = '_';
-                                 }
-                             }
-                             return name;
-                         });
+                         [](const auto& param) { return test::ParamName(param.param.what); });
 
 TEST(MicrocodeHeaderTest, ReportLineAndTexts)
 {

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/cfile.h"
 #include "platform/cp932.h"
 #include "platform/file_error.h"
 #include "platform/folder.h"
-#include "platform/temporary_file.h"
+#include "platform/anonymous_file.h"
+#include "platform/visible_text.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -110,37 +115,83 @@ TEST(FileErrorTest, TextsInBothLanguages)
     EXPECT_EQ(FileError::FromErrno(FileOperation::read, 12345, "x").Cause(), FileErrorCause::generic);
 }
 
-TEST(FolderTest, ListsInByteOrderWithoutDotEntries)
+// The walk in byte order, relative to each folder's descriptor: paths far
+// beyond PATH_MAX, links that lead back or to one folder by a second route,
+// special files not opened, unreadable folders told.
+TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblems)
 {
     const TempDir dir;
     for (const char* name : {"b", "B", "_x", ".hidden", "a0", "a", "\xC3\xA9"}) {
-        (void)dir.Write(name, Bytes{});
+        (void)dir.Write(std::string("tree/") + name, Bytes{});
     }
-    EXPECT_EQ(ListFolder(dir.Path()),
-              (std::vector<std::string>{".hidden", "B", "_x", "a", "a0", "b", "\xC3\xA9"}));
-    EXPECT_TRUE(ListFolder(dir / "missing").empty());
-    EXPECT_FALSE(QueryPathStatus(dir / "missing").has_value());
-    EXPECT_TRUE(QueryPathStatus(dir.Path())->isDirectory);
+    // 30 levels of 200-byte names: the file's path is over 6000 bytes long.
+    const std::string here = std::filesystem::current_path().string();
+    ASSERT_EQ(::mkdir((dir / "tree/deep").c_str(), 0700), 0);
+    ASSERT_EQ(::chdir((dir / "tree/deep").c_str()), 0);
+    for (int level = 0; level < 30; ++level) {
+        const std::string name(200, static_cast<char>('k' + level % 10));
+        ASSERT_EQ(::mkdir(name.c_str(), 0700), 0);
+        ASSERT_EQ(::chdir(name.c_str()), 0);
+    }
+    test::WriteFile("end.bin", Bytes{1, 2, 3});
+    ASSERT_EQ(::chdir(here.c_str()), 0);
+    ASSERT_EQ(::symlink("..", (dir / "tree/zz-up").c_str()), 0);
+    ASSERT_EQ(::symlink("deep", (dir / "tree/zz-deep-again").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((dir / "tree/locked").c_str(), 0), 0);
+
+    std::set<FolderId> walked;
+    FolderWalk walk(dir / "tree", walked);
+    std::vector<std::string> seen;
+    WalkEntry entry;
+    while (walk.Next(entry)) {
+        std::string what = entry.path.substr(dir.Path().size() + 6);
+        if (entry.kind == WalkEntry::Kind::file) {
+            what += entry.file.IsOpen() ? " open" : entry.file.kind == FileKind::pipe ? " pipe" : " closed";
+        } else {
+            what += entry.kind == WalkEntry::Kind::repeatedFolder ? " repeated" : " unreadable";
+        }
+        seen.push_back(what.size() > 40 ? what.substr(what.size() - 12) : what);
+    }
+    std::vector<std::string> expected{".hidden open", "B open", "_x open", "a open", "a0 open", "b open",
+                                      "end.bin open", "fifo pipe"};
+    if (::geteuid() != 0) {  // root reads the mode-0 folder all the same
+        expected.push_back("locked unreadable");
+    }
+    expected.insert(expected.end(), {"zz-deep-again repeated", "zz-up/tree repeated", "\xC3\xA9 open"});
+    EXPECT_EQ(seen, expected);
+    // rm walks as we do; std::filesystem cannot remove paths this long.
+    EXPECT_EQ(std::system(("rm -rf " + test::ShellQuote(dir / "tree/deep")).c_str()), 0);
 }
 
-TEST(TemporaryFileTest, IsPrivateAndDeletedByItsOwner)
+TEST(AnonymousFileTest, HasNoNameInMemoryOrOnDisk)
 {
-    std::string name;
-    {
-        TemporaryFile temporary;
+    for (const std::uint64_t size : {std::uint64_t{100}, kMemoryFileLimit + 1}) {
+        FileHandle handle;
+        ASSERT_EQ(CreateAnonymousFile(size, handle), 0);
         CFile file;
-        ASSERT_TRUE(temporary.Create(file));
-        name = temporary.Name();
-        EXPECT_NE(name.find("/veskari-"), std::string::npos);
-        struct stat status {};
-        ASSERT_EQ(::stat(name.c_str(), &status), 0);
-        EXPECT_EQ(status.st_mode & 0777, 0600U);
+        file.Open(handle, "member");
         file.Write("abc", 3);
         file.Seek(0);
         EXPECT_EQ(file.ReadByte(), 'a');
+        EXPECT_TRUE(test::LeftoverTemporaryFiles().empty());
+        char target[4096] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(handle.Get());
+        ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        const std::string where = target;
+        EXPECT_EQ(where.starts_with("/memfd:"), size <= kMemoryFileLimit) << where;
+        EXPECT_TRUE(where.starts_with("/memfd:") || where.ends_with("(deleted)")) << where;
     }
-    struct stat status {};
-    EXPECT_NE(::stat(name.c_str(), &status), 0);
+}
+
+TEST(VisibleTextTest, ControlAndInvalidBytesShowAsHexPrintableNamesStay)
+{
+    EXPECT_EQ(VisibleText("予定 é a\\b"), "予定 é a\\b");
+    EXPECT_EQ(VisibleText("a\nb\r\x1B[2J\x7F"), "a\\x0Ab\\x0D\\x1B[2J\\x7F");
+    EXPECT_EQ(VisibleText("\xC2\x9B" "31m \xC2\xA0"), "\\xC2\\x9B31m \xC2\xA0");  // C1 shown, no-break space kept
+    EXPECT_EQ(VisibleText("\x9B\xFF\xE3\x81"), "\\x9B\\xFF\\xE3\\x81");          // not UTF-8
+    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));  // overlong
+    EXPECT_TRUE(IsValidUtf8("予定"));
 }
 
 TEST(Cp932Test, ConvertsAndReplacesWhatCannotBeConverted)
