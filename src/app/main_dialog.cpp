@@ -220,6 +220,11 @@ void MainDialog::OnClear()
     }
 }
 
+void MainDialog::StopCommand()
+{
+    worker_->RequestStop();
+}
+
 void MainDialog::OnAbout()
 {
     AboutDialog about(this);

@@ -55,6 +55,8 @@ public slots:
     void OnSelectFile();
     void OnClear();
     void OnAbout();
+    /// Stops the running command at its next poll; queued commands go on.
+    void StopCommand();
     /// Close and Escape: stops the running command at the next file
     /// boundary, then closes the window.
     void reject() override;

@@ -127,12 +127,36 @@ void ExtractionFolder::Write(const Extractor& unit)
 
 void ExtractionFolder::WriteOne(const Extractor& unit, const Extractor::Entry& entry)
 {
-    // The bytes go to a file without a name inside the folder first: a
-    // write that fails (a full disk) or a killed process leaves nothing.
-    const int descriptor = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
-    if (descriptor < 0) {
-        throw FileError::FromErrno(FileOperation::create, errno, path_);
+    // The bytes go to a file without a name inside the folder first, so
+    // that a write that fails (a full disk) or a killed process leaves
+    // nothing. Where the file system has no such files, or /proc is not
+    // there to link one by, a hidden named file takes its place and is
+    // removed again whatever happens.
+    std::string partial;
+    int descriptor = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (descriptor < 0 || ::access("/proc/self/fd", F_OK) != 0) {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        for (unsigned attempt = 0; descriptor < 0; ++attempt) {
+            partial = ".veskari-partial-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            descriptor = ::openat(folder_, partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (descriptor < 0 && (errno != EEXIST || attempt == 1000)) {
+                throw FileError::FromErrno(FileOperation::create, errno, path_ + "/" + partial);
+            }
+        }
     }
+    struct RemovePartial {
+        int folder;
+        const std::string& name;
+        ~RemovePartial()
+        {
+            if (!name.empty()) {
+                ::unlinkat(folder, name.c_str(), 0);
+            }
+        }
+    } removePartial{folder_, partial};
+
     CFile output;
     output.Attach(descriptor, path_ + "/" + entry.name);
     CFile staging;
@@ -146,7 +170,10 @@ void ExtractionFolder::WriteOne(const Extractor& unit, const Extractor::Entry& e
     unsigned& counter = nextCounter_[entry.name];
     for (;; ++counter) {
         const std::string candidate = WithCounter(entry.name, counter);
-        if (::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        const int linked = partial.empty()
+                               ? ::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW)
+                               : ::linkat(folder_, partial.c_str(), folder_, candidate.c_str(), 0);
+        if (linked == 0) {
             ++counter;
             break;
         }

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <unistd.h>
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -247,6 +248,40 @@ private slots:
         QCOMPARE(dialog.ReportBox().document()->blockCount(), 100001);
         auto* bar = dialog.ReportBox().verticalScrollBar();
         QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    // What cannot be read is listed, never mistaken for a file without
+    // updates; a name that is not UTF-8 reaches the analysis byte for byte;
+    // a stopped command leaves the next one to run.
+    void problemsAreListedPathsKeepTheirBytesAndAStopEndsOnlyItsCommand()
+    {
+        const test::TempDir dir;
+        const std::string odd = dir.Write("odd\xFF.bin", Update(7));
+        const std::string missing = dir / "missing.bin";
+        MainDialog dialog(Language::English);
+        QMimeData data;
+        data.setUrls({QUrl(QStringLiteral("file://") + QString::fromLatin1(QByteArray(odd.c_str()).toPercentEncoding("/"))),
+                      QUrl::fromLocalFile(QString::fromStdString(missing))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &drop);
+        QVERIFY(WaitIdle(dialog));
+        QVERIFY(dialog.ReportBox().toPlainText().contains(QStringLiteral(" < odd\\xFF.bin >\n1999/05/25 Rev. 0x07")));
+        QCOMPARE(dialog.Problems(), QStringList{QString::fromStdString(missing + ": cannot be read: not found")});
+
+        const std::string sparse = dir / "sparse.bin";
+        test::WriteFile(sparse, test::Bytes(10, 0));
+        QCOMPARE(::truncate(sparse.c_str(), std::int64_t{4} << 30), 0);
+        const QString one = QString::fromStdString(dir.Write("one.bin", Update(1)));
+        dialog.AnalyzePaths({QString::fromStdString(sparse)});
+        dialog.AnalyzePaths({one});
+        QTest::qWait(50);
+        dialog.StopCommand();
+        QVERIFY(WaitIdle(dialog));
+        QVERIFY(dialog.ReportBox().toPlainText().endsWith(ScanOutput({one})));
+        dialog.OnClear();
+        QVERIFY(dialog.Problems().isEmpty());
     }
 
     void closeStopsTheRunningCommandAndLeavesNoTemporaryFile()

@@ -1,0 +1,275 @@
+// veskari-scan on what it cannot read, on names made to forge output, on
+// its options and under signals: every failure told, a truthful exit
+// status, the report's bytes unchanged, nothing left behind.
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "extraction.h"
+#include "json_text.h"
+#include "platform/anonymous_file.h"
+#include "support/faults.h"
+#include "support/lzh_writer.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace veskari {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using test::Bytes;
+using test::CommandResult;
+using test::MakeStoredMember;
+using test::RunCommand;
+using test::ShellQuote;
+using test::TempDir;
+
+const std::string kScan = ShellQuote(VESKARI_SCAN_BINARY);
+
+Bytes Update(std::uint32_t revision)
+{
+    test::MicrocodeFields fields;
+    fields.revision = revision;
+    return test::MakeMicrocodeUpdate(fields);
+}
+
+// Root reads files whatever their mode: run the command as nobody then,
+// with the test's folders opened up to it.
+std::string AsUnprivileged(const TempDir& dir)
+{
+    if (::geteuid() != 0) {
+        return "";
+    }
+    for (fs::path path = dir.Path(); path != path.root_path(); path = path.parent_path()) {
+        if (path.filename().string().starts_with("vsk-tests-") || path.filename().string().starts_with("work-")) {
+            fs::permissions(path, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        }
+    }
+    return "setpriv --reuid=65534 --regid=65534 --clear-groups -- ";
+}
+
+TEST(CliFailuresTest, EveryFailureIsToldInTheUsersLanguageAndTheReportKeepsItsBytes)
+{
+    const TempDir dir;
+    const std::string good = dir.Write("tree/a.bin", Update(1));
+    (void)dir.Write("tree/locked.bin", Update(2));
+    ::chmod((dir / "tree/locked.bin").c_str(), 0);
+    ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
+    (void)dir.Write("tree/shut/x.bin", Update(3));
+    ::chmod((dir / "tree/shut").c_str(), 0);
+    fs::permissions(dir / "tree", fs::perms::all, fs::perm_options::add);
+    const std::string tree = dir / "tree";
+    const std::string missing = dir / "missing.bin";
+    const std::string as = AsUnprivileged(dir);
+
+    const std::string arguments = " " + ShellQuote(tree) + " " + ShellQuote(missing);
+    const CommandResult result = RunCommand("LC_ALL=C " + as + kScan + arguments);
+    EXPECT_EQ(result.exitStatus, 3) << result.err;
+    // Every file still has its headline and nothing else: exactly the report of before.
+    EXPECT_EQ(result.out, "<< " + good + " >>\n < a.bin >\n1999/05/25 Rev. 0x01 (CPUID 0x652) SECC Pentium II Xeon "
+                          "Processor\n\n<< " + tree + "/fifo >>\n\n<< " + tree + "/locked.bin >>\n\n<< " + missing +
+                          " >>\n");
+    EXPECT_EQ(result.err, "veskari-scan: " + tree + "/fifo: not a regular file, not read\n"
+                          "veskari-scan: " + tree + "/locked.bin: cannot be read: access denied\n"
+                          "veskari-scan: " + tree + "/shut: folder cannot be read: access denied\n"
+                          "veskari-scan: " + missing + ": cannot be read: not found\n");
+
+    const CommandResult japanese = RunCommand("LC_ALL=ja_JP.UTF-8 " + as + kScan + " " + ShellQuote(missing));
+    EXPECT_EQ(japanese.err, "veskari-scan: " + missing + ": 読み込めません: 見つかりません\n");
+
+    const CommandResult jsonRun = RunCommand(as + kScan + " --json" + arguments);
+    EXPECT_EQ(jsonRun.exitStatus, 3);
+    const json document = json::parse(jsonRun.out);
+    EXPECT_EQ(document["paths"][0]["problems"][0]["kind"], "cannotList");
+    EXPECT_EQ(document["paths"][0]["problems"][0]["cause"], "accessDenied");
+    EXPECT_EQ(document["paths"][0]["files"][1]["problems"][0]["kind"], "notRegularFile");
+    EXPECT_EQ(document["paths"][1]["files"][0]["problems"][0]["where"], missing);
+
+    // Out of descriptors, members cannot be decoded: told, not passed over.
+    Bytes image = MakeStoredMember("m.bin", MakeStoredMember("inner.bin", Update(4)));
+    const std::string nested = dir.Write("nested.bin", image);
+    const CommandResult starved =
+        RunCommand("sh -c " + ShellQuote("ulimit -n 5 && exec " + kScan + " -j1 " + ShellQuote(nested)));
+    EXPECT_EQ(starved.exitStatus, 3);
+    EXPECT_NE(starved.err.find(": member not analysed, no file for its data: too many open files\n"),
+              std::string::npos) << starved.err;
+}
+
+TEST(CliFailuresTest, NamesCannotForgeReportLinesNorDriveATerminal)
+{
+    const TempDir dir;
+    const std::string forged = dir.Write("a\n< forged >\x1B[2J\xC2\x9B\xFF", MakeStoredMember("m\x0A.bin", Update(1)));
+    for (const std::string mode : {"", "--crlf ", "-v "}) {
+        const CommandResult result = RunCommand(kScan + " " + mode + ShellQuote(forged));
+        EXPECT_EQ(result.out.find('\x1B'), std::string::npos) << mode;
+        EXPECT_EQ(result.err.find('\x1B'), std::string::npos) << mode;
+        EXPECT_NE(result.out.find("a\\x0A< forged >\\x1B[2J\\xC2\\x9B\\xFF >>"), std::string::npos)
+            << mode << result.out;
+        EXPECT_NE(result.out.find(" < a\\x0A< forged >\\x1B[2J\\xC2\\x9B\\xFF/m\\x0A.bin >"), std::string::npos)
+            << mode << result.out;
+    }
+    // JSON keeps the exact bytes: as text where they are UTF-8, beside it as hex where not.
+    const json document = json::parse(RunCommand(kScan + " --json " + ShellQuote(forged)).out);
+    const json& file = document["paths"][0]["files"][0];
+    EXPECT_EQ(file["pathHex"], cli::HexOf(forged));
+    EXPECT_EQ(file["members"][0]["name"], "m\n.bin");
+    EXPECT_EQ(file["members"][0]["nameHex"], "6d0a2e62696e");
+}
+
+TEST(CliFailuresTest, OptionsAreParsedAsGnuToolsParseThem)
+{
+    const TempDir dir;
+    const std::string one = dir.Write("one.bin", Update(1));
+    for (const char* refused : {"--crlf=no", "--json=false", "--verbose=0", "--jobs 4x", "-j 0", "--bogus", "-q"}) {
+        const CommandResult result = RunCommand(kScan + " " + refused + " " + ShellQuote(one));
+        EXPECT_EQ(result.exitStatus, 2) << refused;
+        EXPECT_TRUE(result.err.ends_with("Try 'veskari-scan --help' for more information.\n")) << result.err;
+    }
+    const std::string expected = RunCommand(kScan + " " + ShellQuote(one)).out;
+    for (const char* accepted : {"-j4", "-vj2", "--verb", "--jo=2", ShellQuote(one).c_str()}) {
+        const CommandResult result = RunCommand(kScan + " " + accepted + " " + ShellQuote(one));
+        EXPECT_EQ(result.exitStatus, 0) << accepted << result.err;
+        EXPECT_EQ(result.out, std::string(accepted) == ShellQuote(one) ? expected + "\n" + expected : expected)
+            << accepted;
+    }
+    EXPECT_EQ(RunCommand(kScan + " --cr " + ShellQuote(one)).out.find("\r\n"), expected.find('\n'));
+    // Standard input and a pipe by name are read whole.
+    const CommandResult stdinRun = RunCommand("sh -c " + ShellQuote("cat " + ShellQuote(one) + " | " + kScan + " -"));
+    EXPECT_EQ(stdinRun.out, "<< - >>\n < - >\n1999/05/25 Rev. 0x01 (CPUID 0x652) SECC Pentium II Xeon Processor\n");
+    const CommandResult pipeRun = RunCommand("bash -c " + ShellQuote(kScan + " <(cat " + ShellQuote(one) + ")"));
+    EXPECT_NE(pipeRun.out.find("Rev. 0x01"), std::string::npos) << pipeRun.err;
+}
+
+// Every file of a folder, name and bytes, in name order.
+std::string FolderContents(const std::string& folder)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        files.push_back(entry.path().filename().string() + "\n" + test::ReadFile(entry.path().string()));
+    }
+    std::sort(files.begin(), files.end());
+    std::string contents;
+    for (const std::string& file : files) {
+        contents += file;
+    }
+    return contents;
+}
+
+TEST(CliFailuresTest, ExtractionIsDeterministicTransactionalAndStaysInItsFolder)
+{
+    const TempDir dir;
+    for (int i = 0; i < 12; ++i) {
+        Bytes image = MakeStoredMember("same.bin", Update(static_cast<std::uint32_t>(i + 1)));
+        test::Append(image, Bytes(static_cast<std::size_t>(i) * 30000, 0xFF));
+        (void)dir.Write("tree/f" + std::to_string(i), image);
+    }
+    const std::string tree = ShellQuote(dir / "tree");
+    // The same names for the same files whatever the number of jobs, also
+    // when an error ends the run.
+    for (const std::string& arguments : {tree, tree + " /proc/self/mem " + tree}) {
+        std::vector<std::string> contents;
+        for (const char* jobs : {"-j1", "-j4"}) {
+            const std::string out = dir / ("out" + std::string(jobs) + std::to_string(arguments.size()));
+            (void)RunCommand(kScan + " " + jobs + " --extract " + ShellQuote(out) + " --extract-members " + arguments);
+            contents.push_back(FolderContents(out));
+        }
+        EXPECT_EQ(contents[0], contents[1]);
+    }
+    // A link as DIR is followed only when named with a trailing slash.
+    fs::create_directory_symlink(dir / "elsewhere", dir / "link");
+    fs::create_directory(dir / "elsewhere");
+    EXPECT_EQ(RunCommand(kScan + " --extract " + ShellQuote(dir / "link") + " " + tree).exitStatus, 1);
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+    EXPECT_EQ(RunCommand(kScan + " --extract " + ShellQuote(dir / "link/") + " " + tree).exitStatus, 0);
+    EXPECT_FALSE(fs::is_empty(dir / "elsewhere"));
+
+    // A write that fails leaves no partial file; many equal names are all kept.
+    cli::Extractor unit(true);
+    FileHandle member;
+    ASSERT_EQ(CreateAnonymousFile(100, member), 0);
+    ASSERT_EQ(::write(member.Get(), "0123456789", 10), 10);
+    MemberInfo info;
+    info.displayName = "fw.bin/m.bin";
+    for (int i = 0; i < 3000; ++i) {
+        unit.MemberDecoded(info, member, 10);
+    }
+    bool isLink = false;
+    cli::ExtractionFolder folder(dir / "transactional", isLink);
+    {
+        const test::RefusingHook hook({FileOperation::write, nullptr, 1});
+        EXPECT_THROW(folder.Write(unit), FileError);
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "transactional"));
+    folder.Write(unit);
+    EXPECT_TRUE(fs::exists(dir / "transactional/fw.bin_m-2999.bin"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "transactional"), fs::directory_iterator()), 3000);
+}
+
+// Runs veskari-scan with the default handling of every signal, sends it
+// `signal` once it is busy, and returns the signal that ended it.
+int Interrupted(const std::vector<std::string>& arguments, int signal, const std::string& temporary)
+{
+    std::vector<char*> argv{const_cast<char*>(VESKARI_SCAN_BINARY)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int out[2];
+    EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);  // the child keeps no read end of its own
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const std::string environment = "TMPDIR=" + temporary;
+    std::vector<char*> env{const_cast<char*>(environment.c_str()), nullptr};
+    pid_t child = 0;
+    EXPECT_EQ(posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), env.data()), 0);
+    ::close(out[1]);
+    if (signal == SIGPIPE) {
+        ::close(out[0]);  // the reader goes away
+    } else {
+        ::usleep(150000);
+        ::kill(child, signal);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (signal != SIGPIPE) {
+        ::close(out[0]);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+}
+
+TEST(CliFailuresTest, SignalsEndTheRunWithTheirStatusAndLeaveNothingBehind)
+{
+    const TempDir dir;
+    // Members big enough to go to disk, several levels deep.
+    Bytes image = MakeStoredMember("big.bin", MakeStoredMember("inner.bin", Bytes(kMemoryFileLimit + 4096, 0)));
+    for (int i = 0; i < 4; ++i) {
+        (void)dir.Write("tree/" + std::to_string(i) + ".bin", image);
+    }
+    const std::string temporary = dir.MakeFolder("tmp");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL, SIGPIPE}) {
+        EXPECT_EQ(Interrupted({dir / "tree", dir / "tree", dir / "tree"}, signal, temporary), signal) << signal;
+        EXPECT_TRUE(fs::is_empty(temporary)) << signal;
+    }
+}
+
+}  // namespace
+}  // namespace veskari
