@@ -21,8 +21,8 @@ _veskari_scan()
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--crlf --json --json-lines --csv --verbose
-            --extract --extract-members --jobs --all-formats --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--crlf --json --json-lines --csv -v --verbose
+            --extract --extract-members -j --jobs --all-formats -h --help --version' -- "$cur"))
         return
     fi
     # PATH: any file or folder; "-" reads standard input.
