@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the application icon (a microcode chip) as 16-colour PNGs of 16x16 and 32x32.
+"""Draws the application icon (a microcode chip) as 16-colour PNGs and as an SVG.
 
-Usage: python3 tools/make_icons.py   (writes data/icons/veskari-16.png and veskari-32.png)
+The icon is a list of rectangles on a 32-unit grid; every PNG size rasterises the same
+list, and the SVG states it as it is, so all sizes keep one look.
+
+Usage: python3 tools/make_icons.py   (writes data/icons/veskari-SIZE.png and veskari.svg)
 """
 
 import os
@@ -16,31 +19,34 @@ PALETTE = [
 ]
 BLACK, NAVY, GREY, SILVER, YELLOW, WHITE = 0, 4, 8, 7, 11, 15
 TRANSPARENT = 13  # magenta, made transparent through the tRNS chunk
+GRID = 32
+# Every size that the hicolor theme and the software centres look for.
+SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def shapes():
+    """The icon as (x0, y0, x1, y1, colour) rectangles on the 32-unit grid, back to front."""
+    result = []
+    # Pins on all four sides.
+    for i in range(4):
+        p = 8 + i * 5
+        result += [(p, 2, p + 2, 7, SILVER), (p, 25, p + 2, 30, SILVER),
+                   (2, p, 7, p + 2, SILVER), (25, p, 30, p + 2, SILVER)]
+    # The package, its outline and a bright die with a notch.
+    result += [(6, 6, 26, 26, BLACK), (7, 7, 25, 25, NAVY), (11, 11, 21, 21, YELLOW),
+               (13, 13, 19, 19, GREY), (8, 8, 10, 10, WHITE)]
+    return result
 
 
 def draw(size):
-    s = size / 32.0
+    s = size / GRID
     pixels = [[TRANSPARENT] * size for _ in range(size)]
-
-    def rect(x0, y0, x1, y1, colour):
+    for x0, y0, x1, y1, colour in shapes():
+        # Every rectangle keeps at least one pixel, so the 16 px pins do not vanish.
         for y in range(int(y0 * s), max(int(y0 * s) + 1, int(y1 * s))):
             for x in range(int(x0 * s), max(int(x0 * s) + 1, int(x1 * s))):
                 if 0 <= x < size and 0 <= y < size:
                     pixels[y][x] = colour
-
-    # Pins on all four sides.
-    for i in range(4):
-        p = 8 + i * 5
-        rect(p, 2, p + 2, 7, SILVER)
-        rect(p, 25, p + 2, 30, SILVER)
-        rect(2, p, 7, p + 2, SILVER)
-        rect(25, p, 30, p + 2, SILVER)
-    # The package, its outline and a bright die with a notch.
-    rect(6, 6, 26, 26, BLACK)
-    rect(7, 7, 25, 25, NAVY)
-    rect(11, 11, 21, 21, YELLOW)
-    rect(13, 13, 19, 19, GREY)
-    rect(8, 8, 10, 10, WHITE)
     return pixels
 
 
@@ -57,12 +63,24 @@ def png(pixels):
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
+def svg():
+    lines = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d"'
+             ' shape-rendering="crispEdges">' % (GRID, GRID, GRID, GRID)]
+    for x0, y0, x1, y1, colour in shapes():
+        lines.append('  <rect x="%d" y="%d" width="%d" height="%d" fill="#%02x%02x%02x"/>'
+                     % ((x0, y0, x1 - x0, y1 - y0) + PALETTE[colour]))
+    lines.append("</svg>")
+    return "\n".join(lines) + "\n"
+
+
 def main():
     folder = os.path.join(os.path.dirname(__file__), "..", "data", "icons")
     os.makedirs(folder, exist_ok=True)
-    for size in (16, 32):
+    for size in SIZES:
         with open(os.path.join(folder, "veskari-%d.png" % size), "wb") as f:
             f.write(png(draw(size)))
+    with open(os.path.join(folder, "veskari.svg"), "w", encoding="ascii") as f:
+        f.write(svg())
 
 
 if __name__ == "__main__":
