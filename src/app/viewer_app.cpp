@@ -12,7 +12,7 @@ ViewerApp::ViewerApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Veskari"));
     setApplicationVersion(QString::fromLatin1(kVersionText));
-    setDesktopFileName(QStringLiteral("org.veskari.Veskari"));
+    setDesktopFileName(QStringLiteral("org.veskari.veskari"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/veskari-32.png")));
 }
 

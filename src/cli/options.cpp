@@ -52,11 +52,10 @@ constexpr const char* kHelp =
     "     standard error, and everything else was analysed\n"
     "\n"
     "Environment:\n"
-    "  TMPDIR        where decoded members above 16 MiB are kept while they are\n"
-    "                analysed (files without a name, gone when the program ends)\n"
-    "  LC_ALL, LC_MESSAGES, LANG\n"
-    "                messages are Japanese when the first of them that is set\n"
-    "                starts with \"ja\"\n";
+    "  TMPDIR       where decoded members above 16 MiB are kept while they are\n"
+    "               analysed (files without a name, gone when the program ends)\n"
+    "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
+    "               first of them that is set) starts with \"ja\"\n";
 
 enum LongOnly : int { kCrlf = 256, kJson, kExtract, kExtractMembers, kVersion };
 
