@@ -95,6 +95,7 @@ TEST(CliFailuresTest, EveryFailureIsToldInTheUsersLanguageAndTheReportKeepsItsBy
     EXPECT_EQ(document["paths"][0]["files"][1]["problems"][0]["kind"], "notRegularFile");
     EXPECT_EQ(document["paths"][1]["files"][0]["problems"][0]["where"], missing);
 
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizers' own runtime needs descriptors
     // Out of descriptors, members cannot be decoded: told, not passed over.
     Bytes image = MakeStoredMember("m.bin", MakeStoredMember("inner.bin", Update(4)));
     const std::string nested = dir.Write("nested.bin", image);
@@ -103,6 +104,7 @@ TEST(CliFailuresTest, EveryFailureIsToldInTheUsersLanguageAndTheReportKeepsItsBy
     EXPECT_EQ(starved.exitStatus, 3);
     EXPECT_NE(starved.err.find(": member not analysed, no file for its data: too many open files\n"),
               std::string::npos) << starved.err;
+#endif
 }
 
 TEST(CliFailuresTest, NamesCannotForgeReportLinesNorDriveATerminal)
@@ -136,11 +138,12 @@ TEST(CliFailuresTest, OptionsAreParsedAsGnuToolsParseThem)
         EXPECT_TRUE(result.err.ends_with("Try 'veskari-scan --help' for more information.\n")) << result.err;
     }
     const std::string expected = RunCommand(kScan + " " + ShellQuote(one)).out;
-    for (const char* accepted : {"-j4", "-vj2", "--verb", "--jo=2", ShellQuote(one).c_str()}) {
+    const std::string twice = ShellQuote(one);  // options after a PATH, as well
+    for (const std::string& accepted : {std::string("-j4"), std::string("-vj2"), std::string("--verb"),
+                                        std::string("--jo=2"), twice + " -j1"}) {
         const CommandResult result = RunCommand(kScan + " " + accepted + " " + ShellQuote(one));
         EXPECT_EQ(result.exitStatus, 0) << accepted << result.err;
-        EXPECT_EQ(result.out, std::string(accepted) == ShellQuote(one) ? expected + "\n" + expected : expected)
-            << accepted;
+        EXPECT_EQ(result.out, accepted == twice + " -j1" ? expected + "\n" + expected : expected) << accepted;
     }
     EXPECT_EQ(RunCommand(kScan + " --cr " + ShellQuote(one)).out.find("\r\n"), expected.find('\n'));
     // Standard input and a pipe by name are read whole.
