@@ -8,6 +8,10 @@
 namespace veskari::cli {
 namespace {
 
+using output::JsonDocument;
+using output::JsonRecorder;
+using output::JsonStyle;
+
 // The observers of one unit: the outputs that the options ask for.
 class UnitOutputs final : public UnitObserver {
 public:
@@ -71,7 +75,8 @@ void ScanRun::Tell(const std::string& text)
 void ScanRun::Begin()
 {
     if (options_.json) {
-        json_.emplace(stdout, options_.paths, language_);
+        json_.emplace([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); },
+                      options_.paths, language_);
         json_->Begin();
     }
 }

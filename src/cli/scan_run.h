@@ -10,7 +10,7 @@
 
 #include "analysis/run_engine.h"
 #include "extraction.h"
-#include "json_output.h"
+#include "output/json_output.h"
 #include "options.h"
 
 namespace veskari::cli {
@@ -33,7 +33,7 @@ private:
     const Options& options_;
     Language language_;
     ExtractionFolder* extraction_;
-    std::optional<JsonDocument> json_;
+    std::optional<output::JsonDocument> json_;
     bool pendingCr_ = false;  // a CR at the end of the last text, LF mode
 };
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "extraction.h"
-#include "json_text.h"
+#include "output/json_text.h"
 #include "platform/anonymous_file.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"
@@ -123,7 +123,7 @@ TEST(CliFailuresTest, NamesCannotForgeReportLinesNorDriveATerminal)
     // JSON keeps the exact bytes: as text where they are UTF-8, beside it as hex where not.
     const json document = json::parse(RunCommand(kScan + " --json " + ShellQuote(forged)).out);
     const json& file = document["paths"][0]["files"][0];
-    EXPECT_EQ(file["pathHex"], cli::HexOf(forged));
+    EXPECT_EQ(file["pathHex"], output::HexOf(forged));
     EXPECT_EQ(file["members"][0]["name"], "m\n.bin");
     EXPECT_EQ(file["members"][0]["nameHex"], "6d0a2e62696e");
 }

@@ -1,4 +1,4 @@
-#include "json_output.h"
+#include "output/json_output.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include "platform/visible_text.h"
 #include "veskari/version.h"
 
-namespace veskari::cli {
+namespace veskari::output {
 namespace {
 
 std::string MethodText(std::int32_t method)
@@ -162,14 +162,14 @@ void JsonRecorder::ProblemFound(const Problem& problem)
     files_.back().problems.Add(ProblemJson(problem, style_, depth, language_));
 }
 
-JsonDocument::JsonDocument(std::FILE* out, const std::vector<std::string>& paths, Language language)
-    : out_(out), paths_(paths), language_(language)
+JsonDocument::JsonDocument(Writer write, const std::vector<std::string>& paths, Language language)
+    : write_(std::move(write)), paths_(paths), language_(language)
 {
 }
 
 void JsonDocument::Write(const std::string& text)
 {
-    std::fwrite(text.data(), 1, text.size(), out_);
+    write_(text);
 }
 
 void JsonDocument::Begin()
@@ -248,4 +248,4 @@ void JsonDocument::End(const std::optional<RunFailure>& failure)
     Write(style.Break(1) + "]," + style.Break(1) + "\"error\": " + error + style.Break(0) + "}\n");
 }
 
-}  // namespace veskari::cli
+}  // namespace veskari::output

@@ -1,8 +1,8 @@
-#include "json_text.h"
+#include "output/json_text.h"
 
 #include "platform/visible_text.h"
 
-namespace veskari::cli {
+namespace veskari::output {
 
 std::string JsonStyle::Break(int depth) const
 {
@@ -119,4 +119,4 @@ std::string JsonArray::Close() const
     return text_ + style_.Break(depth_) + "]";
 }
 
-}  // namespace veskari::cli
+}  // namespace veskari::output

@@ -1,17 +1,19 @@
 #pragma once
 
-// The JSON output: the object of each top-level file, built from the
-// analysis events, and the document around them, written as a stream.
+// The JSON output of both front ends: the object of each top-level file,
+// built from the analysis events, and the document around them, written as
+// a stream.
 
-#include <cstdio>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "analysis/run_engine.h"
-#include "json_text.h"
+#include "output/json_text.h"
 
-namespace veskari::cli {
+namespace veskari::output {
 
 /// Builds the JSON object of one top-level file from its events: its
 /// members with their own analyses nested inside, its updates with every
@@ -58,11 +60,13 @@ private:
 /// A problem as a JSON object.
 [[nodiscard]] std::string ProblemJson(const Problem& problem, JsonStyle style, int depth, Language language);
 
-/// The whole document, written to `out` piece by piece as the units of the
-/// run are delivered: memory follows the largest single file, not the run.
+/// The whole document, handed to `write` piece by piece as the units of
+/// the run are delivered: memory follows the largest single file, not the run.
 class JsonDocument {
 public:
-    JsonDocument(std::FILE* out, const std::vector<std::string>& paths, Language language);
+    using Writer = std::function<void(std::string_view text)>;
+
+    JsonDocument(Writer write, const std::vector<std::string>& paths, Language language);
 
     void Begin();
     /// A unit's share: its file object and its problems outside any file.
@@ -78,7 +82,7 @@ private:
     void ClosePath();
     void Write(const std::string& text);
 
-    std::FILE* out_;
+    Writer write_;
     const std::vector<std::string>& paths_;
     Language language_;
     std::size_t nextPath_ = 0;       // the first argument not yet opened
@@ -87,4 +91,4 @@ private:
     JsonArray pathProblems_{JsonStyle{}, 3};
 };
 
-}  // namespace veskari::cli
+}  // namespace veskari::output

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace veskari::cli {
+namespace veskari::output {
 
 /// How JSON text is laid out: pretty, two spaces per level, or compact on
 /// one line (for JSON Lines).
@@ -63,4 +63,4 @@ private:
     std::string text_;
 };
 
-}  // namespace veskari::cli
+}  // namespace veskari::output
