@@ -284,6 +284,7 @@ bool Analyzer::MicrocodePass(const std::string& path, const std::string& display
         if (!source.Open(path)) {
             return false;
         }
+        source.SetFormats(microcodeFormats_);
         std::unique_ptr<Rejections> rejections;
         if (Details()) {
             rejections = std::make_unique<Rejections>(*observer_, RecordKind::microcode);

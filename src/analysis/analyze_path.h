@@ -100,6 +100,9 @@ public:
     /// How many decoded bytes the members of each top-level file may produce.
     void SetDecodeBudget(std::uint64_t bytes) noexcept { decodeBudget_ = bytes; }
 
+    /// Which update layouts the microcode pass lists (classic unless set).
+    void SetMicrocodeFormats(MicrocodeFormats formats) noexcept { microcodeFormats_ = formats; }
+
     /// Analyses `path` and reports it under `displayName`; a call with two
     /// equal texts is a top-level call (a selected or dropped path).
     void AnalyzePath(std::string path, std::string displayName);
@@ -116,6 +119,7 @@ private:
     ReportSink& sink_;
     AnalysisObserver* observer_;
     std::uint64_t decodeBudget_ = kDefaultDecodeBudget;
+    MicrocodeFormats microcodeFormats_ = MicrocodeFormats::classic;
     std::uint64_t budgetLeft_ = 0;  // of the top-level file being analysed
 };
 
