@@ -1,5 +1,6 @@
 #include "support/lzh_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "lzh/crc16.h"
@@ -77,6 +78,40 @@ Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level)
     spec.level = level;
     spec.name = name;
     spec.data = content;
+    spec.decodedSize = static_cast<std::uint32_t>(content.size());
+    spec.crc = Crc16(content);
+    if (level == 2) {
+        spec.extended.push_back({1, Bytes(name.begin(), name.end())});
+    }
+    return MakeLzhMember(spec);
+}
+
+Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level)
+{
+    std::vector<Token> tokens;
+    for (std::size_t i = 0; i < content.size();) {
+        std::size_t run = 1;
+        while (i + run < content.size() && content[i + run] == content[i] && run < 256) {
+            ++run;
+        }
+        tokens.push_back(Literal(content[i]));
+        if (run >= 4) {
+            tokens.push_back(Match(static_cast<int>(run - 1), 1));
+            i += run;
+        } else {
+            ++i;
+        }
+    }
+    LzhEncoder encoder(14);
+    for (std::size_t at = 0; at < tokens.size(); at += 30000) {
+        encoder.Block(std::vector<Token>(tokens.begin() + static_cast<std::ptrdiff_t>(at),
+                                         tokens.begin() + static_cast<std::ptrdiff_t>(std::min(at + 30000, tokens.size()))));
+    }
+    LzhMemberFields spec;
+    spec.level = level;
+    spec.method = "-lh5-";
+    spec.name = name;
+    spec.data = encoder.Finish();
     spec.decodedSize = static_cast<std::uint32_t>(content.size());
     spec.crc = Crc16(content);
     if (level == 2) {

@@ -35,6 +35,9 @@ struct LzhMemberFields {
 /// A stored (-lh0-) member of these bytes.
 [[nodiscard]] Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level = 0);
 
+/// An lh5 member of these bytes, encoded as literals and repeats of runs.
+[[nodiscard]] Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level = 1);
+
 /// Writes bits most significant first.
 class BitWriter {
 public:
