@@ -139,17 +139,18 @@ private:
     ChecksumAllowance* allowance_;
 };
 
-/// The order of report lines. Classic: the EntryKey (the low 16 bits of the
-/// signature, then the platform flags). All formats: the whole 32-bit
-/// signature, then the platform flags; for signatures that fit in 16 bits
-/// this is the classic order.
-[[nodiscard]] constexpr std::uint64_t OrderKey(MicrocodeFormats formats, std::uint32_t signature,
+/// The order of report lines, ascending; equal keys keep file order. A
+/// classic line keeps its EntryKey, which holds only the low 16 bits of the
+/// signature above the platform flags. A later-format line puts the bits
+/// that key drops in front of it, so later lines order by their whole
+/// signature, then mask, and sort among classic lines exactly as a classic
+/// line of the same signature would when the signature fits in 16 bits. A
+/// report of classic updates thus reads the same in either mode.
+[[nodiscard]] constexpr std::uint64_t OrderKey(MicrocodeFormat format, std::uint32_t signature,
                                                std::uint32_t platformFlags) noexcept
 {
-    if (formats == MicrocodeFormats::classic) {
-        return static_cast<EntryKey>((signature << 16) | platformFlags);
-    }
-    return (std::uint64_t{signature} << 32) | platformFlags;
+    const std::uint64_t classicKey = static_cast<EntryKey>((signature << 16) | platformFlags);
+    return format == MicrocodeFormat::later ? (std::uint64_t{signature >> 16} << 32) | classicKey : classicKey;
 }
 
 }  // namespace veskari

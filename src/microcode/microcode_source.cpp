@@ -60,7 +60,7 @@ bool MicrocodeSource::CollectUpdates(std::vector<UpdateRecord>& records, Rejecti
             record.checksumValid = ChecksumValid(record.bytes, header.totalSize);
         }
         const bool checksumValid = record.checksumValid;
-        entries.emplace(OrderKey(formats_, header.signature, header.platformFlags), std::move(record));
+        entries.emplace(OrderKey(header.format, header.signature, header.platformFlags), std::move(record));
         for (std::size_t i = 0; i < header.extendedSignatures.size(); ++i) {
             if (RepeatsEarlier(header, i)) {
                 continue;
@@ -72,7 +72,7 @@ bool MicrocodeSource::CollectUpdates(std::vector<UpdateRecord>& records, Rejecti
             extended.checksumValid = checksumValid;
             header.ExtendedReportLine(i, extended.line);
             const ExtendedSignature& entry = header.extendedSignatures[i];
-            entries.emplace(OrderKey(formats_, entry.signature, entry.platformFlags), std::move(extended));
+            entries.emplace(OrderKey(header.format, entry.signature, entry.platformFlags), std::move(extended));
         }
         header.SkipPast(file);
     }

@@ -44,8 +44,8 @@ public:
 
     /// Appends the report lines of every accepted header from the current
     /// position to the end of the file, in the order of OrderKey (equal keys
-    /// in file order, an update's extended signatures after its header's in
-    /// table order). The scan resumes after each accepted update: 2048 bytes
+    /// in file order; an update's extended signatures placed by their own
+    /// signature, after its header's line and in table order where equal). The scan resumes after each accepted update: 2048 bytes
     /// after a classic header, the total size after a later one.
     bool Collect(std::vector<std::string>& list) override;
 
