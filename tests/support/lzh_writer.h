@@ -83,7 +83,7 @@ public:
 
 private:
     void WriteLengths(const std::vector<int>& lengths, int countBits, int specialIndex);
-    void WriteSymbol(const std::vector<int>& lengths, int symbol);
+    void WriteSymbol(const std::vector<int>& lengths, const std::vector<std::uint32_t>& codes, int symbol);
 
     int np_;
     int pbit_;

@@ -383,7 +383,7 @@ std::vector<std::string> CollectAll(const Bytes& bytes, RejectionObserver* rejec
     return lines;
 }
 
-TEST(AllFormatsScanTest, ClassicLinesStayOthersOrderedByWholeSignature)
+TEST(AllFormatsScanTest, ClassicLinesKeepTheirKeyLaterOnesOrderByWholeSignature)
 {
     MicrocodeFields classic;  // 0x652, flags 4; its filler's checksum is not 0
     MicrocodeFields high = classic;
@@ -402,9 +402,9 @@ TEST(AllFormatsScanTest, ClassicLinesStayOthersOrderedByWholeSignature)
     test::Append(image, MakeLaterUpdate(Later(0x206A7, 0x12, 0x2F), 3072));
     test::Append(image, test::MakeMicrocodeUpdate(classic));
     const std::vector<std::string> expected = {
+        "1999/05/25 Rev. 0x2A (CPUID 0x10652) SECC/SECC2 Unknown CPU",  // classic key 0x06520001
         "1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon Processor",
         "2025/10/12 Rev. 0x38 (CPUID 0xF27) Platform 1 Pentium 4, Mobile Pentium 4-M, Xeon, Celeron (Northwood/Prestonia C1)",
-        "1999/05/25 Rev. 0x2A (CPUID 0x10652) SECC/SECC2 Unknown CPU",
         "2025/10/12 Rev. 0x2F (CPUID 0x206A7) Platforms 1,4 Core Gen2 (SNB D2/G1/Q0)",
         "2025/10/12 Rev. 0x43A (CPUID 0x906A3) Platform 7 Core Gen12 (ADL L0)",
         "2025/10/12 Rev. 0x43A (CPUID 0x906A4) Platform 7 Core Gen12 (ADL R0)",
