@@ -309,7 +309,7 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
 
 bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
 {
-    if (allowance_ != nullptr && !allowance_->Allows(start, totalSize)) {
+    if (allowance_ != nullptr && !allowance_->Allows(start)) {
         return Reject(FormatUnsigned("チェックサムを数えきれない %u", totalSize));
     }
     // The update is summed where it lies in the read buffer, a buffer at a

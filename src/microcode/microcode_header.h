@@ -63,15 +63,14 @@ struct MicrocodeHeaderFields {
 /// Bounds the bytes that the checksums of rejected candidates may read in
 /// one scan: a candidate may announce any size up to the end of the file,
 /// and without a bound, candidates packed every few bytes, each announcing
-/// the rest of the file, would make the scan quadratic. Rejected sums may
-/// read four times the bytes scanned so far plus 1 MiB; real images never
-/// come near that, hostile ones stay linear.
+/// the rest of the file, would make the scan quadratic. A candidate is
+/// summed while the sums of the rejected ones before it have read at most
+/// four times the bytes scanned so far plus 1 MiB; so a scan reads at most
+/// about five times its file, and an update of any size is summed unless
+/// lying candidates have used that up.
 class ChecksumAllowance {
 public:
-    [[nodiscard]] bool Allows(std::uint64_t position, std::uint64_t bytes) const noexcept
-    {
-        return spent_ + bytes <= kBase + kPerByte * position;
-    }
+    [[nodiscard]] bool Allows(std::uint64_t position) const noexcept { return spent_ <= kBase + kPerByte * position; }
     void Spend(std::uint64_t bytes) noexcept { spent_ += bytes; }
 
 private:

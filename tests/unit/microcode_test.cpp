@@ -420,7 +420,8 @@ struct CountingRejections final : RejectionObserver {
 TEST(AllFormatsScanTest, SumsOfLyingCandidatesAreBoundedAndTheScanGoesOn)
 {
     // 1365 headers in a row, each announcing 1 MiB whose sum is wrong: the
-    // first is summed, the rest would make the scan quadratic and are not.
+    // first two are summed, the rest would make the scan quadratic and are
+    // not; the update after them is.
     constexpr std::uint32_t kMiB = 1U << 20;
     Bytes image(2 * kMiB, 0xEE);
     Bytes liar = test::MakeMicrocodeHeader(Later(0x906A3, 0x80));
@@ -434,8 +435,11 @@ TEST(AllFormatsScanTest, SumsOfLyingCandidatesAreBoundedAndTheScanGoesOn)
     CountingRejections rejections;
     EXPECT_EQ(CollectAll(image, &rejections).size(), 1U);
     ASSERT_EQ(rejections.messages.size(), 1365U);
-    EXPECT_TRUE(rejections.messages[0].starts_with("チェックサムが合わない"));
-    EXPECT_EQ(rejections.messages[1], "チェックサムを数えきれない 1048576");
+    EXPECT_TRUE(rejections.messages[1].starts_with("チェックサムが合わない"));
+    EXPECT_EQ(rejections.messages[2], "チェックサムを数えきれない 1048576");
+
+    // Without lying candidates before it, an update of any size is summed.
+    EXPECT_EQ(CollectAll(MakeLaterUpdate(Later(0x906A3, 0x80), 3 * kMiB)).size(), 1U);
 }
 
 TEST(NamingTest, LaterProcessorsByExactMaskElseEveryMaskElseGeneric)
