@@ -19,28 +19,42 @@ namespace {
 
 constexpr std::size_t kImageSize = 64U << 20;
 
-// Random bytes (every 256th byte a 0x01 that the pattern test must reject)
-// with one real-looking update per MiB.
+// A classic header: 1999/05/25, revision 0x2A, signature 0x652, flags 4.
+constexpr std::uint8_t kClassicHeader[48] = {1, 0, 0, 0, 0x2A, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06, 0, 0,
+                                             0, 0, 0, 0, 1, 0, 0, 0, 4};
+
+// Random bytes: every 256th byte is a 0x01 that the pattern test must reject.
+std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint64_t seed)
+{
+    std::vector<std::uint8_t> image(size);
+    std::mt19937_64 random(seed);
+    for (std::size_t i = 0; i < image.size(); i += 8) {
+        const std::uint64_t value = random();
+        for (std::size_t b = 0; b < 8; ++b) {
+            image[i + b] = static_cast<std::uint8_t>(value >> (8 * b));
+        }
+    }
+    return image;
+}
+
+std::string WriteImage(const std::string& name, const std::vector<std::uint8_t>& image)
+{
+    const std::string file = WorkDir() + "/" + name;
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
+                                                static_cast<std::streamsize>(image.size()));
+    return file;
+}
+
+// Random bytes with one real-looking update per MiB.
 const std::string& ScanImage()
 {
     static const std::string path = [] {
-        std::vector<std::uint8_t> image(kImageSize);
-        std::mt19937_64 random(42);
-        for (std::size_t i = 0; i < image.size(); i += 8) {
-            const std::uint64_t value = random();
-            for (std::size_t b = 0; b < 8; ++b) {
-                image[i + b] = static_cast<std::uint8_t>(value >> (8 * b));
-            }
-        }
-        const std::uint8_t header[48] = {1, 0, 0, 0, 0x2A, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06, 0, 0,
-                                         0, 0, 0, 0, 1, 0, 0, 0, 4};
+        std::vector<std::uint8_t> image = RandomBytes(kImageSize, 42);
         for (std::size_t offset = 12345; offset + 48 < image.size(); offset += 1U << 20) {
-            std::copy(std::begin(header), std::end(header), image.begin() + static_cast<std::ptrdiff_t>(offset));
+            std::copy(std::begin(kClassicHeader), std::end(kClassicHeader),
+                      image.begin() + static_cast<std::ptrdiff_t>(offset));
         }
-        const std::string file = WorkDir() + "/scan.bin";
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                    static_cast<std::streamsize>(image.size()));
-        return file;
+        return WriteImage("scan.bin", image);
     }();
     return path;
 }
@@ -72,20 +86,12 @@ constexpr std::size_t kFormatsImageSize = 256U << 20;
 const std::string& FormatsImage()
 {
     static const std::string path = [] {
-        std::vector<std::uint8_t> image(kFormatsImageSize);
-        std::mt19937_64 random(7);
-        for (std::size_t i = 0; i < image.size(); i += 8) {
-            const std::uint64_t value = random();
-            for (std::size_t b = 0; b < 8; ++b) {
-                image[i + b] = static_cast<std::uint8_t>(value >> (8 * b));
-            }
-        }
-        const std::uint8_t classic[48] = {1, 0, 0, 0, 0x2A, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06, 0, 0,
-                                          0, 0, 0, 0, 1, 0, 0, 0, 4};
+        std::vector<std::uint8_t> image = RandomBytes(kFormatsImageSize, 7);
         constexpr std::uint32_t kLaterSize = 16U << 10;
         const std::uint32_t later[12] = {1, 0x43A, 0x10122025, 0x906A3, 0, 1, 0x80, kLaterSize - 48, kLaterSize};
         for (std::size_t offset = 4321; offset + 100003 + kLaterSize <= image.size(); offset += 1U << 20) {
-            std::copy(std::begin(classic), std::end(classic), image.begin() + static_cast<std::ptrdiff_t>(offset));
+            std::copy(std::begin(kClassicHeader), std::end(kClassicHeader),
+                      image.begin() + static_cast<std::ptrdiff_t>(offset));
             const std::size_t at = offset + 100003;
             for (std::size_t field = 0; field < 12; ++field) {
                 for (std::size_t b = 0; b < 4; ++b) {
@@ -101,10 +107,7 @@ const std::string& FormatsImage()
                 image[at + 16 + b] = static_cast<std::uint8_t>(checksum >> (8 * b));
             }
         }
-        const std::string file = WorkDir() + "/formats.bin";
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                    static_cast<std::streamsize>(image.size()));
-        return file;
+        return WriteImage("formats.bin", image);
     }();
     return path;
 }

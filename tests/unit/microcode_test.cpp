@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <span>
 
 #include "microcode/microcode_header.h"
 #include "microcode/microcode_source.h"
@@ -239,6 +240,19 @@ struct NamingCase {
     const char* name;
 };
 
+// Checks each case's package and name as `name` gives them.
+void ExpectNames(std::span<const NamingCase> cases,
+                 void (*name)(std::uint32_t, std::uint32_t, std::string&, std::string&))
+{
+    for (const NamingCase& c : cases) {
+        std::string package = "stale";
+        std::string processor = "stale";
+        name(c.signature, c.flags, package, processor);
+        EXPECT_EQ(package, c.package) << std::hex << c.signature << " flags " << c.flags;
+        EXPECT_EQ(processor, c.name) << std::hex << c.signature << " flags " << c.flags;
+    }
+}
+
 TEST(NamingTest, EveryRowAndSpecialCase)
 {
     const NamingCase cases[] = {
@@ -272,13 +286,7 @@ TEST(NamingTest, EveryRowAndSpecialCase)
         {0x66B, 1, "SECC/SECC2", "Unknown CPU"},
         {0x1650, 1, "SECC/SECC2", "Unknown CPU"},
     };
-    for (const NamingCase& c : cases) {
-        std::string package = "stale";
-        std::string name = "stale";
-        NameProcessor(c.signature, c.flags, package, name);
-        EXPECT_EQ(package, c.package) << std::hex << c.signature << " flags " << c.flags;
-        EXPECT_EQ(name, c.name) << std::hex << c.signature << " flags " << c.flags;
-    }
+    ExpectNames(cases, NameProcessor);
 }
 
 
@@ -455,13 +463,7 @@ TEST(NamingTest, LaterProcessorsByExactMaskElseEveryMaskElseGeneric)
         {0x100F00, 0x00, "Platforms none", "Unknown CPU (family 0x10, model 0x0, stepping 0x0)"},
         {0x10543, 0x01, "Platform 0", "Unknown CPU (family 0x5, model 0x4, stepping 0x3)"},
     };
-    for (const NamingCase& c : cases) {
-        std::string package;
-        std::string name;
-        NameLaterProcessor(c.signature, c.flags, package, name);
-        EXPECT_EQ(package, c.package) << std::hex << c.signature << " mask " << c.flags;
-        EXPECT_EQ(name, c.name) << std::hex << c.signature << " mask " << c.flags;
-    }
+    ExpectNames(cases, NameLaterProcessor);
 }
 
 }  // namespace
