@@ -4,6 +4,8 @@
 //       archive with LzhDecoder to a discarding output; fails on a bad CRC
 //   veskari-bench-driver analyze IMAGE COUNT   analyses IMAGE COUNT times in
 //       one process and prints the time per analysis
+//   veskari-bench-driver all-formats PATH...   prints the report of PATH...
+//       with every microcode format, as the command line would
 
 #include <chrono>
 #include <cstdio>
@@ -62,6 +64,18 @@ int Analyze(const char* image, int count)
     return 0;
 }
 
+int AllFormats(int count, char** paths)
+{
+    veskari::StringReport report;
+    veskari::Analyzer analyzer(report);
+    analyzer.SetMicrocodeFormats(veskari::MicrocodeFormats::all);
+    for (int i = 0; i < count; ++i) {
+        analyzer.AnalyzePath(paths[i], paths[i]);
+    }
+    std::fwrite(report.Text().data(), 1, report.Text().size(), stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -73,6 +87,9 @@ int main(int argc, char** argv)
     if (command == "analyze" && argc == 4) {
         return Analyze(argv[2], std::atoi(argv[3]));
     }
-    std::fputs("usage: veskari-bench-driver decode ARCHIVE... | analyze IMAGE COUNT\n", stderr);
+    if (command == "all-formats" && argc > 2) {
+        return AllFormats(argc - 2, argv + 2);
+    }
+    std::fputs("usage: veskari-bench-driver decode ARCHIVE... | analyze IMAGE COUNT | all-formats PATH...\n", stderr);
     return 2;
 }

@@ -321,6 +321,7 @@ void Analyzer::MicrocodePass(const FileHandle& handle, const FileInfo& file)
     {
         MicrocodeSource source;
         source.Open(handle, ErrorName(file));
+        source.SetFormats(microcodeFormats_);
         std::unique_ptr<Rejections> rejections;
         if (Details()) {
             rejections = std::make_unique<Rejections>(*observer_, RecordKind::microcode);

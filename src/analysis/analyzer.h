@@ -41,6 +41,9 @@ public:
 
     void SetLimits(const WorkLimits& limits) noexcept { limits_ = limits; }
 
+    /// Which update layouts the microcode pass lists (classic unless set).
+    void SetMicrocodeFormats(MicrocodeFormats formats) noexcept { microcodeFormats_ = formats; }
+
     /// Analyses `path` and reports it under `displayName`; a call with two
     /// equal texts is a top-level call (a selected or dropped path): a
     /// folder is walked, and every file gets its headline.
@@ -62,6 +65,7 @@ private:
     ReportSink& sink_;
     AnalysisObserver* observer_;
     WorkLimits limits_;
+    MicrocodeFormats microcodeFormats_ = MicrocodeFormats::classic;
     // The budgets of the top-level file being analysed.
     std::string topName_;
     std::uint64_t decodeLeft_ = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "records/located_record.h"
 
@@ -10,6 +11,28 @@ namespace veskari {
 /// Sort key of an accepted update: the signature's low 16 bits above the
 /// platform flags.
 using EntryKey = std::uint32_t;
+
+/// Which update layouts a scan lists. `classic`: the 48-byte headers of
+/// family-6 updates with zero size fields, as the report always listed them.
+/// `all`: those too, exactly as before, and every update of the published
+/// layout with sizes, any family and a checksum that adds up.
+enum class MicrocodeFormats { classic, all };
+
+/// The rules that accepted an update.
+enum class MicrocodeFormat {
+    classic,  ///< the classic header rules: a 2048-byte update, checksum not required
+    later,    ///< the published layout: sizes, any family, whole-update checksum of 0
+};
+
+/// One entry of an update's extended signature table: a further processor
+/// that the same update serves, named like the header's own.
+struct ExtendedSignature {
+    std::uint32_t signature = 0;
+    std::uint32_t platformFlags = 0;  ///< the entry's platform-ID mask
+    std::uint32_t checksum = 0;
+    std::string packageText;
+    std::string processorName;
+};
 
 /// The fields of an update header as read, with the texts made from them:
 /// the one list of them that the record and the events of an accepted
@@ -21,28 +44,66 @@ struct MicrocodeHeaderFields {
     std::uint32_t signature = 0;
     std::uint32_t checksum = 0;
     std::uint32_t loaderRevision = 0;
-    std::uint32_t platformFlags = 0;
+    std::uint32_t platformFlags = 0;  ///< the platform-ID mask in the later format
     std::string headerVersionText;
     std::string revisionText;
     std::string dateText;
     std::string loaderText;
     std::string packageText;
     std::string processorName;
+    MicrocodeFormat format = MicrocodeFormat::classic;
+    /// The update's data bytes and its whole length (header, data and
+    /// extended table), with stored zeros already read as 2000 and 2048.
+    std::uint32_t dataSize = 0;
+    std::uint32_t totalSize = 0;
+    /// The extended signature table as stored (later format only).
+    std::vector<ExtendedSignature> extendedSignatures;
 };
 
-/// The 48-byte header of a family-6 processor microcode update, found
-/// anywhere in a file and checked field by field.
+/// Bounds the bytes that the checksums of rejected candidates may read in
+/// one scan: a candidate may announce any size up to the end of the file,
+/// and without a bound, candidates packed every few bytes, each announcing
+/// the rest of the file, would make the scan quadratic. A candidate is
+/// summed while the sums of the rejected ones before it have read at most
+/// four times the bytes scanned so far plus 1 MiB; so a scan reads at most
+/// about five times its file, and an update of any size is summed unless
+/// lying candidates have used that up.
+class ChecksumAllowance {
+public:
+    [[nodiscard]] bool Allows(std::uint64_t position) const noexcept { return spent_ <= kBase + kPerByte * position; }
+    void Spend(std::uint64_t bytes) noexcept { spent_ += bytes; }
+
+private:
+    static constexpr std::uint64_t kBase = std::uint64_t{1} << 20;
+    static constexpr std::uint64_t kPerByte = 4;
+    std::uint64_t spent_ = 0;
+};
+
+/// The header of a processor microcode update, found anywhere in a file and
+/// checked field by field: by default the 48-byte header of a family-6
+/// update; with `MicrocodeFormats::all` also every update of the published
+/// layout, whose whole bytes are then checked too.
 class MicrocodeHeader final : public LocatedRecord, public MicrocodeHeaderFields {
 public:
     static constexpr std::size_t kHeaderSize = 48;
     /// An update with zero size fields is 2048 bytes long; the scan resumes
-    /// there after an accepted header.
+    /// there after an accepted classic header.
     static constexpr std::uint64_t kUpdateSize = 2048;
-    /// Look-ahead of the scan: the candidate pattern spans 14 bytes.
+    /// Look-ahead of the scan: the candidate patterns span 14 bytes.
     static constexpr std::size_t kLookAhead = 16;
+
+    /// `allowance` bounds the checksum reads of rejected candidates (nullptr:
+    /// unbounded, for a Read on its own).
+    explicit MicrocodeHeader(MicrocodeFormats formats = MicrocodeFormats::classic,
+                             ChecksumAllowance* allowance = nullptr) noexcept
+        : formats_(formats), allowance_(allowance)
+    {
+    }
 
     [[nodiscard]] bool Read(CFile& file) override;
     [[nodiscard]] bool FindNext(CFile& file) override;
+    /// Seeks past the whole update: 2048 bytes for a classic header, the
+    /// total size for the later format.
     void SkipPast(CFile& file) override;
     void SeekToData(CFile& file) override;
     [[nodiscard]] const std::string& Name() const override;
@@ -50,12 +111,45 @@ public:
 
     /// Replaces `line` with the report line of this (accepted) header.
     void ReportLine(std::string& line) const;
+    /// Replaces `line` with the report line of extended signature `index`:
+    /// the header's date and revision, the entry's CPUID, package and name.
+    void ExtendedReportLine(std::size_t index, std::string& line) const;
 
     [[nodiscard]] EntryKey Key() const noexcept { return (signature << 16) | platformFlags; }
 
-    /// Whether the bytes at `window[0..13]` look like a header: version 1,
-    /// revision below 256, family 6.
+    /// Whether the bytes at `window[0..13]` look like a classic header:
+    /// version 1, revision below 256, family 6.
     [[nodiscard]] static bool IsCandidate(const std::uint8_t* window) noexcept;
+    /// Whether they look like a header of either format: version 1 and the
+    /// leading digits of a year and a month that are in range.
+    [[nodiscard]] static bool IsAnyFormatCandidate(const std::uint8_t* window) noexcept;
+
+private:
+    [[nodiscard]] bool ReadClassic(const std::uint8_t* bytes, std::size_t got);
+    [[nodiscard]] bool ReadLater(CFile& file, const std::uint8_t* bytes, std::size_t got);
+    /// Sums the whole update; `summed` tells how many bytes that read.
+    [[nodiscard]] bool CheckWholeUpdate(CFile& file, std::uint64_t& summed);
+    [[nodiscard]] bool ReadExtendedTable(CFile& file);
+    [[nodiscard]] bool Reject(std::string text);
+    void ComposeLine(std::uint32_t lineSignature, const std::string& package, const std::string& processor,
+                     std::string& line) const;
+
+    MicrocodeFormats formats_;
+    ChecksumAllowance* allowance_;
 };
+
+/// The order of report lines, ascending; equal keys keep file order. A
+/// classic line keeps its EntryKey, which holds only the low 16 bits of the
+/// signature above the platform flags. A later-format line puts the bits
+/// that key drops in front of it, so later lines order by their whole
+/// signature, then mask, and sort among classic lines exactly as a classic
+/// line of the same signature would when the signature fits in 16 bits. A
+/// report of classic updates thus reads the same in either mode.
+[[nodiscard]] constexpr std::uint64_t OrderKey(MicrocodeFormat format, std::uint32_t signature,
+                                               std::uint32_t platformFlags) noexcept
+{
+    const std::uint64_t classicKey = static_cast<EntryKey>((signature << 16) | platformFlags);
+    return format == MicrocodeFormat::later ? (std::uint64_t{signature >> 16} << 32) | classicKey : classicKey;
+}
 
 }  // namespace veskari

@@ -10,30 +10,47 @@
 
 namespace veskari {
 
-/// One accepted update with every header field, for the detailed output.
+/// One report line with every field of its update, for the detailed output.
+/// An update with an extended signature table gives one line for its header
+/// and one for each entry that names another signature or mask; all of them
+/// carry the update's fields, and `extendedIndex` tells which one the line
+/// shows.
 struct UpdateRecord {
     std::uint64_t offset = 0;
     MicrocodeHeaderFields header;
     std::string line;  ///< the report line
-    /// The update's 2048 bytes (fewer when the file ends first), read only
-    /// when asked for.
+    /// -1: the line of the header's own signature; otherwise the index of
+    /// the entry of `header.extendedSignatures` that the line shows.
+    int extendedIndex = -1;
+    /// The update's bytes (2048 for a classic header, fewer when the file
+    /// ends first; the total size for the later format), read only when
+    /// asked for and only for the header's own line.
     std::vector<std::uint8_t> bytes;
-    /// Whether the 512 dwords of the update add up to 0 (only with bytes).
+    /// Whether the dwords of the whole update add up to 0: only with bytes,
+    /// and always for the later format, where it is a rule.
     bool checksumValid = false;
 };
 
 /// An input file scanned for microcode update headers.
 class MicrocodeSource final : public FileSource {
 public:
+    /// Which layouts the scans list (classic unless set).
+    void SetFormats(MicrocodeFormats formats) noexcept { formats_ = formats; }
+
     /// Collect with every field of each accepted update, in the same order;
     /// `withBytes` also reads each update's bytes and verifies its checksum.
     /// Rejected candidates are reported to `rejections` (may be nullptr).
     bool CollectUpdates(std::vector<UpdateRecord>& records, RejectionObserver* rejections, bool withBytes);
 
     /// Appends the report lines of every accepted header from the current
-    /// position to the end of the file, in EntryKey order (equal keys in
-    /// file order). The scan resumes 2048 bytes after each accepted header.
+    /// position to the end of the file, in the order of OrderKey (equal keys
+    /// in file order; an update's extended signatures placed by their own
+    /// signature, after its header's line and in table order where equal). The scan resumes after each accepted update: 2048 bytes
+    /// after a classic header, the total size after a later one.
     bool Collect(std::vector<std::string>& list) override;
+
+private:
+    MicrocodeFormats formats_ = MicrocodeFormats::classic;
 };
 
 }  // namespace veskari

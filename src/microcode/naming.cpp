@@ -1,8 +1,12 @@
 #include "microcode/naming.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <span>
 #include <string_view>
+
+#include "microcode/processor_table.h"
 
 namespace veskari {
 namespace {
@@ -117,7 +121,64 @@ const NameRule& ChooseRule(std::span<const NameRule> rules, std::uint32_t platfo
     return rules.back();
 }
 
+// The processor's row for this exact mask, else its row for every mask.
+const LaterProcessorRow* FindLaterProcessor(std::uint32_t signature, std::uint32_t platformMask)
+{
+    for (const std::uint32_t mask : {platformMask, kAnyPlatformMask}) {
+        const auto row = std::lower_bound(
+            kLaterProcessors.begin(), kLaterProcessors.end(), std::pair{signature, mask},
+            [](const LaterProcessorRow& r, const std::pair<std::uint32_t, std::uint32_t>& key) {
+                return std::pair{r.signature, r.platformMask} < key;
+            });
+        if (row != kLaterProcessors.end() && row->signature == signature && row->platformMask == mask) {
+            return &*row;
+        }
+    }
+    return nullptr;
+}
+
+// Family and model as the processor's documentation writes them: the
+// extended family adds to family 15, the extended model extends families 6
+// and 15.
+std::string GenericProcessorName(std::uint32_t signature)
+{
+    const std::uint32_t baseFamily = (signature >> 8) & 0xF;
+    const std::uint32_t family = baseFamily == 0xF ? baseFamily + ((signature >> 20) & 0xFF) : baseFamily;
+    std::uint32_t model = (signature >> 4) & 0xF;
+    if (baseFamily == 0x6 || baseFamily == 0xF) {
+        model |= ((signature >> 16) & 0xF) << 4;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "Unknown CPU (family 0x%X, model 0x%X, stepping 0x%X)", family, model,
+                  signature & 0xF);
+    return text;
+}
+
+// Bit n of a platform-ID mask stands for platform ID n (0 to 7).
+std::string PlatformText(std::uint32_t platformMask)
+{
+    std::string ids;
+    for (std::uint32_t id = 0; id < 8; ++id) {
+        if ((platformMask >> id) & 1U) {
+            ids += ids.empty() ? "" : ",";
+            ids += static_cast<char>('0' + id);
+        }
+    }
+    if (ids.empty()) {
+        return "Platforms none";
+    }
+    return (ids.size() == 1 ? "Platform " : "Platforms ") + ids;
+}
+
 }  // namespace
+
+void NameLaterProcessor(std::uint32_t signature, std::uint32_t platformMask, std::string& packageText,
+                        std::string& processorName)
+{
+    packageText = PlatformText(platformMask);
+    const LaterProcessorRow* row = FindLaterProcessor(signature, platformMask);
+    processorName = row != nullptr ? std::string(row->name) : GenericProcessorName(signature);
+}
 
 void NameProcessor(std::uint32_t signature, std::uint32_t platformFlags, std::string& packageText,
                    std::string& processorName)

@@ -14,13 +14,11 @@ namespace veskari {
 namespace {
 
 using test::Bytes;
-using test::LzhEncoder;
 using test::LzhMemberFields;
 using test::MakeLzhMember;
 using test::MakeStoredMember;
 using test::MicrocodeFields;
 using test::TempDir;
-using test::Token;
 
 Bytes Update(std::uint32_t revision)
 {
@@ -47,41 +45,6 @@ std::string Block(const std::string& name, const std::vector<std::uint32_t>& rev
     return text;
 }
 
-// An lh5 member of these bytes, encoded as literals and repeats.
-Bytes CompressedMember(const std::string& name, const Bytes& content, int level = 1)
-{
-    std::vector<Token> tokens;
-    for (std::size_t i = 0; i < content.size();) {
-        std::size_t run = 1;
-        while (i + run < content.size() && content[i + run] == content[i] && run < 256) {
-            ++run;
-        }
-        tokens.push_back(test::Literal(content[i]));
-        if (run >= 4) {
-            tokens.push_back(test::Match(static_cast<int>(run - 1), 1));
-            i += run;
-        } else {
-            ++i;
-        }
-    }
-    LzhEncoder encoder(14);
-    for (std::size_t at = 0; at < tokens.size(); at += 30000) {
-        encoder.Block(std::vector<Token>(tokens.begin() + static_cast<std::ptrdiff_t>(at),
-                                         tokens.begin() + static_cast<std::ptrdiff_t>(std::min(at + 30000, tokens.size()))));
-    }
-    LzhMemberFields spec;
-    spec.level = level;
-    spec.method = "-lh5-";
-    spec.name = name;
-    spec.data = encoder.Finish();
-    spec.decodedSize = static_cast<std::uint32_t>(content.size());
-    spec.crc = test::Crc16(content);
-    if (level == 2) {
-        spec.extended.push_back({1, Bytes(name.begin(), name.end())});
-    }
-    return MakeLzhMember(spec);
-}
-
 std::string Analyze(const std::string& path, AnalysisObserver* observer = nullptr)
 {
     StringReport report;
@@ -96,7 +59,7 @@ TEST(ArchivePassTest, MembersOfMembersComeFirstThenTheFilesOwnBlock)
     Bytes inner = Update(3);
     test::Append(inner, MakeStoredMember("deep.bin", Update(4)));
     Bytes image(1000, 0xFF);
-    test::Append(image, CompressedMember("sub\\m.bin", inner));
+    test::Append(image, test::MakeLh5Member("sub\\m.bin", inner));
     test::Append(image, MakeStoredMember("dir/n.bin", Update(2), 2));
     test::Append(image, Update(1));
     const std::string path = dir.Write("b.rom", image);
@@ -161,7 +124,7 @@ TEST(ArchivePassTest, RealUpdatesInsideMembers)
     const TempDir dir;
     const std::string update = test::ReadFile(shared + "/testdata/microcode/06-05-00");
     Bytes image(333, 0);
-    test::Append(image, CompressedMember("06-05-00", Bytes(update.begin(), update.end()), 2));
+    test::Append(image, test::MakeLh5Member("06-05-00", Bytes(update.begin(), update.end()), 2));
     const std::string path = dir.Write("fw.bin", image);
     EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n < fw.bin/06-05-00 >\r\n"
                               "1999/05/25 Rev. 0x40 (CPUID 0x650) SECC/SEPP Pentium II Processor/Celeron Processor\r\n"

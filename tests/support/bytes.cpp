@@ -4,6 +4,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "records/little_endian.h"
+
 namespace veskari::test {
 
 void PutLe16(Bytes& bytes, std::size_t offset, std::uint32_t value)
@@ -58,6 +60,56 @@ Bytes MakeMicrocodeUpdate(const MicrocodeFields& fields)
     // Filler without the byte 0x01, so that no candidate starts in it.
     for (std::size_t i = bytes.size(); i < 2048; ++i) {
         bytes.push_back(static_cast<std::uint8_t>(0xA0 + (i % 31)));
+    }
+    return bytes;
+}
+
+namespace {
+
+std::uint32_t SumOfDwords(const Bytes& bytes, std::size_t from, std::size_t to)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = from; i + 4 <= to; i += 4) {
+        sum += ReadLe32(bytes, i);
+    }
+    return sum;
+}
+
+}  // namespace
+
+void FixChecksum(Bytes& update)
+{
+    PutLe32(update, 16, 0);
+    PutLe32(update, 16, 0U - SumOfDwords(update, 0, update.size()));
+}
+
+Bytes MakeLaterUpdate(const MicrocodeFields& fields, std::uint32_t totalSize,
+                      const std::vector<std::pair<std::uint32_t, std::uint32_t>>& extended)
+{
+    const std::uint32_t extendedSize = extended.empty() ? 0 : 20 + 12 * static_cast<std::uint32_t>(extended.size());
+    const std::uint32_t dataSize = totalSize - 48 - extendedSize;
+    Bytes bytes = MakeMicrocodeHeader(fields);
+    PutLe32(bytes, 28, dataSize);
+    PutLe32(bytes, 32, totalSize);
+    for (std::size_t i = 0; i < dataSize; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(0xA0 + (i % 31)));
+    }
+    FixChecksum(bytes);
+    if (!extended.empty()) {
+        // Each entry's checksum stands in for the header's when the entry's
+        // signature and mask replace the header's.
+        const std::uint32_t headerSum = fields.signature + fields.platformFlags + ReadLe32(bytes, 16);
+        const std::size_t table = bytes.size();
+        bytes.resize(table + extendedSize, 0);
+        PutLe32(bytes, table, static_cast<std::uint32_t>(extended.size()));
+        for (std::size_t i = 0; i < extended.size(); ++i) {
+            const auto [signature, mask] = extended[i];
+            const std::size_t entry = table + 20 + 12 * i;
+            PutLe32(bytes, entry, signature);
+            PutLe32(bytes, entry + 4, mask);
+            PutLe32(bytes, entry + 8, headerSum - signature - mask);
+        }
+        PutLe32(bytes, table + 4, 0U - SumOfDwords(bytes, table, bytes.size()));
     }
     return bytes;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veskari::test {
@@ -29,6 +30,16 @@ struct MicrocodeFields {
 [[nodiscard]] Bytes MakeMicrocodeHeader(const MicrocodeFields& fields);
 /// A whole 2048-byte update: the header and filler that holds no candidate.
 [[nodiscard]] Bytes MakeMicrocodeUpdate(const MicrocodeFields& fields);
+
+/// An update of the later published layout, `totalSize` bytes long (a
+/// multiple of 1024): the header with its size fields, data that holds no
+/// candidate, and an extended signature table of these (signature, mask)
+/// entries when there are any; every checksum made to add up.
+[[nodiscard]] Bytes MakeLaterUpdate(const MicrocodeFields& fields, std::uint32_t totalSize,
+                                    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& extended = {});
+/// Sets the header's checksum so that the dwords of the whole update add
+/// up to 0 again (after a test changed some of them).
+void FixChecksum(Bytes& update);
 
 /// The date field as stored: year, month and day as hexadecimal digits.
 [[nodiscard]] constexpr std::uint32_t MicrocodeDate(std::uint32_t year, std::uint32_t month, std::uint32_t day)

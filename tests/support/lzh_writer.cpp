@@ -1,5 +1,6 @@
 #include "support/lzh_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "lzh/crc16.h"
@@ -100,6 +101,40 @@ Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level)
     return MakeLzhMember(spec);
 }
 
+Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level)
+{
+    std::vector<Token> tokens;
+    for (std::size_t i = 0; i < content.size();) {
+        std::size_t run = 1;
+        while (i + run < content.size() && content[i + run] == content[i] && run < 256) {
+            ++run;
+        }
+        tokens.push_back(Literal(content[i]));
+        if (run >= 4) {
+            tokens.push_back(Match(static_cast<int>(run - 1), 1));
+            i += run;
+        } else {
+            ++i;
+        }
+    }
+    LzhEncoder encoder(14);
+    for (std::size_t at = 0; at < tokens.size(); at += 30000) {
+        encoder.Block(std::vector<Token>(tokens.begin() + static_cast<std::ptrdiff_t>(at),
+                                         tokens.begin() + static_cast<std::ptrdiff_t>(std::min(at + 30000, tokens.size()))));
+    }
+    LzhMemberFields spec;
+    spec.level = level;
+    spec.method = "-lh5-";
+    spec.name = name;
+    spec.data = encoder.Finish();
+    spec.decodedSize = static_cast<std::uint32_t>(content.size());
+    spec.crc = Crc16(content);
+    if (level == 2) {
+        spec.extended.push_back({1, Bytes(name.begin(), name.end())});
+    }
+    return MakeLzhMember(spec);
+}
+
 void BitWriter::Put(std::uint32_t value, int bits)
 {
     for (int i = bits - 1; i >= 0; --i) {
@@ -143,23 +178,20 @@ LzhEncoder::LzhEncoder(int np) : np_(np), pbit_(np == 14 ? 4 : 5) {}
 
 namespace {
 
-// Canonical code of `symbol`: shorter codes first, equal lengths by symbol.
-std::uint32_t CanonicalCode(const std::vector<int>& lengths, int symbol)
+// Canonical codes of all symbols: shorter codes first, equal lengths by symbol.
+std::vector<std::uint32_t> CanonicalCodes(const std::vector<int>& lengths)
 {
+    std::vector<std::uint32_t> codes(lengths.size(), 0);
     std::uint32_t code = 0;
-    const int wanted = lengths[static_cast<std::size_t>(symbol)];
     for (int length = 1; length <= 16; ++length) {
         for (std::size_t s = 0; s < lengths.size(); ++s) {
-            if (lengths[s] != length) {
-                continue;
+            if (lengths[s] == length) {
+                codes[s] = code >> (16 - length);
+                code += 1U << (16 - length);
             }
-            if (length == wanted && static_cast<int>(s) == symbol) {
-                return code >> (16 - length);
-            }
-            code += 1U << (16 - length);
         }
     }
-    throw std::logic_error("symbol without a code");
+    return codes;
 }
 
 // The code-length code used for every block: 13 symbols of 4 bits and 6 of 5.
@@ -174,9 +206,13 @@ std::vector<int> CodeLengthCode()
 
 }  // namespace
 
-void LzhEncoder::WriteSymbol(const std::vector<int>& lengths, int symbol)
+void LzhEncoder::WriteSymbol(const std::vector<int>& lengths, const std::vector<std::uint32_t>& codes, int symbol)
 {
-    writer_.Put(CanonicalCode(lengths, symbol), lengths[static_cast<std::size_t>(symbol)]);
+    const int length = lengths[static_cast<std::size_t>(symbol)];
+    if (length == 0) {
+        throw std::logic_error("symbol without a code");
+    }
+    writer_.Put(codes[static_cast<std::size_t>(symbol)], length);
 }
 
 void LzhEncoder::WriteLengths(const std::vector<int>& lengths, int countBits, int specialIndex)
@@ -204,10 +240,11 @@ void LzhEncoder::Block(const std::vector<Token>& tokens, const BlockCodes& codes
 {
     writer_.Put(blockSizeField.value_or(static_cast<std::uint32_t>(tokens.size())), 16);
     const std::vector<int> codeLengthCode = CodeLengthCode();
+    const std::vector<std::uint32_t> codeLengthCodes = CanonicalCodes(codeLengthCode);
     WriteLengths(codeLengthCode, 5, 3);
     writer_.Put(static_cast<std::uint32_t>(codes.cLen.size()), 9);
     for (const int length : codes.cLen) {
-        WriteSymbol(codeLengthCode, length == 0 ? 0 : length + 2);
+        WriteSymbol(codeLengthCode, codeLengthCodes, length == 0 ? 0 : length + 2);
     }
     WriteLengths(codes.pLen, pbit_, -1);
     Tokens(tokens, codes);
@@ -215,12 +252,14 @@ void LzhEncoder::Block(const std::vector<Token>& tokens, const BlockCodes& codes
 
 void LzhEncoder::Tokens(const std::vector<Token>& tokens, const BlockCodes& codes)
 {
+    const std::vector<std::uint32_t> cCodes = CanonicalCodes(codes.cLen);
+    const std::vector<std::uint32_t> pCodes = CanonicalCodes(codes.pLen);
     for (const Token& token : tokens) {
         if (token.literal >= 0) {
-            WriteSymbol(codes.cLen, token.literal);
+            WriteSymbol(codes.cLen, cCodes, token.literal);
             continue;
         }
-        WriteSymbol(codes.cLen, token.length + 253);
+        WriteSymbol(codes.cLen, cCodes, token.length + 253);
         const std::uint32_t position = static_cast<std::uint32_t>(token.distance - 1);
         int j = 0;
         while ((position >> j) > 1) {
@@ -228,7 +267,7 @@ void LzhEncoder::Tokens(const std::vector<Token>& tokens, const BlockCodes& code
         }
         // Position symbol j covers 2^(j-1) .. 2^j - 1 with j - 1 extra bits.
         const int symbol = position <= 1 ? static_cast<int>(position) : j + 1;
-        WriteSymbol(codes.pLen, symbol);
+        WriteSymbol(codes.pLen, pCodes, symbol);
         if (symbol >= 2) {
             writer_.Put(position - (1U << (symbol - 1)), symbol - 1);
         }

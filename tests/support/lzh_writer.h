@@ -41,6 +41,9 @@ struct LzhMemberFields {
 /// 2^members members.
 [[nodiscard]] Bytes MakeSelfSimilarArchive(int members);
 
+/// An lh5 member of these bytes, encoded as literals and repeats of runs.
+[[nodiscard]] Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level = 1);
+
 /// Writes bits most significant first.
 class BitWriter {
 public:
@@ -86,7 +89,7 @@ public:
 
 private:
     void WriteLengths(const std::vector<int>& lengths, int countBits, int specialIndex);
-    void WriteSymbol(const std::vector<int>& lengths, int symbol);
+    void WriteSymbol(const std::vector<int>& lengths, const std::vector<std::uint32_t>& codes, int symbol);
 
     int np_;
     int pbit_;

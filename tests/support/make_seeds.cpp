@@ -77,6 +77,17 @@ int main(int argc, char** argv)
     }
     Put(root + "/fuzz_analysis", "update", update);
     Put(root + "/fuzz_analysis", "self_similar", MakeSelfSimilarArchive(22));
+    // An update of the later layout with an extended signature table, in a
+    // stored member: the rules of that layout only run on such bytes.
+    MicrocodeFields later = fields;
+    later.signature = 0x906A3;
+    later.platformFlags = 0x80;
+    later.revision = 0x43A;
+    Bytes laterImage(7, 0xFF);
+    const Bytes laterUpdate = MakeLaterUpdate(later, 2048, {{0x906A4, 0x80}, {0x906A3, 0x80}});
+    Append(laterImage, laterUpdate);
+    Append(laterImage, MakeStoredMember("later.bin", laterUpdate, 1));
+    Put(root + "/fuzz_analysis", "later_update", laterImage);
 
     for (const int method : {0, 4, 5, 6, 7}) {
         Bytes input{static_cast<std::uint8_t>(method == 0 ? 0 : method - 3), 20, 0};

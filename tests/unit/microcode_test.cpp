@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <span>
 
 #include "microcode/microcode_header.h"
 #include "microcode/microcode_source.h"
 #include "microcode/naming.h"
+#include "records/little_endian.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -230,6 +232,19 @@ struct NamingCase {
     const char* name;
 };
 
+// Checks each case's package and name as `name` gives them.
+void ExpectNames(std::span<const NamingCase> cases,
+                 void (*name)(std::uint32_t, std::uint32_t, std::string&, std::string&))
+{
+    for (const NamingCase& c : cases) {
+        std::string package = "stale";
+        std::string processor = "stale";
+        name(c.signature, c.flags, package, processor);
+        EXPECT_EQ(package, c.package) << std::hex << c.signature << " flags " << c.flags;
+        EXPECT_EQ(processor, c.name) << std::hex << c.signature << " flags " << c.flags;
+    }
+}
+
 TEST(NamingTest, EveryRowAndSpecialCase)
 {
     const NamingCase cases[] = {
@@ -263,13 +278,184 @@ TEST(NamingTest, EveryRowAndSpecialCase)
         {0x66B, 1, "SECC/SECC2", "Unknown CPU"},
         {0x1650, 1, "SECC/SECC2", "Unknown CPU"},
     };
-    for (const NamingCase& c : cases) {
-        std::string package = "stale";
-        std::string name = "stale";
-        NameProcessor(c.signature, c.flags, package, name);
-        EXPECT_EQ(package, c.package) << std::hex << c.signature << " flags " << c.flags;
-        EXPECT_EQ(name, c.name) << std::hex << c.signature << " flags " << c.flags;
+    ExpectNames(cases, NameProcessor);
+}
+
+
+// ---- the later formats
+
+using test::FixChecksum;
+using test::MakeLaterUpdate;
+using test::PutLe32;
+
+MicrocodeFields Later(std::uint32_t signature, std::uint32_t mask, std::uint32_t revision = 0x43A)
+{
+    MicrocodeFields fields;
+    fields.signature = signature;
+    fields.platformFlags = mask;
+    fields.revision = revision;
+    fields.date = MicrocodeDate(0x2025, 0x10, 0x12);
+    return fields;
+}
+
+struct LaterCase {
+    const char* what;
+    void (*change)(Bytes& update);  // on a 4096-byte update with two extended signatures
+    const char* message;            // empty: accepted
+};
+
+// Offsets of the update that MakeLaterUpdate builds: 4096 bytes, the table
+// of two entries (44 bytes) at the end.
+constexpr std::size_t kTable = 4096 - 44;
+constexpr std::size_t kFirstEntry = kTable + 20;
+
+const LaterCase kLaterCases[] = {
+    {"accepted", [](Bytes&) {}, ""},
+    {"zero sizes mean 2048", [](Bytes& u) { u = MakeLaterUpdate(Later(0xF27, 2, 0x38), 2048); PutLe32(u, 28, 0); PutLe32(u, 32, 0); FixChecksum(u); }, ""},
+    {"reserved bytes after the sizes", [](Bytes& u) { PutLe32(u, 40, 0x419); PutLe32(u, 100, ReadLe32(u, 100) - 0x419); }, ""},
+    {"version", [](Bytes& u) { PutLe32(u, 0, 2); FixChecksum(u); }, "知らないヘッダーバージョン 2"},
+    {"revision 0", [](Bytes& u) { PutLe32(u, 4, 0); FixChecksum(u); }, "コードリビジョンがない 0"},
+    {"month", [](Bytes& u) { PutLe32(u, 8, MicrocodeDate(0x2025, 0x13, 1)); FixChecksum(u); }, "変な月 19"},
+    {"loader", [](Bytes& u) { PutLe32(u, 20, 2); FixChecksum(u); }, "ローダーバージョンが変 2"},
+    {"mask above 8 bits", [](Bytes& u) { PutLe32(u, 24, 0x100); FixChecksum(u); }, "パッケージタイプが変 256"},
+    {"data size not in dwords", [](Bytes& u) { PutLe32(u, 28, 4002); FixChecksum(u); }, "データサイズが変 4002"},
+    {"total size not in KiB", [](Bytes& u) { PutLe32(u, 32, 4000); FixChecksum(u); }, "トータルサイズが変 4000"},
+    {"data larger than total", [](Bytes& u) { PutLe32(u, 28, 4096); FixChecksum(u); }, "データサイズがトータルサイズを超える 4096"},
+    {"table of no whole entry", [](Bytes& u) { PutLe32(u, 28, 4096 - 48 - 28); FixChecksum(u); }, "拡張シグネチャテーブルの大きさが変 28"},
+    {"total beyond the file", [](Bytes& u) { PutLe32(u, 32, 7168); FixChecksum(u); }, "ファイル終端か？"},
+    {"a changed data byte", [](Bytes& u) { ++u[100]; }, "チェックサムが合わない 00000001"},
+    {"huge extended count", [](Bytes& u) { PutLe32(u, kTable, 0xFFFFFFFF); FixChecksum(u); }, "拡張シグネチャの数が変 4294967295"},
+    {"extended table sum", [](Bytes& u) { PutLe32(u, kTable + 4, ReadLe32(u, kTable + 4) + 1); FixChecksum(u); },
+     "拡張シグネチャテーブルのチェックサムが合わない 00000001"},
+    {"entry checksum", [](Bytes& u) {
+         PutLe32(u, kFirstEntry + 8, ReadLe32(u, kFirstEntry + 8) + 1);
+         PutLe32(u, kTable + 4, ReadLe32(u, kTable + 4) - 1);
+     }, "拡張シグネチャのチェックサムが合わない 906A4"},
+};
+
+class LaterReadTest : public ::testing::TestWithParam<LaterCase> {};
+
+TEST_P(LaterReadTest, ChecksSizesAndEveryChecksum)
+{
+    const LaterCase& c = GetParam();
+    Bytes update = MakeLaterUpdate(Later(0x906A3, 0x80), 4096, {{0x906A4, 0x80}, {0x906A3, 0x80}});
+    c.change(update);
+    const TempDir dir;
+    CFile file;
+    ASSERT_TRUE(file.Open(dir.Write("u", update)));
+    MicrocodeHeader classic;
+    EXPECT_FALSE(classic.Read(file)) << "the classic rules never take these";
+    file.Seek(0);
+    MicrocodeHeader header(MicrocodeFormats::all);
+    const bool accepted = header.Read(file);
+    EXPECT_EQ(header.message, c.message);
+    ASSERT_EQ(accepted, c.message[0] == '\0');
+    if (accepted) {
+        EXPECT_EQ(header.format, MicrocodeFormat::later);
+        EXPECT_EQ(header.totalSize, update.size());
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, LaterReadTest, ::testing::ValuesIn(kLaterCases), [](const auto& param) {
+    std::string name = param.param.what;
+    for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) {
+            ch = '_';
+        }
+    }
+    return name;
+});
+
+
+// Scans a file in the all-formats mode and returns the report lines.
+std::vector<std::string> CollectAll(const Bytes& bytes, RejectionObserver* rejections = nullptr)
+{
+    const TempDir dir;
+    MicrocodeSource source;
+    EXPECT_TRUE(source.Open(dir.Write("image", bytes)));
+    source.SetFormats(MicrocodeFormats::all);
+    std::vector<UpdateRecord> records;
+    EXPECT_TRUE(source.CollectUpdates(records, rejections, false));
+    std::vector<std::string> lines;
+    for (const UpdateRecord& record : records) {
+        lines.push_back(record.line);
+    }
+    return lines;
+}
+
+TEST(AllFormatsScanTest, ClassicLinesKeepTheirKeyLaterOnesOrderByWholeSignature)
+{
+    MicrocodeFields classic;  // 0x652, flags 4; its filler's checksum is not 0
+    MicrocodeFields high = classic;
+    high.signature = 0x10652;
+    high.platformFlags = 1;
+    // A header inside an update's data is passed over with the update.
+    Bytes family15 = MakeLaterUpdate(Later(0xF27, 0x02, 0x38), 2048);
+    const Bytes hidden = test::MakeMicrocodeHeader(classic);
+    std::copy(hidden.begin(), hidden.end(), family15.begin() + 100);
+    FixChecksum(family15);
+
+    Bytes image(333, 0xFF);
+    test::Append(image, MakeLaterUpdate(Later(0x906A3, 0x80), 4096, {{0x906A4, 0x80}, {0x906A3, 0x80}, {0x906A4, 0x80}}));
+    test::Append(image, test::MakeMicrocodeUpdate(high));
+    test::Append(image, family15);
+    test::Append(image, MakeLaterUpdate(Later(0x206A7, 0x12, 0x2F), 3072));
+    test::Append(image, test::MakeMicrocodeUpdate(classic));
+    const std::vector<std::string> expected = {
+        "1999/05/25 Rev. 0x2A (CPUID 0x10652) SECC/SECC2 Unknown CPU",  // classic key 0x06520001
+        "1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon Processor",
+        "2025/10/12 Rev. 0x38 (CPUID 0xF27) Platform 1 Pentium 4, Mobile Pentium 4-M, Xeon, Celeron (Northwood/Prestonia C1)",
+        "2025/10/12 Rev. 0x2F (CPUID 0x206A7) Platforms 1,4 Core Gen2 (SNB D2/G1/Q0)",
+        "2025/10/12 Rev. 0x43A (CPUID 0x906A3) Platform 7 Core Gen12 (ADL L0)",
+        "2025/10/12 Rev. 0x43A (CPUID 0x906A4) Platform 7 Core Gen12 (ADL R0)",
+    };
+    EXPECT_EQ(CollectAll(image), expected);
+}
+
+struct CountingRejections final : RejectionObserver {
+    void Rejected(const LocatedRecord& record) override { messages.push_back(record.message); }
+    std::vector<std::string> messages;
+};
+
+TEST(AllFormatsScanTest, SumsOfLyingCandidatesAreBoundedAndTheScanGoesOn)
+{
+    // 1365 headers in a row, each announcing 1 MiB whose sum is wrong: the
+    // first two are summed, the rest would make the scan quadratic and are
+    // not; the update after them is.
+    constexpr std::uint32_t kMiB = 1U << 20;
+    Bytes image(2 * kMiB, 0xEE);
+    Bytes liar = test::MakeMicrocodeHeader(Later(0x906A3, 0x80));
+    PutLe32(liar, 28, kMiB - 48);
+    PutLe32(liar, 32, kMiB);
+    for (std::size_t at = 0; at + 48 <= 64 * 1024; at += 48) {
+        std::copy(liar.begin(), liar.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    const Bytes real = MakeLaterUpdate(Later(0x906A3, 0x80), 4096);
+    std::copy(real.begin(), real.end(), image.begin() + static_cast<std::ptrdiff_t>(kMiB + kMiB / 2));
+    CountingRejections rejections;
+    EXPECT_EQ(CollectAll(image, &rejections).size(), 1U);
+    ASSERT_EQ(rejections.messages.size(), 1365U);
+    EXPECT_TRUE(rejections.messages[1].starts_with("チェックサムが合わない"));
+    EXPECT_EQ(rejections.messages[2], "チェックサムを数えきれない 1048576");
+
+    // Without lying candidates before it, an update of any size is summed.
+    EXPECT_EQ(CollectAll(MakeLaterUpdate(Later(0x906A3, 0x80), 3 * kMiB)).size(), 1U);
+}
+
+TEST(NamingTest, LaterProcessorsByExactMaskElseEveryMaskElseGeneric)
+{
+    const NamingCase cases[] = {
+        {0x906A4, 0x40, "Platform 6", "Atom C1100 (AZB A0/R0)"},
+        {0x906A4, 0x80, "Platform 7", "Core Gen12 (ADL R0)"},
+        {0x906A4, 0xC0, "Platforms 6,7", "Unknown CPU (family 0x6, model 0x9A, stepping 0x4)"},
+        {0xA06A4, 0xE6, "Platforms 1,2,5,6,7", "Core Ultra Processor (MTL C0)"},
+        {0x106A5, 0x03, "Platforms 0,1", "Core i7-900, Xeon 3500, Xeon 5500 (Bloomfield/Gainestown D0)"},
+        {0xF43, 0x9D, "Platforms 0,2,3,4,7", "Pentium 4, Xeon (Prescott/Nocona/Irwindale N0)"},
+        {0x20F32, 0x01, "Platform 0", "Unknown CPU (family 0xF, model 0x23, stepping 0x2)"},
+        {0x100F00, 0x00, "Platforms none", "Unknown CPU (family 0x10, model 0x0, stepping 0x0)"},
+        {0x10543, 0x01, "Platform 0", "Unknown CPU (family 0x5, model 0x4, stepping 0x3)"},
+    };
+    ExpectNames(cases, NameLaterProcessor);
 }
 
 }  // namespace

@@ -1,0 +1,260 @@
+// The later microcode formats end to end, on the unmodified public update
+// files of 2003-2025: every update listed with the fields their provenance
+// table gives, raw at odd offsets and inside lh5 members at two depths; a
+// changed byte or a cut drops exactly its update; the classic lines stay.
+// The files may only be copied unmodified, so every image that embeds them
+// is built here, in a temporary folder.
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "analysis/analyzer.h"
+#include "support/lzh_writer.h"
+#include "support/temp_dir.h"
+
+namespace veskari {
+namespace {
+
+using test::Bytes;
+using test::TempDir;
+
+// One row of the provenance table: an update as the file holds it.
+struct Provenance {
+    std::string file;
+    std::uint64_t offset = 0;
+    std::uint32_t signature = 0;
+    std::uint32_t mask = 0;
+    std::uint32_t date = 0;
+    std::uint32_t revision = 0;
+    std::uint32_t totalSize = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> extended;
+};
+
+std::uint32_t Number(const std::string& text)
+{
+    return static_cast<std::uint32_t>(std::stoul(text, nullptr, 0));
+}
+
+// Reads "| `06-9a-04` | 0 | 0x906A3 | 0x80 | 2025-10-12 | 0x43A | 224256 | 0 (ok) | 0x906A3/0x80, ... |".
+std::vector<Provenance> ReadProvenance(const std::string& folder)
+{
+    std::vector<Provenance> rows;
+    std::istringstream table(test::ReadFile(folder + "/PROVENANCE.md"));
+    for (std::string line; std::getline(table, line);) {
+        if (!line.starts_with("| `")) {
+            continue;
+        }
+        std::vector<std::string> cells;
+        std::istringstream cellStream(line.substr(1));
+        for (std::string cell; std::getline(cellStream, cell, '|');) {
+            cells.push_back(cell.substr(1, cell.size() - 2));  // without the spaces around it
+        }
+        Provenance row;
+        row.file = cells[0].substr(1, cells[0].size() - 2);
+        row.offset = Number(cells[1]);
+        row.signature = Number(cells[2]);
+        row.mask = Number(cells[3]);
+        // The date as stored: year, month and day digits read as hexadecimal.
+        row.date = Number("0x" + cells[4].substr(0, 4)) | (Number("0x" + cells[4].substr(8, 2)) << 16) |
+                   (Number("0x" + cells[4].substr(5, 2)) << 24);
+        row.revision = Number(cells[5]);
+        row.totalSize = Number(cells[6]);
+        std::istringstream extended(cells[8]);
+        for (std::string entry; std::getline(extended, entry, ',');) {
+            const std::size_t slash = entry.find('/');
+            if (slash != std::string::npos) {
+                row.extended.emplace_back(Number(entry.substr(0, slash)), Number(entry.substr(slash + 1)));
+            }
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// What a report line says of its update.
+using Listed = std::tuple<std::uint64_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                          bool>;  // offset, signature, mask, date, revision, total size, checksum valid
+
+Listed Of(const UpdateRecord& update)
+{
+    const MicrocodeHeaderFields& h = update.header;
+    std::uint32_t signature = h.signature;
+    std::uint32_t mask = h.platformFlags;
+    if (update.extendedIndex >= 0) {
+        const ExtendedSignature& entry = h.extendedSignatures.at(static_cast<std::size_t>(update.extendedIndex));
+        signature = entry.signature;
+        mask = entry.platformFlags;
+    }
+    return {update.offset, signature, mask, h.date, h.revision, h.totalSize, update.checksumValid};
+}
+
+// The modern files one after the other at odd offsets, with where each went.
+struct Image {
+    Bytes bytes;
+    std::map<std::string, std::uint64_t> placed;
+};
+
+Image RawImage(const std::string& folder, const std::vector<Provenance>& rows)
+{
+    Image image;
+    for (const Provenance& row : rows) {
+        if (image.placed.contains(row.file)) {
+            continue;
+        }
+        image.bytes.resize(image.bytes.size() + (image.bytes.empty() ? 1001 : 1002), 0xFF);
+        image.placed[row.file] = image.bytes.size();
+        const std::string content = test::ReadFile(folder + "/" + row.file);
+        test::Append(image.bytes, content);
+    }
+    return image;
+}
+
+// The lines that the rows give in `image`, all of them or those of the
+// rows that `keep` accepts; extended signatures that repeat the header's
+// own, or an earlier entry's, give no line of their own.
+std::vector<Listed> Expected(const Image& image, const std::vector<Provenance>& rows,
+                             const std::function<bool(const Provenance&)>& keep = nullptr)
+{
+    std::vector<Listed> listed;
+    for (const Provenance& row : rows) {
+        if (keep && !keep(row)) {
+            continue;
+        }
+        const std::uint64_t offset = image.placed.at(row.file) + row.offset;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> named{{row.signature, row.mask}};
+        for (const auto& entry : row.extended) {
+            if (std::find(named.begin(), named.end(), entry) == named.end()) {
+                named.push_back(entry);
+            }
+        }
+        for (const auto& [signature, mask] : named) {
+            listed.emplace_back(offset, signature, mask, row.date, row.revision, row.totalSize, true);
+        }
+    }
+    std::sort(listed.begin(), listed.end());
+    return listed;
+}
+
+// Collects every update of an analysis by the name it is reported under.
+class Collector final : public AnalysisObserver {
+public:
+    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override
+    {
+        byName[file.displayName].push_back(Of(update));
+    }
+
+    std::map<std::string, std::vector<Listed>> byName;
+};
+
+std::map<std::string, std::vector<Listed>> Analyze(const std::string& path, MicrocodeFormats formats,
+                                                   std::string* report = nullptr)
+{
+    Collector collector;
+    StringReport sink;
+    Analyzer analyzer(sink, &collector);
+    analyzer.SetMicrocodeFormats(formats);
+    analyzer.AnalyzePath(path, path);
+    for (auto& [name, listed] : collector.byName) {
+        std::sort(listed.begin(), listed.end());
+    }
+    if (report != nullptr) {
+        *report = sink.Text();
+    }
+    return collector.byName;
+}
+
+class ModernFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string shared = test::SharedDir();
+        if (shared.empty()) {
+            GTEST_SKIP() << "no shared test data";
+        }
+        folder_ = shared + "/testdata/microcode-modern";
+        rows_ = ReadProvenance(folder_);
+        ASSERT_EQ(rows_.size(), 28U);
+        image_ = RawImage(folder_, rows_);
+    }
+
+    std::string folder_;
+    std::vector<Provenance> rows_;
+    Image image_;
+};
+
+TEST_F(ModernFilesTest, EveryUpdateListedRawAndInsideLh5MembersAtTwoDepths)
+{
+    // The raw image first, then a member holding it, then a member holding
+    // an archive of such a member.
+    Bytes fw = image_.bytes;
+    test::Append(fw, test::MakeLh5Member("modern.bin", image_.bytes));
+    test::Append(fw, test::MakeLh5Member("outer.lzh", test::MakeLh5Member("modern.bin", image_.bytes, 2), 0));
+    const TempDir dir;
+    const std::string path = dir.Write("fw.bin", fw);
+
+    const auto all = Analyze(path, MicrocodeFormats::all);
+    const std::vector<Listed> expected = Expected(image_, rows_);
+    ASSERT_EQ(expected.size(), 32U);  // 28 updates, 4 further extended signatures
+    EXPECT_EQ(all.at("fw.bin"), expected);
+    EXPECT_EQ(all.at("fw.bin/modern.bin"), expected);
+    EXPECT_EQ(all.at("fw.bin/outer.lzh/modern.bin"), expected);
+
+    // The classic rules take none of them.
+    std::string classicReport;
+    EXPECT_TRUE(Analyze(path, MicrocodeFormats::classic, &classicReport).empty());
+    EXPECT_EQ(classicReport, "<< " + path + " >>\r\n");
+}
+
+TEST_F(ModernFilesTest, AChangedByteOrACutDropsExactlyItsUpdate)
+{
+    const TempDir dir;
+    const auto start = [this](const Provenance& row) { return image_.placed.at(row.file) + row.offset; };
+    std::vector<std::uint64_t> cuts{image_.bytes.size() - 4};  // the last update loses its last dword
+    for (const Provenance& broken : rows_) {
+        Bytes changed = image_.bytes;
+        ++changed[start(broken) + 48 + (broken.totalSize - 48) / 2];
+        EXPECT_EQ(Analyze(dir.Write("changed.bin", changed), MicrocodeFormats::all)["changed.bin"],
+                  Expected(image_, rows_, [&](const Provenance& row) { return &row != &broken; }))
+            << broken.file << " at " << broken.offset;
+        cuts.push_back(start(broken) + broken.totalSize / 2);
+    }
+    for (const std::uint64_t keep : cuts) {
+        Bytes cut = image_.bytes;
+        cut.resize(keep);
+        EXPECT_EQ(Analyze(dir.Write("cut.bin", cut), MicrocodeFormats::all)["cut.bin"],
+                  Expected(image_, rows_, [&](const Provenance& row) { return start(row) + row.totalSize <= keep; }))
+            << "cut at " << keep;
+    }
+}
+
+// A file of classic updates reads the same in the all-formats mode, byte
+// for byte: the public updates of the 1990s and the golden fixtures (those
+// in rejected/ are of the later format).
+TEST(ClassicInAllFormatsTest, ClassicReportsAreUnchanged)
+{
+    const std::string shared = test::SharedDir();
+    if (shared.empty()) {
+        GTEST_SKIP() << "no shared test data";
+    }
+    for (const std::string& folder : {shared + "/testdata/microcode", shared + "/golden"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const std::string path = entry.path().string();
+            if (path.ends_with(".expected") || path.ends_with(".md") || path.ends_with("/rejected")) {
+                continue;
+            }
+            std::string classic;
+            std::string all;
+            (void)Analyze(path, MicrocodeFormats::classic, &classic);
+            (void)Analyze(path, MicrocodeFormats::all, &all);
+            EXPECT_EQ(all, classic) << path;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veskari
