@@ -270,6 +270,7 @@ void RunEngine::Analyse(Slot& slot)
         UnitSink sink(*this, slot);
         Analyzer analyzer(sink, &observers);
         analyzer.SetLimits(settings_.limits);
+        analyzer.SetMicrocodeFormats(settings_.formats);
         switch (slot.unit.kind) {
         case RunUnit::Kind::file:
             analyzer.AnalyzeTopLevelFile(slot.unit.path, slot.unit.file);

@@ -90,6 +90,7 @@ struct RunSettings {
     unsigned jobs = 1;        ///< units analysed at once
     bool reportEmpty = true;  ///< whether the report is empty when the run starts
     WorkLimits limits;
+    MicrocodeFormats formats = MicrocodeFormats::classic;
 };
 
 struct RunSummary {

@@ -71,6 +71,9 @@ CFile& Extractor::StagingFile()
 
 void Extractor::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
 {
+    if (update.extendedIndex >= 0) {
+        return;  // an extended signature's line: its update is written with the header's line
+    }
     char suffix[96];
     std::snprintf(suffix, sizeof suffix, "@0x%llX_cpu%X_pf%02X_rev%02X.bin",
                   static_cast<unsigned long long>(update.offset), update.header.signature,

@@ -53,6 +53,7 @@ int Scan(const Options& options, Language language)
     ScanRun output(options, language, extraction ? &*extraction : nullptr);
     RunSettings settings;
     settings.jobs = options.jobs != 0 ? options.jobs : UsableProcessorCount();
+    settings.formats = options.allFormats ? MicrocodeFormats::all : MicrocodeFormats::classic;
     RunEngine engine(settings, output);
     output.Begin();
     const RunSummary summary = engine.Run(options.paths);

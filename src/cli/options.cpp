@@ -28,6 +28,9 @@ constexpr const char* kHelp =
     "  --crlf               write the report's own CR LF line endings (default: LF)\n"
     "  --json               write one JSON document instead of the report: every\n"
     "                       file, member and update with all its fields\n"
+    "      --all-formats    also list the updates of the later published layout\n"
+    "                       (any family, sizes, extended signatures, checksums\n"
+    "                       that add up), named from a table of processors\n"
     "  -v, --verbose        also tell, on standard error, every candidate that was\n"
     "                       rejected and why, every member and what became of it,\n"
     "                       and whether each update's checksum is valid\n"
@@ -57,12 +60,13 @@ constexpr const char* kHelp =
     "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
     "               first of them that is set) starts with \"ja\"\n";
 
-enum LongOnly : int { kCrlf = 256, kJson, kExtract, kExtractMembers, kVersion };
+enum LongOnly : int { kCrlf = 256, kJson, kExtract, kExtractMembers, kVersion, kAllFormats };
 
 constexpr option kLongOptions[] = {
     {"crlf", no_argument, nullptr, kCrlf},
     {"json", no_argument, nullptr, kJson},
     {"verbose", no_argument, nullptr, 'v'},
+    {"all-formats", no_argument, nullptr, kAllFormats},
     {"extract", required_argument, nullptr, kExtract},
     {"extract-members", no_argument, nullptr, kExtractMembers},
     {"jobs", required_argument, nullptr, 'j'},
@@ -109,6 +113,9 @@ ParseResult ParseOptions(int argc, char** argv)
             break;
         case 'v':
             options.verbose = true;
+            break;
+        case kAllFormats:
+            options.allFormats = true;
             break;
         case kExtract:
             if (*optarg == '\0') {

@@ -16,6 +16,7 @@ struct Options {
     bool crlf = false;
     bool json = false;
     bool verbose = false;
+    bool allFormats = false;  ///< list updates of every published layout, not only the classic one
     std::string extractDir;  ///< empty: no extraction
     bool extractMembers = false;
     unsigned jobs = 0;  ///< 0: one per usable processor

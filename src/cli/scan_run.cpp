@@ -18,7 +18,8 @@ public:
     UnitOutputs(const Options& options, Language language)
     {
         if (options.json) {
-            fanOut_.Add(&json.emplace(JsonStyle{}, JsonDocument::kFileDepth, options.verbose, language));
+            fanOut_.Add(&json.emplace(JsonStyle{}, JsonDocument::kFileDepth, options.verbose, options.allFormats,
+                                      language));
         }
         if (options.verbose) {
             fanOut_.Add(&verbose.emplace());

@@ -58,10 +58,25 @@ void VerboseRecorder::MemberFinished(const MemberInfo& member, MemberOutcome out
 void VerboseRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
 {
     const MicrocodeHeaderFields& header = update.header;
-    Line(static_cast<std::size_t>(file.depth),
-         "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", flags " +
-             Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + "): checksum " +
-             (update.checksumValid ? "valid" : "INVALID"));
+    const auto depth = static_cast<std::size_t>(file.depth);
+    if (update.extendedIndex >= 0) {
+        const ExtendedSignature& entry = header.extendedSignatures[static_cast<std::size_t>(update.extendedIndex)];
+        Line(depth, "extended signature " + std::to_string(update.extendedIndex) + " of update at " +
+                        Hex(update.offset) + " (CPUID " + Hex(entry.signature) + ", mask " +
+                        Hex(entry.platformFlags, 2) + ")");
+        return;
+    }
+    if (header.format == MicrocodeFormat::classic) {
+        Line(depth, "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", flags " +
+                        Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + "): checksum " +
+                        (update.checksumValid ? "valid" : "INVALID"));
+        return;
+    }
+    Line(depth, "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", mask " +
+                    Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + ", later format, " +
+                    std::to_string(header.dataSize) + " of " + std::to_string(header.totalSize) + " bytes, " +
+                    std::to_string(header.extendedSignatures.size()) + " extended signatures): checksum " +
+                    (update.checksumValid ? "valid" : "INVALID"));
 }
 
 void VerboseRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,

@@ -1,6 +1,7 @@
 #include "output/json_output.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/cp932.h"
 #include "platform/visible_text.h"
@@ -12,6 +13,14 @@ namespace {
 std::string MethodText(std::int32_t method)
 {
     return method == kMethodDirectory ? "-lhd-" : "-lh" + std::to_string(method) + "-";
+}
+
+// A number as the hex text users search for (0x650, 0x40).
+std::string HexText(std::uint32_t value, int width)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", width, value);
+    return text;
 }
 
 std::string ChainJson(const std::vector<std::string>& chain, JsonStyle style, int depth, bool hex)
@@ -114,6 +123,12 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
 {
     const int depth = FileDepth(file.depth) + 2;
     const MicrocodeHeaderFields& header = update.header;
+    // An extended line shows the entry's processor; everything else is the update's.
+    const ExtendedSignature* entry =
+        update.extendedIndex >= 0 ? &header.extendedSignatures[static_cast<std::size_t>(update.extendedIndex)]
+                                  : nullptr;
+    const std::uint32_t signature = entry != nullptr ? entry->signature : header.signature;
+    const std::uint32_t platformFlags = entry != nullptr ? entry->platformFlags : header.platformFlags;
     JsonObject object(style_, depth);
     object.Number("offset", update.offset).Raw("chain", ChainJson(file.chain, style_, depth + 1, false));
     bool hex = false;
@@ -128,13 +143,36 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
         .Number("revision", header.revision)
         .Number("date", header.date)
         .String("dateText", header.dateText)
-        .Number("signature", header.signature)
-        .Number("platformFlags", header.platformFlags)
+        .Number("signature", signature)
+        .Number("platformFlags", platformFlags)
         .Number("checksum", header.checksum)
         .Bool("checksumValid", update.checksumValid)
         .Number("loaderRevision", header.loaderRevision)
-        .String("package", header.packageText)
-        .String("processor", header.processorName);
+        .String("package", entry != nullptr ? entry->packageText : header.packageText)
+        .String("processor", entry != nullptr ? entry->processorName : header.processorName)
+        .String("signatureText", HexText(signature, 0))
+        .String("revisionText", HexText(header.revision, 2));
+    if (allFormats_) {
+        object.String("format", header.format == MicrocodeFormat::classic ? "classic" : "later")
+            .Number("dataSize", header.dataSize)
+            .Number("totalSize", header.totalSize);
+        if (entry != nullptr) {
+            object.Number("extendedIndex", static_cast<std::uint64_t>(update.extendedIndex));
+        } else {
+            object.Raw("extendedIndex", "null");
+        }
+        JsonArray table(style_, depth + 1);
+        for (const ExtendedSignature& extended : header.extendedSignatures) {
+            JsonObject row(style_, depth + 2);
+            row.Number("signature", extended.signature)
+                .Number("platformFlags", extended.platformFlags)
+                .Number("checksum", extended.checksum)
+                .String("package", extended.packageText)
+                .String("processor", extended.processorName);
+            table.Add(row.Close());
+        }
+        object.Raw("extendedSignatures", table.Close());
+    }
     files_[static_cast<std::size_t>(file.depth)].updates.Add(object.Close());
 }
 

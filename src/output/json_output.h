@@ -20,9 +20,11 @@ namespace veskari::output {
 /// field, its problems, and with `withRejections` every rejected candidate.
 class JsonRecorder final : public AnalysisObserver {
 public:
-    /// `depth` counts the containers around the file object.
-    JsonRecorder(JsonStyle style, int depth, bool withRejections, Language language)
-        : style_(style), depth_(depth), withRejections_(withRejections), language_(language)
+    /// `depth` counts the containers around the file object; `allFormats`
+    /// adds the fields of the later layout to every update.
+    JsonRecorder(JsonStyle style, int depth, bool withRejections, bool allFormats, Language language)
+        : style_(style), depth_(depth), withRejections_(withRejections), allFormats_(allFormats),
+          language_(language)
     {
     }
 
@@ -51,6 +53,7 @@ private:
     JsonStyle style_;
     int depth_;
     bool withRejections_;
+    bool allFormats_;
     Language language_;
     std::vector<FileNode> files_;             // open files, by depth
     std::vector<std::string> analyses_;       // the finished analysis of each open member, by depth

@@ -232,6 +232,34 @@ TEST_F(ModernFilesTest, AChangedByteOrACutDropsExactlyItsUpdate)
     }
 }
 
+// veskari-scan --all-formats: the same lines, the later fields in JSON and
+// --verbose, the whole update extracted once, extended lines not again.
+TEST_F(ModernFilesTest, TheCommandLineListsEveryFormatOnRequest)
+{
+    const std::string scan = test::ShellQuote(VESKARI_SCAN_BINARY);
+    const std::string file = test::ShellQuote(folder_ + "/06-9a-04");
+    EXPECT_EQ(test::RunCommand(scan + " " + file).out, "<< " + folder_ + "/06-9a-04 >>\n");
+    const test::CommandResult all = test::RunCommand(scan + " --all-formats -v " + file);
+    EXPECT_EQ(all.exitStatus, 0);
+    EXPECT_NE(all.out.find("(CPUID 0x906A3) "), std::string::npos) << all.out;
+    EXPECT_NE(all.err.find("later format, "), std::string::npos) << all.err;
+    EXPECT_NE(all.err.find("extended signature 1 of update at 0x0 (CPUID 0x906A4, mask 0x80)"), std::string::npos)
+        << all.err;
+    const std::string json = test::RunCommand(scan + " --all-formats --json " + file).out;
+    EXPECT_NE(json.find("\"format\": \"later\""), std::string::npos);
+    EXPECT_NE(json.find("\"signatureText\": \"0x906A4\""), std::string::npos);
+    EXPECT_NE(json.find("\"extendedIndex\": 1,"), std::string::npos);  // entry 0 repeats the header
+
+    const TempDir dir;
+    (void)test::RunCommand(scan + " --all-formats --extract " + test::ShellQuote(dir / "out") + " " + file);
+    std::vector<std::string> extracted;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
+        extracted.push_back(entry.path().filename().string());
+        EXPECT_EQ(test::ReadFile(entry.path().string()).size() % 1024, 0U);  // whole updates
+    }
+    EXPECT_EQ(extracted.size(), 2U) << "one file per update, not per line";
+}
+
 // A file of classic updates reads the same in the all-formats mode, byte
 // for byte: the public updates of the 1990s and the golden fixtures (those
 // in rejected/ are of the later format).
