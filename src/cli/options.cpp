@@ -28,6 +28,8 @@ constexpr const char* kHelp =
     "  --crlf               write the report's own CR LF line endings (default: LF)\n"
     "  --json               write one JSON document instead of the report: every\n"
     "                       file, member and update with all its fields\n"
+    "      --json-lines     write one JSON object per line instead: each top-level\n"
+    "                       file's as soon as it is complete\n"
     "      --all-formats    also list the updates of the later published layout\n"
     "                       (any family, sizes, extended signatures, checksums\n"
     "                       that add up), named from a table of processors\n"
@@ -60,11 +62,12 @@ constexpr const char* kHelp =
     "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
     "               first of them that is set) starts with \"ja\"\n";
 
-enum LongOnly : int { kCrlf = 256, kJson, kExtract, kExtractMembers, kVersion, kAllFormats };
+enum LongOnly : int { kCrlf = 256, kJson, kJsonLines, kExtract, kExtractMembers, kVersion, kAllFormats };
 
 constexpr option kLongOptions[] = {
     {"crlf", no_argument, nullptr, kCrlf},
     {"json", no_argument, nullptr, kJson},
+    {"json-lines", no_argument, nullptr, kJsonLines},
     {"verbose", no_argument, nullptr, 'v'},
     {"all-formats", no_argument, nullptr, kAllFormats},
     {"extract", required_argument, nullptr, kExtract},
@@ -111,6 +114,9 @@ ParseResult ParseOptions(int argc, char** argv)
         case kJson:
             options.json = true;
             break;
+        case kJsonLines:
+            options.jsonLines = true;
+            break;
         case 'v':
             options.verbose = true;
             break;
@@ -154,8 +160,8 @@ ParseResult ParseOptions(int argc, char** argv)
     if (options.extractMembers && options.extractDir.empty()) {
         return Usage("--extract-members needs --extract DIR");
     }
-    if (options.json && options.crlf) {
-        return Usage("--json and --crlf do not go together");
+    if (static_cast<int>(options.json) + static_cast<int>(options.jsonLines) + static_cast<int>(options.crlf) > 1) {
+        return Usage("--json, --json-lines and --crlf do not go together");
     }
     ParseResult result;
     result.options = std::move(options);

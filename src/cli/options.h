@@ -15,6 +15,7 @@ inline constexpr int kExitIncomplete = 3;  ///< something could not be read; eac
 struct Options {
     bool crlf = false;
     bool json = false;
+    bool jsonLines = false;  ///< one JSON object per top-level file and line
     bool verbose = false;
     bool allFormats = false;  ///< list updates of every published layout, not only the classic one
     std::string extractDir;  ///< empty: no extraction

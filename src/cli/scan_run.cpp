@@ -17,9 +17,11 @@ class UnitOutputs final : public UnitObserver {
 public:
     UnitOutputs(const Options& options, Language language)
     {
-        if (options.json) {
-            fanOut_.Add(&json.emplace(JsonStyle{}, JsonDocument::kFileDepth, options.verbose, options.allFormats,
-                                      language));
+        if (options.json || options.jsonLines) {
+            // One line per file in JSON Lines: compact, at the top level.
+            const JsonStyle style{!options.jsonLines};
+            fanOut_.Add(&json.emplace(style, options.jsonLines ? 0 : JsonDocument::kFileDepth, options.verbose,
+                                      options.allFormats, language));
         }
         if (options.verbose) {
             fanOut_.Add(&verbose.emplace());
@@ -84,7 +86,7 @@ void ScanRun::Begin()
 
 std::unique_ptr<UnitObserver> ScanRun::UnitStarted(const RunUnit& /*unit*/)
 {
-    if (!options_.json && !options_.verbose && options_.extractDir.empty()) {
+    if (!options_.json && !options_.jsonLines && !options_.verbose && options_.extractDir.empty()) {
         return nullptr;
     }
     return std::make_unique<UnitOutputs>(options_, language_);
@@ -92,7 +94,7 @@ std::unique_ptr<UnitObserver> ScanRun::UnitStarted(const RunUnit& /*unit*/)
 
 void ScanRun::ReportAppended(const std::string& text)
 {
-    if (options_.json) {
+    if (options_.json || options_.jsonLines) {
         return;
     }
     if (options_.crlf) {
@@ -127,6 +129,9 @@ void ScanRun::UnitFinished(UnitResult& result)
     if (json_) {
         json_->Add(result, outputs != nullptr && outputs->json ? outputs->json->Text() : std::string());
     }
+    if (options_.jsonLines) {
+        WriteJsonLine(result, outputs != nullptr && outputs->json ? outputs->json->Text() : std::string());
+    }
     if (extraction_ != nullptr && outputs != nullptr && outputs->extractor) {
         extraction_->Write(*outputs->extractor);
     }
@@ -135,10 +140,43 @@ void ScanRun::UnitFinished(UnitResult& result)
     }
 }
 
+void ScanRun::WriteJsonLine(const UnitResult& result, const std::string& fileObject)
+{
+    // A file's object; a folder that could not be read gets a line of its
+    // own with its problems. Each line goes out at once, for pipelines.
+    std::string line = fileObject;
+    if (line.empty() && !result.problems.empty()) {
+        output::JsonArray problems(JsonStyle{false}, 1);
+        for (const Problem& problem : result.problems) {
+            problems.Add(output::ProblemJson(problem, JsonStyle{false}, 2, language_));
+        }
+        output::JsonObject folder(JsonStyle{false}, 0);
+        folder.Bytes("folder", "folderHex", result.unit->path).Raw("problems", problems.Close());
+        line = folder.Close();
+    }
+    if (!line.empty()) {
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+}
+
 int ScanRun::End(const RunSummary& summary)
 {
     if (json_) {
         json_->End(summary.failure);
+    }
+    if (options_.jsonLines && summary.failure) {
+        output::JsonObject error(JsonStyle{false}, 1);
+        error.String("cause", summary.failure->CauseName());
+        if (summary.failure->fileError) {
+            error.Bytes("file", "fileHex", summary.failure->fileError->FileName());
+        }
+        error.String("message", summary.failure->Text(language_));
+        output::JsonObject line(JsonStyle{false}, 0);
+        line.Raw("error", error.Close());
+        const std::string text = line.Close() + "\n";
+        std::fwrite(text.data(), 1, text.size(), stdout);
     }
     if (summary.failure) {
         Tell(summary.failure->Text(language_));

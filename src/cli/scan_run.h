@@ -29,6 +29,7 @@ public:
 
 private:
     void Tell(const std::string& text);
+    void WriteJsonLine(const UnitResult& result, const std::string& fileObject);
 
     const Options& options_;
     Language language_;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <sys/stat.h>
 
 #include "extraction.h"
@@ -245,9 +246,38 @@ TEST(CliJobsTest, ParallelOutputIsByteIdenticalToSequential)
     EXPECT_TRUE(one.out.ends_with("<< /proc/self/mem >>\n"));
 }
 
+// One object per top-level file and line, in the order of the run, the same
+// objects as in the document; a folder that cannot be read and the error
+// that ends a run get lines of their own.
+TEST(CliJsonLinesTest, OneObjectPerFileInRunOrder)
+{
+    const TempDir dir;
+    for (int i = 0; i < 12; ++i) {
+        (void)dir.Write("tree/f" + std::to_string(i), Update(static_cast<std::uint32_t>(i + 1)));
+    }
+    const std::string arguments = " " + ShellQuote(dir / "tree") + " /proc/self/mem";
+    const json document = json::parse(RunCommand(kScan + " --json" + arguments).out);
+    for (const char* jobs : {" -j1", " -j4"}) {
+        const CommandResult result = RunCommand(kScan + " --json-lines" + jobs + arguments);
+        EXPECT_EQ(result.exitStatus, 1);
+        std::istringstream lines(result.out);
+        std::vector<json> objects;
+        for (std::string line; std::getline(lines, line);) {
+            objects.push_back(json::parse(line));
+        }
+        ASSERT_EQ(objects.size(), 14U) << jobs;
+        for (std::size_t i = 0; i < 12; ++i) {
+            EXPECT_EQ(objects[i], document["paths"][0]["files"][i]) << jobs;
+        }
+        EXPECT_EQ(objects[12]["path"], "/proc/self/mem");
+        EXPECT_EQ(objects[13]["error"]["cause"], "hardIO");
+    }
+}
+
 TEST(CliJobsTest, UsageErrorsOfTheNewOptions)
 {
-    for (const char* arguments : {"--jobs 0 x", "--jobs x", "--extract-members x", "--extract", "--json --crlf x"}) {
+    for (const char* arguments :
+         {"--jobs 0 x", "--jobs x", "--extract-members x", "--extract", "--json --crlf x", "--json --json-lines x"}) {
         EXPECT_EQ(RunCommand(kScan + " " + arguments).exitStatus, 2) << arguments;
     }
 }

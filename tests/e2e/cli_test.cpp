@@ -72,6 +72,13 @@ TEST(CliTest, UsageHelpAndVersion)
     result = RunCommand(kScan + " --version");
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "veskari-scan 1.0.0.0\n");
+
+    // Output that cannot be written fails, as coreutils do.
+    for (const char* redirection : {" --help >/dev/full", " --version >&-"}) {
+        result = RunCommand("sh -c " + ShellQuote("exec " + kScan + redirection));
+        EXPECT_EQ(result.exitStatus, 1) << redirection;
+        EXPECT_TRUE(result.err.starts_with("veskari-scan: write error: ")) << result.err;
+    }
 }
 
 // Reading /proc/self/mem at offset 0 is refused by the system with EIO,
