@@ -1,11 +1,8 @@
 #include "analysis/run_engine.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <new>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/cp932.h"
 #include "platform/file_handle.h"
@@ -14,17 +11,10 @@ namespace veskari {
 namespace {
 
 // A stream to copy before its analysis, or why it could not be opened.
-void OpenStream(int descriptor, RunUnit& unit)
+void TakeStream(OpenedFile stream, RunUnit& unit)
 {
-    unit.file = OpenedFile();
-    if (descriptor < 0) {
-        unit.kind = RunUnit::Kind::file;
-        unit.file.error = errno;
-        return;
-    }
-    unit.kind = RunUnit::Kind::stream;
-    unit.file.kind = FileKind::pipe;
-    unit.file.handle = FileHandle(descriptor);
+    unit.kind = stream.IsOpen() ? RunUnit::Kind::stream : RunUnit::Kind::file;
+    unit.file = std::move(stream);
 }
 
 }  // namespace
@@ -234,7 +224,7 @@ bool RunEngine::NextUnit(RunUnit& unit)
         unit.path = path;
         if (path == "-") {
             // Standard input is copied to a file of its own, then analysed.
-            OpenStream(::dup(STDIN_FILENO), unit);
+            TakeStream(OpenStandardInput(), unit);
             return true;
         }
         const auto status = QueryPathStatus(path);
@@ -249,7 +239,7 @@ bool RunEngine::NextUnit(RunUnit& unit)
         unit.file = OpenForReading(path);
         if (unit.file.kind == FileKind::pipe) {
             // A named pipe given by name, such as <(command): read it whole.
-            OpenStream(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), unit);
+            TakeStream(OpenPipe(path), unit);
         }
         return true;
     }

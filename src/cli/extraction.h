@@ -13,6 +13,7 @@
 #include "analysis/analysis_events.h"
 #include "platform/cfile.h"
 #include "platform/file_handle.h"
+#include "platform/output_folder.h"
 
 namespace veskari::cli {
 
@@ -49,30 +50,21 @@ private:
     std::vector<Entry> entries_;
 };
 
-/// The folder that --extract writes into.
+/// The folder that --extract writes into, and the names it gives there.
 class ExtractionFolder {
 public:
-    /// Makes the folder when it is missing and opens it. A symbolic link as
-    /// its last component is followed only when the path ends in '/' (the
-    /// user then names the folder it points to). Throws FileError when the
-    /// folder cannot be made or opened; a link refused so sets `isLink`.
-    ExtractionFolder(const std::string& path, bool& isLink);
-    ~ExtractionFolder();
-    ExtractionFolder(const ExtractionFolder&) = delete;
-    ExtractionFolder& operator=(const ExtractionFolder&) = delete;
+    /// Makes and opens the folder (see OutputFolder); throws FileError.
+    ExtractionFolder(const std::string& path, bool& isLink) : folder_(path, isLink) {}
 
     /// Writes the staged files of one unit, in order. A name that is taken
-    /// gets a counter before its extension (name-1.bin, ...); nothing is
-    /// ever written over. A write that fails leaves no partial file and
-    /// throws FileError.
+    /// gets a counter before its extension (name-1.bin, ...), kept per name
+    /// so that naming stays linear; nothing is ever written over, and a
+    /// write that fails leaves no partial file and throws FileError.
     void Write(const Extractor& unit);
 
 private:
-    void WriteOne(const Extractor& unit, const Extractor::Entry& entry);
-
-    int folder_ = -1;
-    std::string path_;
-    std::map<std::string, unsigned> nextCounter_;  // per wanted name: naming stays linear
+    OutputFolder folder_;
+    std::map<std::string, unsigned> nextCounter_;
 };
 
 }  // namespace veskari::cli

@@ -90,6 +90,32 @@ OpenedFile OpenForReading(const std::string& path)
     return OpenForReadingAt(AT_FDCWD, path);
 }
 
+namespace {
+
+OpenedFile Stream(int descriptor)
+{
+    OpenedFile stream;
+    stream.kind = FileKind::pipe;
+    if (descriptor < 0) {
+        stream.error = errno;
+    } else {
+        stream.handle = FileHandle(descriptor);
+    }
+    return stream;
+}
+
+}  // namespace
+
+OpenedFile OpenStandardInput()
+{
+    return Stream(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+}
+
+OpenedFile OpenPipe(const std::string& path)
+{
+    return Stream(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+}
+
 OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
 {
     OpenedFile copy;

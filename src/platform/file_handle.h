@@ -51,6 +51,12 @@ struct OpenedFile {
 /// below a folder never need to fit into PATH_MAX.
 [[nodiscard]] OpenedFile OpenForReadingAt(int folder, const std::string& name);
 
+/// Standard input, to be copied (see CopyStreamToAnonymousFile).
+[[nodiscard]] OpenedFile OpenStandardInput();
+
+/// A named pipe given by name, such as the path of `<(command)`, to be copied.
+[[nodiscard]] OpenedFile OpenPipe(const std::string& path);
+
 /// Copies everything that the stream `source` delivers (standard input, a
 /// pipe) into a new anonymous file and opens that for reading; `name` names
 /// the stream in a file error. Blocks while the stream waits for its writer.

@@ -1,0 +1,89 @@
+#include "platform/output_folder.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace veskari {
+
+OutputFolder::OutputFolder(const std::string& path, bool& isLink) : path_(path)
+{
+    isLink = false;
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+        throw FileError::FromErrno(FileOperation::create, errno, path);
+    }
+    const bool followLink = !path.empty() && path.back() == '/';
+    struct stat status {};
+    if (!followLink && ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
+        isLink = true;
+        throw FileError(FileErrorCause::badPath, path, ELOOP);
+    }
+    folder_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+    if (folder_ < 0) {
+        throw FileError::FromErrno(FileOperation::open, errno, path);
+    }
+}
+
+OutputFolder::~OutputFolder()
+{
+    if (folder_ >= 0) {
+        ::close(folder_);
+    }
+}
+
+unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
+                                const std::function<std::string(unsigned counter)>& nameFor, unsigned counter)
+{
+    // Without a name first (O_TMPFILE, linked by /proc). Where the file
+    // system has no such files, or /proc is not there, a hidden named file
+    // takes its place and is removed again whatever happens but a kill.
+    std::string partial;
+    int descriptor = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (descriptor < 0 || ::access("/proc/self/fd", F_OK) != 0) {
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        for (unsigned attempt = 0; descriptor < 0; ++attempt) {
+            partial = ".veskari-partial-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            descriptor = ::openat(folder_, partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (descriptor < 0 && (errno != EEXIST || attempt == 1000)) {
+                throw FileError::FromErrno(FileOperation::create, errno, path_ + "/" + partial);
+            }
+        }
+    }
+    struct RemovePartial {
+        int folder;
+        const std::string& name;
+        ~RemovePartial()
+        {
+            if (!name.empty()) {
+                ::unlinkat(folder, name.c_str(), 0);
+            }
+        }
+    } removePartial{folder_, partial};
+
+    CFile file;
+    file.Attach(descriptor, path_ + "/" + nameFor(counter));
+    fill(file);
+
+    // One path component inside the folder, never one that is taken: the
+    // link fails rather than replace anything.
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    for (;; ++counter) {
+        const std::string candidate = nameFor(counter);
+        const int linked = partial.empty()
+                               ? ::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW)
+                               : ::linkat(folder_, partial.c_str(), folder_, candidate.c_str(), 0);
+        if (linked == 0) {
+            break;
+        }
+        if (errno != EEXIST || counter == 1000000) {
+            throw FileError::FromErrno(FileOperation::create, errno, path_ + "/" + candidate);
+        }
+    }
+    file.Close();
+    return counter;
+}
+
+}  // namespace veskari
