@@ -54,18 +54,38 @@ const std::string& ErrorName(const FileInfo& file)
     return file.path.empty() ? file.displayName : file.path;
 }
 
-// Forwards the rejections of one scan to the observer with their kind.
+// Hands the rejected candidates of one kind to the observer: at once, or,
+// for the kind whose pass comes later, kept until Replay.
 class Rejections final : public RejectionObserver {
 public:
-    Rejections(AnalysisObserver& observer, RecordKind kind) : observer_(observer), kind_(kind) {}
+    Rejections(AnalysisObserver* observer, RecordKind kind) : observer_(observer), kind_(kind) {}
+
     void Rejected(const LocatedRecord& record) override
     {
-        observer_.CandidateRejected(kind_, record.start, record.message, record.error);
+        if (kind_ == RecordKind::lzh) {
+            observer_->CandidateRejected(kind_, record.start, record.message, record.error);
+        } else {
+            kept_.push_back(Kept{record.start, record.message, record.error});
+        }
+    }
+
+    void Replay()
+    {
+        for (const Kept& rejection : kept_) {
+            observer_->CandidateRejected(kind_, rejection.offset, rejection.message, rejection.malformed);
+        }
+        kept_.clear();
     }
 
 private:
-    AnalysisObserver& observer_;
+    struct Kept {
+        std::uint64_t offset;
+        std::string message;
+        bool malformed;
+    };
+    AnalysisObserver* observer_;
     RecordKind kind_;
+    std::vector<Kept> kept_;
 };
 
 }  // namespace
@@ -172,10 +192,32 @@ void Analyzer::AnalyzeFile(const FileHandle& handle, FileInfo& file)
         observer_->FileStarted(file);
     }
     try {
-        if (file.depth < kMaxNestingLevel) {
-            ArchivePass(handle, file);
+        // One read of the file serves both passes: the listing of its LZH
+        // members and the scan for updates go through it side by side. The
+        // updates wait until the members are analysed, and so do the
+        // rejections of their candidates, so that everything is told in
+        // the order of the two passes.
+        const bool archives = file.depth < kMaxNestingLevel;
+        Rejections lzhRejections(observer_, RecordKind::lzh);
+        Rejections microcodeRejections(observer_, RecordKind::microcode);
+        LzhHeader listingHeader;
+        LzhListingLane listing(listingHeader, Details() ? &lzhRejections : nullptr);
+        MicrocodeLane updates(microcodeFormats_, Details(), Details() ? &microcodeRejections : nullptr);
+        {
+            CFile input;
+            input.Open(handle, ErrorName(file));
+            std::vector<SweepLane*> lanes{&updates};
+            if (archives) {
+                lanes.insert(lanes.begin(), &listing);
+            }
+            Sweep(input, lanes);
+            input.Close();
         }
-        MicrocodePass(handle, file);
+        if (!listing.members.empty()) {
+            ArchivePass(handle, file, listing.members);
+        }
+        microcodeRejections.Replay();
+        MicrocodePass(updates.collector, file);
     } catch (...) {
         // Close the file's events on the way out of an error or a stop.
         file.incomplete = true;
@@ -202,24 +244,12 @@ bool Analyzer::TakeMember()
     return true;
 }
 
-void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder)
+void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder, const std::vector<ListedMember>& members)
 {
-    // The decoder's fixed arrays live on the heap, once per file, so that
-    // deep nesting does not depend on the thread's stack size.
+    // The decoder's fixed arrays live on the heap, once per file with
+    // members, so that deep nesting does not depend on the thread's stack.
     const auto source = std::make_unique<LzhSource>();
     source->Open(handle, ErrorName(holder));
-    // List first, then find each listed name from where the previous
-    // member ended: members of equal names are each decoded once, in order.
-    std::vector<std::string> names;
-    {
-        std::unique_ptr<Rejections> rejections;
-        if (Details()) {
-            rejections = std::make_unique<Rejections>(*observer_, RecordKind::lzh);
-            source->header.ObserveRejections(rejections.get());
-        }
-        source->Collect(names);
-        source->header.ObserveRejections(nullptr);
-    }
     source->file.Seek(0);
 
     // One file without a name serves all members of this file in turn, each
@@ -228,11 +258,11 @@ void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder)
     bool memberFileOnDisk = false;
     CFile output;
     bool found = true;
-    for (const std::string& name : names) {
+    for (const ListedMember& listed : members) {
         if (!TakeMember()) {
             break;
         }
-        MemberInfo member = DescribeMember(holder, name);
+        MemberInfo member = DescribeMember(holder, listed.name);
         bool finished = false;
         const auto finish = [&](MemberOutcome outcome) {
             finished = true;
@@ -246,7 +276,7 @@ void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder)
             }
             // Once a search has reached the end of the file, the names still
             // to come are not found either.
-            found = found && source->FindMember(name);
+            found = found && source->FindMember(listed);
             if (!found) {
                 finish(MemberOutcome::notFound);
                 continue;
@@ -315,20 +345,10 @@ void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder)
     source->Close();
 }
 
-void Analyzer::MicrocodePass(const FileHandle& handle, const FileInfo& file)
+void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
 {
     std::vector<UpdateRecord> updates;
-    {
-        MicrocodeSource source;
-        source.Open(handle, ErrorName(file));
-        source.SetFormats(microcodeFormats_);
-        std::unique_ptr<Rejections> rejections;
-        if (Details()) {
-            rejections = std::make_unique<Rejections>(*observer_, RecordKind::microcode);
-        }
-        source.CollectUpdates(updates, rejections.get(), Details());
-        source.Close();
-    }
+    collector.Finish(updates);
     if (updates.empty()) {
         return;
     }

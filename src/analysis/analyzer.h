@@ -5,6 +5,7 @@
 
 #include "analysis/analysis_events.h"
 #include "analysis/report_sink.h"
+#include "lzh/lzh_source.h"
 #include "platform/file_handle.h"
 
 namespace veskari {
@@ -55,8 +56,8 @@ public:
 
 private:
     void AnalyzeFile(const FileHandle& handle, FileInfo& file);
-    void ArchivePass(const FileHandle& handle, const FileInfo& holder);
-    void MicrocodePass(const FileHandle& handle, const FileInfo& file);
+    void ArchivePass(const FileHandle& handle, const FileInfo& holder, const std::vector<ListedMember>& members);
+    void MicrocodePass(UpdateCollector& collector, const FileInfo& file);
     // Counts a member against the limit; false once the limit is reached.
     [[nodiscard]] bool TakeMember();
     void Tell(const Problem& problem);

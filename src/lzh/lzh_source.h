@@ -6,8 +6,39 @@
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_header.h"
 #include "records/file_source.h"
+#include "records/sweep.h"
 
 namespace veskari {
+
+/// A member found by a listing: its name, where its header starts, and the
+/// position from which the listing's search found it.
+struct ListedMember {
+    std::string name;
+    std::uint64_t searchFrom = 0;
+    std::uint64_t start = 0;
+};
+
+/// The listing of a file's members as a lane of a sweep that reads the
+/// file once for several kinds of record: the names of Collect, in file
+/// order, with where each was found.
+class LzhListingLane final : public SweepLane {
+public:
+    /// Uses the source's one header record; rejected candidates are
+    /// reported to `rejections` (may be nullptr).
+    LzhListingLane(LzhHeader& header, RejectionObserver* rejections) : header_(header), rejections_(rejections) {}
+
+    [[nodiscard]] std::size_t LookAhead() const noexcept override { return LzhHeader::kLookAhead; }
+    [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t from,
+                                            std::size_t end) const noexcept override;
+    std::uint64_t Try(CFile& file, std::uint64_t position) override;
+
+    std::vector<ListedMember> members;
+
+private:
+    LzhHeader& header_;
+    RejectionObserver* rejections_;
+    std::uint64_t searchFrom_ = 0;
+};
 
 /// An input file scanned for LZH members, with the one header record that
 /// describes the member last read and the decoder for its members.
@@ -21,6 +52,12 @@ public:
     /// Searches forward for a member with exactly this (raw) name; on
     /// success the file stands at its data and `header` describes it.
     [[nodiscard]] bool FindMember(const std::string& name);
+
+    /// FindMember for a member of a listing of this file. When the search
+    /// would start where the listing's search for it started, it finds the
+    /// header that the listing found: the file goes there at once instead
+    /// of being scanned again.
+    [[nodiscard]] bool FindMember(const ListedMember& member);
 
     LzhHeader header;
     LzhDecoder decoder;

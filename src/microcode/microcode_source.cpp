@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "records/byte_pair.h"
 #include "records/little_endian.h"
 
 namespace veskari {
@@ -36,49 +37,88 @@ bool RepeatsEarlier(const MicrocodeHeaderFields& header, std::size_t index)
 
 }  // namespace
 
+void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
+{
+    UpdateRecord record;
+    record.offset = header.start;
+    record.header = header;
+    header.ReportLine(record.line);
+    record.checksumValid = header.format == MicrocodeFormat::later;
+    if (withBytes_) {
+        record.bytes.resize(header.totalSize);
+        header.SeekToStart(file);
+        record.bytes.resize(file.Read(record.bytes.data(), record.bytes.size()));
+        record.checksumValid = ChecksumValid(record.bytes, header.totalSize);
+    }
+    const bool checksumValid = record.checksumValid;
+    entries_.emplace(OrderKey(header.format, header.signature, header.platformFlags), std::move(record));
+    for (std::size_t i = 0; i < header.extendedSignatures.size(); ++i) {
+        if (RepeatsEarlier(header, i)) {
+            continue;
+        }
+        UpdateRecord extended;
+        extended.offset = header.start;
+        extended.header = header;
+        extended.extendedIndex = static_cast<int>(i);
+        extended.checksumValid = checksumValid;
+        header.ExtendedReportLine(i, extended.line);
+        const ExtendedSignature& entry = header.extendedSignatures[i];
+        entries_.emplace(OrderKey(header.format, entry.signature, entry.platformFlags), std::move(extended));
+    }
+    header.SkipPast(file);
+}
+
+std::uint64_t UpdateCollector::TryAt(CFile& file)
+{
+    MicrocodeHeader header = NewHeader();
+    if (header.Read(file)) {
+        Add(header, file);
+        return file.GetPosition();
+    }
+    if (rejections_ != nullptr) {
+        rejections_->Rejected(header);
+    }
+    return header.start + 1;
+}
+
+void UpdateCollector::Finish(std::vector<UpdateRecord>& records)
+{
+    for (auto& entry : entries_) {
+        records.push_back(std::move(entry.second));
+    }
+    entries_.clear();
+}
+
+std::size_t MicrocodeLane::NextCandidate(const std::uint8_t* window, std::size_t from, std::size_t end) const noexcept
+{
+    // Every header starts with the version 01 00 00 00.
+    const bool all = formats_ == MicrocodeFormats::all;
+    for (std::size_t i = FindBytePair(window, from, end, 0x01, 0x00); i < end; i = FindBytePair(window, i + 1, end, 0x01, 0x00)) {
+        if (all ? MicrocodeHeader::IsAnyFormatCandidate(window + i) : MicrocodeHeader::IsCandidate(window + i)) {
+            return i;
+        }
+    }
+    return end;
+}
+
+std::uint64_t MicrocodeLane::Try(CFile& file, std::uint64_t /*position*/)
+{
+    return collector.TryAt(file);
+}
+
 bool MicrocodeSource::CollectUpdates(std::vector<UpdateRecord>& records, RejectionObserver* rejections,
                                      bool withBytes)
 {
-    // A multimap keeps equal keys in insertion order, which is file order.
-    std::multimap<std::uint64_t, UpdateRecord> entries;
-    ChecksumAllowance allowance;
+    UpdateCollector collector(formats_, withBytes, rejections);
     for (;;) {
-        MicrocodeHeader header(formats_, &allowance);
+        MicrocodeHeader header = collector.NewHeader();
         header.ObserveRejections(rejections);
         if (!header.FindNext(file)) {
             break;
         }
-        UpdateRecord record;
-        record.offset = header.start;
-        record.header = header;
-        header.ReportLine(record.line);
-        record.checksumValid = header.format == MicrocodeFormat::later;
-        if (withBytes) {
-            record.bytes.resize(header.totalSize);
-            header.SeekToStart(file);
-            record.bytes.resize(file.Read(record.bytes.data(), record.bytes.size()));
-            record.checksumValid = ChecksumValid(record.bytes, header.totalSize);
-        }
-        const bool checksumValid = record.checksumValid;
-        entries.emplace(OrderKey(header.format, header.signature, header.platformFlags), std::move(record));
-        for (std::size_t i = 0; i < header.extendedSignatures.size(); ++i) {
-            if (RepeatsEarlier(header, i)) {
-                continue;
-            }
-            UpdateRecord extended;
-            extended.offset = header.start;
-            extended.header = header;
-            extended.extendedIndex = static_cast<int>(i);
-            extended.checksumValid = checksumValid;
-            header.ExtendedReportLine(i, extended.line);
-            const ExtendedSignature& entry = header.extendedSignatures[i];
-            entries.emplace(OrderKey(header.format, entry.signature, entry.platformFlags), std::move(extended));
-        }
-        header.SkipPast(file);
+        collector.Add(header, file);
     }
-    for (auto& entry : entries) {
-        records.push_back(std::move(entry.second));
-    }
+    collector.Finish(records);
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "microcode/microcode_header.h"
 #include "records/file_source.h"
+#include "records/sweep.h"
 
 namespace veskari {
 
@@ -29,6 +30,57 @@ struct UpdateRecord {
     /// Whether the dwords of the whole update add up to 0: only with bytes,
     /// and always for the later format, where it is a rule.
     bool checksumValid = false;
+};
+
+/// Keeps the accepted updates of one scan of a file, in report order: by
+/// OrderKey, equal keys in file order, each update's extended lines placed
+/// by their own signature.
+class UpdateCollector {
+public:
+    /// `withBytes` also reads each update's bytes and verifies its checksum;
+    /// rejected candidates are reported to `rejections` (may be nullptr).
+    UpdateCollector(MicrocodeFormats formats, bool withBytes, RejectionObserver* rejections)
+        : formats_(formats), withBytes_(withBytes), rejections_(rejections)
+    {
+    }
+
+    /// A header record for the next candidate of this scan.
+    [[nodiscard]] MicrocodeHeader NewHeader() noexcept { return MicrocodeHeader(formats_, &allowance_); }
+    /// Keeps an accepted header (and its extended lines); leaves the file
+    /// past the update.
+    void Add(MicrocodeHeader& header, CFile& file);
+    /// Tries the candidate where the file stands; returns where the scan
+    /// goes on (past the update, or at the next byte).
+    [[nodiscard]] std::uint64_t TryAt(CFile& file);
+    /// Moves the kept lines, in report order, to the end of `records`.
+    void Finish(std::vector<UpdateRecord>& records);
+
+private:
+    MicrocodeFormats formats_;
+    bool withBytes_;
+    RejectionObserver* rejections_;
+    ChecksumAllowance allowance_;
+    std::multimap<std::uint64_t, UpdateRecord> entries_;  // equal keys stay in insertion order
+};
+
+/// The microcode updates of a file as a lane of a sweep that reads the file
+/// once for several kinds of record.
+class MicrocodeLane final : public SweepLane {
+public:
+    MicrocodeLane(MicrocodeFormats formats, bool withBytes, RejectionObserver* rejections)
+        : collector(formats, withBytes, rejections), formats_(formats)
+    {
+    }
+
+    [[nodiscard]] std::size_t LookAhead() const noexcept override { return MicrocodeHeader::kLookAhead; }
+    [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t from,
+                                            std::size_t end) const noexcept override;
+    std::uint64_t Try(CFile& file, std::uint64_t position) override;
+
+    UpdateCollector collector;
+
+private:
+    MicrocodeFormats formats_;
 };
 
 /// An input file scanned for microcode update headers.

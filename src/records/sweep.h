@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/cfile.h"
+
+namespace veskari {
+
+/// One kind of record that a sweep looks for: it finds its candidates in a
+/// window and tries them. Each lane goes on from its own position, so one
+/// read of the file serves several kinds, each seeing exactly the
+/// candidates that a scan of its own would see.
+class SweepLane {
+public:
+    /// Bytes after a candidate that its pattern test may look at: a
+    /// candidate in the last `lookAhead` bytes of the file is never tried.
+    [[nodiscard]] virtual std::size_t LookAhead() const noexcept = 0;
+    /// The first candidate offset in [from, end) of `window`, or `end`.
+    /// `window` holds at least LookAhead() bytes past `end`.
+    [[nodiscard]] virtual std::size_t NextCandidate(const std::uint8_t* window, std::size_t from,
+                                                    std::size_t end) const noexcept = 0;
+    /// Tries the candidate at `position` (the file stands there) and
+    /// returns the position from which the lane goes on: just after the
+    /// candidate when it was rejected, past the record when accepted.
+    virtual std::uint64_t Try(CFile& file, std::uint64_t position) = 0;
+
+    /// Where the lane goes on; candidates before it are passed over.
+    std::uint64_t next = 0;
+
+protected:
+    ~SweepLane() = default;
+};
+
+/// Reads the file once, from its current position to its end, in windows
+/// of the scan frame (kScanStep bytes apart), and lets every lane try its
+/// candidates in file order. Polls the stop request window by window.
+void Sweep(CFile& file, std::span<SweepLane* const> lanes);
+
+}  // namespace veskari
