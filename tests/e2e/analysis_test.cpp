@@ -3,11 +3,14 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 #include <unistd.h>
 
 #include "analysis/analyzer.h"
 #include "platform/cfile.h"
 #include "support/faults.h"
+#include "support/lzh_writer.h"
+#include "support/reference_analysis.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -101,6 +104,60 @@ TEST(ReportTest, LinksBackIntoTheWalkAreNotFollowedAndSpecialFilesNotOpened)
     EXPECT_EQ(Analyze({tree}), "<< " + tree + "/a.bin >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + tree +
                                    "/link.bin >>\r\n < link.bin >\r\n" + Line(1) + "\r\n<< " + tree +
                                    "/pipe >>\r\n");
+}
+
+// The analysis reads each file once for both passes and finds members where
+// its listing found them; it must give the bytes of the straightforward
+// reading, on images of updates, near misses, members, members of members
+// and junk at random offsets, window boundaries included.
+TEST(ReportTest, OneReadGivesTheReportOfTheStraightforwardTwoPasses)
+{
+    const TempDir dir;
+    std::mt19937 random(20261207);
+    std::size_t nestedBlocks = 0;
+    const auto pick = [&random](std::uint32_t bound) { return std::uniform_int_distribution<std::uint32_t>(0, bound - 1)(random); };
+    for (int image = 0; image < 40; ++image) {
+        Bytes bytes;
+        for (int piece = 0; piece < 24; ++piece) {
+            MicrocodeFields fields;
+            fields.revision = pick(300);
+            fields.platformFlags = pick(3) == 0 ? 0x81 : 1U << pick(8);
+            fields.signature = 0x600 | pick(0x100);
+            switch (pick(6)) {
+            case 0:
+                test::Append(bytes, MakeMicrocodeUpdate(fields));
+                break;
+            case 1:
+                test::Append(bytes, test::MakeStoredMember("m" + std::to_string(pick(3)), MakeMicrocodeUpdate(fields),
+                                                           static_cast<int>(pick(3))));
+                break;
+            case 2: {
+                Bytes inner = MakeMicrocodeUpdate(fields);
+                test::Append(inner, test::MakeStoredMember("deep", MakeMicrocodeUpdate(fields), 1));
+                test::Append(bytes, test::MakeLh5Member("n.lzh", inner, static_cast<int>(pick(3))));
+                break;
+            }
+            case 3:
+                test::Append(bytes, test::MakeMicrocodeHeader(fields));
+                break;
+            default:
+                for (std::uint32_t n = pick(9000); n > 0; --n) {
+                    static constexpr std::uint8_t kPatternBytes[] = {'-', 'l', 'h', '5', 0x01};
+                    bytes.push_back(pick(5) == 0 ? kPatternBytes[pick(5)] : static_cast<std::uint8_t>(pick(256)));
+                }
+            }
+        }
+        const std::string path = dir.Write("image" + std::to_string(image) + ".bin", bytes);
+        for (const MicrocodeFormats formats : {MicrocodeFormats::classic, MicrocodeFormats::all}) {
+            StringReport report;
+            Analyzer analyzer(report);
+            analyzer.SetMicrocodeFormats(formats);
+            analyzer.AnalyzePath(path, path);
+            EXPECT_EQ(report.Text(), test::ReferenceReport(path, formats)) << path;
+            nestedBlocks += report.Text().find(".lzh/deep >") != std::string::npos ? 1 : 0;
+        }
+    }
+    EXPECT_GT(nestedBlocks, 20U);  // the images hold what they should
 }
 
 TEST(ReportTest, HugeSparseFileIsScannedPastFourGigabytes)
