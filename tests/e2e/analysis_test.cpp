@@ -154,7 +154,7 @@ TEST(ReportTest, OneReadGivesTheReportOfTheStraightforwardTwoPasses)
             analyzer.SetMicrocodeFormats(formats);
             analyzer.AnalyzePath(path, path);
             EXPECT_EQ(report.Text(), test::ReferenceReport(path, formats)) << path;
-            nestedBlocks += report.Text().find(".lzh/deep >") != std::string::npos ? 1 : 0;
+            nestedBlocks += report.Text().find(".lzh/deep >") != std::string::npos ? 1U : 0U;
         }
     }
     EXPECT_GT(nestedBlocks, 20U);  // the images hold what they should
