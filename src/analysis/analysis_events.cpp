@@ -56,7 +56,7 @@ void ObserverFanOut::MemberStarted(const MemberInfo& member)
     }
 }
 
-void ObserverFanOut::MemberDecoded(const MemberInfo& member, const FileHandle& decoded, std::uint64_t size)
+void ObserverFanOut::MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size)
 {
     for (AnalysisObserver* observer : observers_) {
         observer->MemberDecoded(member, decoded, size);

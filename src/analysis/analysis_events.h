@@ -68,9 +68,9 @@ public:
     virtual void FileFinished(const FileInfo& /*file*/) {}
     /// A listed member is about to be looked for and decoded.
     virtual void MemberStarted(const MemberInfo& /*member*/) {}
-    /// A member decoded with a matching CRC into `decoded`, an open file of
-    /// `size` bytes that exists until the member's analysis has ended.
-    virtual void MemberDecoded(const MemberInfo& /*member*/, const FileHandle& /*decoded*/, std::uint64_t /*size*/) {}
+    /// A member decoded with a matching CRC into `decoded` (a file without a
+    /// name, or memory) of `size` bytes, there until its analysis has ended.
+    virtual void MemberDecoded(const MemberInfo& /*member*/, const ByteSource& /*decoded*/, std::uint64_t /*size*/) {}
     virtual void MemberFinished(const MemberInfo& /*member*/, MemberOutcome /*outcome*/) {}
     /// An accepted update of `file`, in report order.
     virtual void UpdateAccepted(const FileInfo& /*file*/, const UpdateRecord& /*update*/) {}
@@ -100,7 +100,7 @@ public:
     void FileStarted(const FileInfo& file) override;
     void FileFinished(const FileInfo& file) override;
     void MemberStarted(const MemberInfo& member) override;
-    void MemberDecoded(const MemberInfo& member, const FileHandle& decoded, std::uint64_t size) override;
+    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override;
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override;
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
     void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,

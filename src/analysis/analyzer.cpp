@@ -123,7 +123,7 @@ void Analyzer::AnalyzePath(std::string path, std::string displayName)
         if (opened.IsOpen()) {
             file.opened = true;
             file.size = FileSize(opened.handle);
-            AnalyzeFile(opened.handle, file);
+            AnalyzeFile(ByteSource{&opened.handle, {}}, file);
         }
         return;
     }
@@ -183,10 +183,10 @@ void Analyzer::AnalyzeTopLevelFile(const std::string& path, const OpenedFile& op
     membersLeft_ = memberLimit_;
     decodeLimitTold_ = false;
     memberLimitTold_ = false;
-    AnalyzeFile(opened.handle, file);
+    AnalyzeFile(ByteSource{&opened.handle, {}}, file);
 }
 
-void Analyzer::AnalyzeFile(const FileHandle& handle, FileInfo& file)
+void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
 {
     if (observer_ != nullptr) {
         observer_->FileStarted(file);
@@ -205,7 +205,7 @@ void Analyzer::AnalyzeFile(const FileHandle& handle, FileInfo& file)
         MicrocodeLane updates(microcodeFormats_, Details(), Details() ? &microcodeRejections : nullptr);
         {
             CFile input;
-            input.Open(handle, ErrorName(file));
+            input.Open(bytes, ErrorName(file));
             std::vector<SweepLane*> lanes{&updates};
             if (archives) {
                 lanes.insert(lanes.begin(), &listing);
@@ -214,7 +214,7 @@ void Analyzer::AnalyzeFile(const FileHandle& handle, FileInfo& file)
             input.Close();
         }
         if (!listing.members.empty()) {
-            ArchivePass(handle, file, listing.members);
+            ArchivePass(bytes, file, listing.members);
         }
         microcodeRejections.Replay();
         MicrocodePass(updates.collector, file);
@@ -244,18 +244,19 @@ bool Analyzer::TakeMember()
     return true;
 }
 
-void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder, const std::vector<ListedMember>& members)
+void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members)
 {
     // The decoder's fixed arrays live on the heap, once per file with
     // members, so that deep nesting does not depend on the thread's stack.
     const auto source = std::make_unique<LzhSource>();
-    source->Open(handle, ErrorName(holder));
+    source->Open(bytes, ErrorName(holder));
     source->file.Seek(0);
 
-    // One file without a name serves all members of this file in turn, each
-    // written over the one before and cut to its own size.
+    // Members are decoded into memory and analysed there; one that
+    // announces more goes to a file without a name on disk. Either serves
+    // all members of this file in turn, each written over the one before.
+    std::vector<std::uint8_t> memberBytes;
     FileHandle memberFile;
-    bool memberFileOnDisk = false;
     CFile output;
     bool found = true;
     for (const ListedMember& listed : members) {
@@ -300,20 +301,19 @@ void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder, con
                     continue;
                 }
             }
-            const bool needsDisk = header.decodedSize > kMemoryFileLimit;
-            if (!memberFile.IsOpen() || (needsDisk && !memberFileOnDisk)) {
-                output.Close();
-                memberFile.Reset();
-                if (const int error = CreateAnonymousFile(header.decodedSize, memberFile); error != 0) {
-                    // Passed over; the next search starts at this member's data.
-                    Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
-                    finish(MemberOutcome::passedOver);
-                    continue;
+            if (header.decodedSize <= kMemoryFileLimit) {
+                output.CreateInMemory(memberBytes, member.displayName);
+            } else {
+                if (!memberFile.IsOpen()) {
+                    if (const int error = CreateAnonymousFile(header.decodedSize, memberFile); error != 0) {
+                        // Passed over; the next search starts at this member's data.
+                        Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
+                        finish(MemberOutcome::passedOver);
+                        continue;
+                    }
                 }
-                memberFileOnDisk = needsDisk;
                 output.Open(memberFile, member.displayName);
             }
-            output.Seek(0);
             const bool decoded = source->decoder.DecodeMember(output, source->file, source->header);
             // What it wrote counts against the budget, whether it succeeded or not.
             const std::uint64_t written = output.GetPosition();
@@ -322,8 +322,11 @@ void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder, con
             output.Truncate(decoded ? written : 0);
             source->header.SkipPast(source->file);
             if (decoded) {
+                const ByteSource decodedBytes = header.decodedSize <= kMemoryFileLimit
+                                                    ? ByteSource{nullptr, std::span<const std::uint8_t>(memberBytes)}
+                                                    : ByteSource{&memberFile, {}};
                 if (observer_ != nullptr) {
-                    observer_->MemberDecoded(member, memberFile, written);
+                    observer_->MemberDecoded(member, decodedBytes, written);
                 }
                 FileInfo inner;
                 inner.displayName = member.displayName;
@@ -331,7 +334,7 @@ void Analyzer::ArchivePass(const FileHandle& handle, const FileInfo& holder, con
                 inner.depth = member.depth;
                 inner.opened = true;
                 inner.size = written;
-                AnalyzeFile(memberFile, inner);
+                AnalyzeFile(decodedBytes, inner);
             }
             finish(OutcomeOf(source->decoder.lastFailure));
         } catch (...) {

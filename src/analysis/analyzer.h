@@ -55,8 +55,8 @@ public:
     void AnalyzeTopLevelFile(const std::string& path, const OpenedFile& file);
 
 private:
-    void AnalyzeFile(const FileHandle& handle, FileInfo& file);
-    void ArchivePass(const FileHandle& handle, const FileInfo& holder, const std::vector<ListedMember>& members);
+    void AnalyzeFile(const ByteSource& bytes, FileInfo& file);
+    void ArchivePass(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members);
     void MicrocodePass(UpdateCollector& collector, const FileInfo& file);
     // Counts a member against the limit; false once the limit is reached.
     [[nodiscard]] bool TakeMember();

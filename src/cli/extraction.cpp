@@ -79,7 +79,7 @@ void Extractor::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
     staging.Write(update.bytes.data(), update.bytes.size());
 }
 
-void Extractor::MemberDecoded(const MemberInfo& member, const FileHandle& decoded, std::uint64_t size)
+void Extractor::MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size)
 {
     if (!members_) {
         return;

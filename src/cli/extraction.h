@@ -35,7 +35,7 @@ public:
     explicit Extractor(bool members) : members_(members) {}
 
     [[nodiscard]] bool WantsDetails() const override { return true; }
-    void MemberDecoded(const MemberInfo& member, const FileHandle& decoded, std::uint64_t size) override;
+    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override;
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
 
     [[nodiscard]] const std::vector<Entry>& Entries() const noexcept { return entries_; }

@@ -35,7 +35,7 @@ public:
     void FileStarted(const FileInfo& file) override { fanOut_.FileStarted(file); }
     void FileFinished(const FileInfo& file) override { fanOut_.FileFinished(file); }
     void MemberStarted(const MemberInfo& member) override { fanOut_.MemberStarted(member); }
-    void MemberDecoded(const MemberInfo& member, const FileHandle& decoded, std::uint64_t size) override
+    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override
     {
         fanOut_.MemberDecoded(member, decoded, size);
     }

@@ -61,8 +61,50 @@ void CFile::Attach(int descriptor, std::string path)
     bufferIndex_ = 0;
 }
 
+void CFile::Open(const ByteSource& source, std::string name)
+{
+    if (source.handle != nullptr) {
+        Open(*source.handle, std::move(name));
+    } else {
+        OpenMemory(source.memory, std::move(name));
+    }
+}
+
+void CFile::OpenMemory(std::span<const std::uint8_t> bytes, std::string name)
+{
+    Close();
+    memory_ = Memory::reading;
+    memoryBytes_ = bytes;
+    path_ = std::move(name);
+    data_ = bytes.data();
+    bufferStart_ = 0;
+    bufferLength_ = bytes.size();
+    bufferIndex_ = 0;
+}
+
+void CFile::CreateInMemory(std::vector<std::uint8_t>& bytes, std::string name)
+{
+    Close();
+    memory_ = Memory::writing;
+    memoryOutput_ = &bytes;
+    path_ = std::move(name);
+    bufferStart_ = 0;
+    bufferLength_ = 0;
+    bufferIndex_ = 0;
+}
+
 void CFile::Close()
 {
+    if (memory_ != Memory::none) {
+        memory_ = Memory::none;
+        memoryOutput_ = nullptr;
+        data_ = nullptr;
+        bufferStart_ = 0;
+        bufferLength_ = 0;
+        bufferIndex_ = 0;
+        CheckHook(FileOperation::close);
+        return;
+    }
     if (descriptor_ < 0) {
         return;
     }
@@ -98,6 +140,10 @@ std::size_t CFile::Fill()
     bufferStart_ += bufferIndex_;
     bufferIndex_ = 0;
     bufferLength_ = 0;
+    if (memory_ == Memory::reading) {
+        CheckHook(FileOperation::read);
+        return 0;  // past the bytes in memory
+    }
     if (descriptor_ < 0) {
         throw FileError(FileErrorCause::invalidFile, path_, EBADF);
     }
@@ -123,7 +169,7 @@ int CFile::ReadByteSlow()
     if (Fill() == 0) {
         return -1;
     }
-    return buffer_[bufferIndex_++];
+    return data_[bufferIndex_++];
 }
 
 std::size_t CFile::Read(void* buffer, std::size_t count)
@@ -135,7 +181,7 @@ std::size_t CFile::Read(void* buffer, std::size_t count)
             break;
         }
         const std::size_t take = std::min(count - done, bufferLength_ - bufferIndex_);
-        std::memcpy(out + done, buffer_.get() + bufferIndex_, take);
+        std::memcpy(out + done, data_ + bufferIndex_, take);
         bufferIndex_ += take;
         done += take;
     }
@@ -149,10 +195,17 @@ void CFile::AllocateBuffer()
     if (!buffer_) {
         buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
     }
+    data_ = buffer_.get();
 }
 
 std::size_t CFile::Peek(std::size_t count, const std::uint8_t*& data)
 {
+    if (memory_ == Memory::reading) {
+        // All of it is in view already.
+        CheckHook(FileOperation::read);
+        data = data_ + bufferIndex_;
+        return std::min(count, bufferLength_ - bufferIndex_);
+    }
     AllocateBuffer();
     if (bufferLength_ - bufferIndex_ < count) {
         // Keep what is left of the buffer, moved to its front, and read on after it.
@@ -181,7 +234,7 @@ std::size_t CFile::Peek(std::size_t count, const std::uint8_t*& data)
             bufferLength_ += static_cast<std::size_t>(got);
         }
     }
-    data = buffer_.get() + bufferIndex_;
+    data = data_ + bufferIndex_;
     return std::min(count, bufferLength_ - bufferIndex_);
 }
 
@@ -190,6 +243,13 @@ void CFile::Seek(std::uint64_t offset)
     CheckHook(FileOperation::seek);
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
         throw FileError(FileErrorCause::badSeek, path_, EINVAL);
+    }
+    if (memory_ == Memory::reading && offset <= memoryBytes_.size()) {
+        data_ = memoryBytes_.data();
+        bufferStart_ = 0;
+        bufferLength_ = memoryBytes_.size();
+        bufferIndex_ = static_cast<std::size_t>(offset);
+        return;
     }
     // Seeks inside the buffer cost nothing; others only move the position,
     // the next read fetches the bytes there.
@@ -213,6 +273,11 @@ void CFile::SeekRelative(std::int64_t distance)
 
 void CFile::Truncate(std::uint64_t size)
 {
+    if (memory_ == Memory::writing) {
+        CheckHook(FileOperation::write);
+        memoryOutput_->resize(static_cast<std::size_t>(size));
+        return;
+    }
     if (descriptor_ < 0) {
         throw FileError(FileErrorCause::invalidFile, path_, EBADF);
     }
@@ -229,6 +294,16 @@ void CFile::Truncate(std::uint64_t size)
 
 void CFile::Write(const void* buffer, std::size_t count)
 {
+    if (memory_ == Memory::writing) {
+        CheckHook(FileOperation::write);
+        const auto position = static_cast<std::size_t>(GetPosition());
+        if (memoryOutput_->size() < position + count) {
+            memoryOutput_->resize(position + count);
+        }
+        std::memcpy(memoryOutput_->data() + position, buffer, count);
+        bufferStart_ = position + count;
+        return;
+    }
     if (descriptor_ < 0) {
         throw FileError(FileErrorCause::invalidFile, path_, EBADF);
     }

@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/file_error.h"
 #include "platform/file_handle.h"
@@ -27,6 +29,13 @@ void SetFileFaultHook(FileFaultHook* hook) noexcept;
 
 /// Whether the installed hook refuses this operation (false without a hook).
 [[nodiscard]] bool FaultHookRefuses(FileOperation operation, const std::string& fileName);
+
+/// Where the bytes of a file to read are: an open file, or memory (the
+/// decoded bytes of a member, which are analysed where they are).
+struct ByteSource {
+    const FileHandle* handle = nullptr;  ///< nullptr: the bytes are `memory`
+    std::span<const std::uint8_t> memory;
+};
 
 /// Our file class over POSIX descriptors. Positions are 64-bit, so files of
 /// any size are read whole. Reads are buffered: reading one byte at a time
@@ -52,7 +61,18 @@ public:
     /// Takes over a descriptor opened for reading and writing, positioned at 0.
     void Attach(int descriptor, std::string path);
 
-    [[nodiscard]] bool IsOpen() const noexcept { return descriptor_ >= 0; }
+    /// Reads a file or bytes in memory, as `source` says.
+    void Open(const ByteSource& source, std::string name);
+
+    /// Reads bytes in memory as a file (they stay the caller's and must
+    /// outlive the reading): no system call at all.
+    void OpenMemory(std::span<const std::uint8_t> bytes, std::string name);
+
+    /// Writes into `bytes`, which grow as a file would: decoded members are
+    /// kept in memory below kMemoryFileLimit and analysed from there.
+    void CreateInMemory(std::vector<std::uint8_t>& bytes, std::string name);
+
+    [[nodiscard]] bool IsOpen() const noexcept { return descriptor_ >= 0 || memory_ != Memory::none; }
     [[nodiscard]] const std::string& Path() const noexcept { return path_; }
 
     /// Closes the file; a refused close throws. Closing a closed file does nothing.
@@ -78,7 +98,7 @@ public:
         if (bufferLength_ - bufferIndex_ < count) {
             return nullptr;
         }
-        const std::uint8_t* data = buffer_.get() + bufferIndex_;
+        const std::uint8_t* data = data_ + bufferIndex_;
         bufferIndex_ += count;
         return data;
     }
@@ -87,7 +107,7 @@ public:
     [[nodiscard]] int ReadByte()
     {
         if (bufferIndex_ < bufferLength_) {
-            return buffer_[bufferIndex_++];
+            return data_[bufferIndex_++];
         }
         return ReadByteSlow();
     }
@@ -116,10 +136,16 @@ private:
     std::size_t Fill();
     void CheckHook(FileOperation operation) const;
 
+    enum class Memory { none, reading, writing };
+
     int descriptor_ = -1;
     bool ownsDescriptor_ = false;
     std::string path_;
     std::unique_ptr<std::uint8_t[]> buffer_;
+    const std::uint8_t* data_ = nullptr;  // the bytes readable now: the buffer's, or memory's
+    Memory memory_ = Memory::none;
+    std::span<const std::uint8_t> memoryBytes_;         // reading
+    std::vector<std::uint8_t>* memoryOutput_ = nullptr;  // writing
     std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
     std::size_t bufferLength_ = 0;   // valid bytes in buffer_
     std::size_t bufferIndex_ = 0;    // current position inside buffer_

@@ -18,9 +18,9 @@ public:
     /// Opens an existing file for reading; false when it cannot be opened
     /// (missing, a folder, no access). Never throws.
     [[nodiscard]] virtual bool Open(const std::string& path);
-    /// Scans the file that `handle` holds open (it stays the owner), named
-    /// `name` in file errors.
-    void Open(const FileHandle& handle, const std::string& name) { file.Open(handle, name); }
+    /// Scans the bytes of `source` (a file that stays open for its owner, or
+    /// memory), named `name` in file errors.
+    void Open(const ByteSource& source, const std::string& name) { file.Open(source, name); }
     virtual void Close();
     /// Appends this kind's findings from the current position to the end.
     virtual bool Collect(std::vector<std::string>& list);

@@ -16,7 +16,7 @@ void AnalyzeFile(const FileHandle& handle, const std::string& displayName, int d
 {
     if (depth < 16) {
         const auto source = std::make_unique<LzhSource>();
-        source->Open(handle, displayName);
+        source->Open(ByteSource{&handle, {}}, displayName);
         std::vector<std::string> names;
         source->Collect(names);
         source->file.Seek(0);
@@ -40,7 +40,7 @@ void AnalyzeFile(const FileHandle& handle, const std::string& displayName, int d
         }
     }
     MicrocodeSource source;
-    source.Open(handle, displayName);
+    source.Open(ByteSource{&handle, {}}, displayName);
     source.SetFormats(formats);
     std::vector<std::string> lines;
     source.Collect(lines);
