@@ -46,7 +46,7 @@ std::string ExtractionName(const std::string& displayName, std::size_t limit)
         name += (c == '/' || byte < 0x20 || byte == 0x7F) ? '_' : c;
     }
     if (name.empty() || name.find_first_not_of('.') == std::string::npos) {
-        name.insert(0, "_");
+        name.insert(name.begin(), '_');
     }
     if (name.size() > limit) {
         name.resize(limit);

@@ -213,8 +213,12 @@ void JsonDocument::Write(const std::string& text)
 void JsonDocument::Begin()
 {
     const JsonStyle style;
-    Write("{" + style.Break(1) + "\"tool\": \"veskari-scan\"," + style.Break(1) + "\"version\": " +
-          JsonString(kVersionText) + "," + style.Break(1) + "\"schema\": 1," + style.Break(1) + "\"paths\": [");
+    std::string text = "{";
+    text += style.Break(1) + "\"tool\": \"veskari-scan\",";
+    text += style.Break(1) + "\"version\": " + JsonString(kVersionText) + ",";
+    text += style.Break(1) + "\"schema\": 1,";
+    text += style.Break(1) + "\"paths\": [";
+    Write(text);
 }
 
 void JsonDocument::OpenPath(std::size_t argument)
@@ -227,9 +231,11 @@ void JsonDocument::OpenPath(std::size_t argument)
         std::string text = nextPath_ == 0 ? "" : ",";
         text += style.Break(2) + "{" + style.Break(3) + "\"path\": " + JsonString(path);
         if (!IsValidUtf8(path)) {
-            text += "," + style.Break(3) + "\"pathHex\": " + JsonString(HexOf(path));
+            text += ',';
+            text += style.Break(3) + "\"pathHex\": " + JsonString(HexOf(path));
         }
-        text += "," + style.Break(3) + "\"files\": [";
+        text += ',';
+        text += style.Break(3) + "\"files\": [";
         Write(text);
         pathOpen_ = true;
         anyFile_ = false;
@@ -245,7 +251,8 @@ void JsonDocument::ClosePath()
     const JsonStyle style;
     std::string text = anyFile_ ? style.Break(3) + "]" : "]";
     if (!pathProblems_.Empty()) {
-        text += "," + style.Break(3) + "\"problems\": " + pathProblems_.Close();
+        text += ',';
+        text += style.Break(3) + "\"problems\": " + pathProblems_.Close();
         pathProblems_ = JsonArray(style, 3);
     }
     text += style.Break(2) + "}";
@@ -262,7 +269,10 @@ void JsonDocument::Add(const UnitResult& result, const std::string& fileObject)
         }
         return;
     }
-    Write((anyFile_ ? "," : "") + JsonStyle{}.Break(kFileDepth) + fileObject);
+    std::string text = anyFile_ ? "," : "";
+    text += JsonStyle{}.Break(kFileDepth);
+    text += fileObject;
+    Write(text);
     anyFile_ = true;
 }
 

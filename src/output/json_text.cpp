@@ -6,7 +6,12 @@ namespace veskari::output {
 
 std::string JsonStyle::Break(int depth) const
 {
-    return pretty ? "\n" + std::string(static_cast<std::size_t>(2 * depth), ' ') : std::string();
+    if (!pretty) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(2 * depth) + 1, ' ');
+    text[0] = '\n';
+    return text;
 }
 
 std::string JsonString(std::string_view text)
