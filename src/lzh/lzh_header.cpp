@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "records/little_endian.h"
+#include "records/record_text.h"
 
 namespace veskari {
 namespace {
@@ -93,19 +94,13 @@ bool LzhHeader::Read(CFile& file)
         return Reject("LZH書庫ではない");
     }
     if (!IsKnownMethod(method)) {
-        char text[64];
-        std::snprintf(text, sizeof text, "未知の圧縮形式 -lh%d-", method);
-        return Reject(text);
+        return Reject(FormatField("未知の圧縮形式 -lh%d-", static_cast<std::uint32_t>(method)).c_str());
     }
     level = bytes[kLevelOffset];
     if (level > 2) {
         return Reject("未知のヘッダー形式");
     }
-    {
-        char text[32];
-        std::snprintf(text, sizeof text, "ヘッダーVer. %d", level);
-        message = text;
-    }
+    message = FormatField("ヘッダーVer. %d", static_cast<std::uint32_t>(level));
 
     const std::uint32_t h = bytes[kSizeOffset];
     baseSize = level == 2 ? kLevel2BaseSize : static_cast<std::int32_t>(h + 2);

@@ -38,7 +38,8 @@ bool LzhSource::FindMember(const ListedMember& member)
     return FindMember(member.name);
 }
 
-std::size_t LzhListingLane::NextCandidate(const std::uint8_t* window, std::size_t from, std::size_t end) const noexcept
+std::size_t LzhListingLane::NextCandidate(const std::uint8_t* window, std::size_t /*size*/, std::size_t from,
+                                          std::size_t end) const noexcept
 {
     // A header starts two bytes before the '-' of "-lh?-".
     for (std::size_t dash = FindBytePair(window, from + 2, end + 2, '-', 'l'); dash < end + 2;

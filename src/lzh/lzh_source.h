@@ -28,7 +28,7 @@ public:
     LzhListingLane(LzhHeader& header, RejectionObserver* rejections) : header_(header), rejections_(rejections) {}
 
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return LzhHeader::kLookAhead; }
-    [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t from,
+    [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
     std::uint64_t Try(CFile& file, std::uint64_t position) override;
 

@@ -7,6 +7,7 @@
 
 #include "microcode/naming.h"
 #include "records/little_endian.h"
+#include "records/record_text.h"
 
 namespace veskari {
 namespace {
@@ -46,25 +47,26 @@ constexpr std::uint32_t kFamily6 = 0x600;
 // the end count as missing, not as zero.
 constexpr const char* kEndOfFileMessage = "ファイル終端か？";
 
-// printf's %d renders the 32-bit field as a signed number.
+// %d renders the 32-bit field as a signed number, as printf does.
 std::string FormatSigned(const char* format, std::uint32_t value)
 {
-    char text[128];
-    std::snprintf(text, sizeof text, format, static_cast<std::int32_t>(value));
-    return text;
+    return FormatField(format, value);
 }
 
 std::string FormatUnsigned(const char* format, std::uint32_t value)
 {
-    char text[128];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    return FormatField(format, value);
 }
 
+// Year/month/day, the digits as stored.
 std::string DateText(std::uint32_t date)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04X/%02X/%02X", date & 0xFFFF, date >> 24, (date >> 16) & 0xFF);
+    std::string text;
+    AppendHex(text, date & 0xFFFF, 4);
+    text += '/';
+    AppendHex(text, date >> 24, 2);
+    text += '/';
+    AppendHex(text, (date >> 16) & 0xFF, 2);
     return text;
 }
 
@@ -129,6 +131,42 @@ bool MicrocodeHeader::IsAnyFormatCandidate(const std::uint8_t* window) noexcept
     // are year low, year high, day, month.
     return window[0] == 0x01 && window[1] == 0 && window[2] == 0 && window[3] == 0 && window[9] >= 0x19 &&
            window[9] <= 0x21 && window[10] >= 0x01 && window[10] <= 0x31 && window[11] >= 0x01 && window[11] <= 0x12;
+}
+
+bool MicrocodeHeader::MayAccept(std::span<const std::uint8_t> bytes, MicrocodeFormats formats) noexcept
+{
+    if (bytes.size() < kHeaderSize) {
+        return true;  // Read tells what the end of the file does
+    }
+    const std::uint32_t revisionField = ReadLe32(bytes, kRevisionOffset);
+    const std::uint32_t dateField = ReadLe32(bytes, kDateOffset);
+    const std::uint32_t year = dateField & 0xFFFF;
+    const std::uint32_t day = (dateField >> 16) & 0xFF;
+    const std::uint32_t month = dateField >> 24;
+    const std::uint32_t flags = ReadLe32(bytes, kFlagsOffset);
+    // The rules that both layouts share.
+    if (ReadLe32(bytes, kHeaderVersionOffset) != 1 || year < 0x1990 || year > 0x2100 || month < 0x01 ||
+        month > 0x12 || day < 0x01 || day > 0x31 || ReadLe32(bytes, kLoaderOffset) != 1 || revisionField == 0 ||
+        flags > kMaxPlatformMask) {
+        return false;
+    }
+    const bool classic = revisionField <= kMaxRevision && (ReadLe32(bytes, kSignatureOffset) & kFamilyMask) == kFamily6 &&
+                         flags <= kMaxPlatformFlags &&
+                         std::all_of(bytes.begin() + kReservedOffset, bytes.begin() + kReservedOffset + kReservedSize,
+                                     [](std::uint8_t byte) { return byte == 0; });
+    if (classic || formats == MicrocodeFormats::classic) {
+        return classic;
+    }
+    const std::uint32_t storedDataSize = ReadLe32(bytes, kDataSizeOffset);
+    const std::uint32_t storedTotalSize = ReadLe32(bytes, kTotalSizeOffset);
+    const std::uint64_t dataBytes = storedDataSize == 0 ? kDefaultDataSize : storedDataSize;
+    const std::uint64_t totalBytes = storedTotalSize == 0 ? kUpdateSize : storedTotalSize;
+    if (dataBytes % kDataSizeUnit != 0 || totalBytes % kTotalSizeUnit != 0 || dataBytes + kHeaderSize > totalBytes) {
+        return false;
+    }
+    const std::uint64_t extendedSize = totalBytes - dataBytes - kHeaderSize;
+    return extendedSize == 0 ||
+           (extendedSize >= kExtendedHeaderSize && (extendedSize - kExtendedHeaderSize) % kExtendedEntrySize == 0);
 }
 
 bool MicrocodeHeader::Read(CFile& file)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,11 @@ public:
     /// Whether they look like a header of either format: version 1 and the
     /// leading digits of a year and a month that are in range.
     [[nodiscard]] static bool IsAnyFormatCandidate(const std::uint8_t* window) noexcept;
+    /// False when Read would certainly reject a header that starts with
+    /// `bytes`, by the rules that look at the 48 header bytes alone (true
+    /// when fewer are there): a scan passes such candidates over without
+    /// making their diagnostics.
+    [[nodiscard]] static bool MayAccept(std::span<const std::uint8_t> bytes, MicrocodeFormats formats) noexcept;
 
 private:
     [[nodiscard]] bool ReadClassic(const std::uint8_t* bytes, std::size_t got);

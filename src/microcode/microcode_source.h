@@ -68,19 +68,24 @@ private:
 class MicrocodeLane final : public SweepLane {
 public:
     MicrocodeLane(MicrocodeFormats formats, bool withBytes, RejectionObserver* rejections)
-        : collector(formats, withBytes, rejections), formats_(formats)
+        : collector(formats, withBytes, rejections), formats_(formats), observed_(rejections != nullptr)
     {
     }
 
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return MicrocodeHeader::kLookAhead; }
-    [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t from,
+    /// The whole header, so that its bytes can be judged in the window.
+    [[nodiscard]] std::size_t Margin() const noexcept override { return MicrocodeHeader::kHeaderSize; }
+    [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
     std::uint64_t Try(CFile& file, std::uint64_t position) override;
 
     UpdateCollector collector;
 
 private:
+    [[nodiscard]] bool IsCandidateAt(const std::uint8_t* window, std::size_t size, std::size_t i) const noexcept;
+
     MicrocodeFormats formats_;
+    bool observed_;  // rejections are told, each with its diagnostic: every candidate is read
 };
 
 /// An input file scanned for microcode update headers.

@@ -1,9 +1,11 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace veskari {
 
@@ -17,24 +19,16 @@ namespace veskari {
                                               std::uint8_t first, std::uint8_t second) noexcept
 {
     std::size_t i = from;
-#if defined(__GNUC__)
-    static_assert(std::endian::native == std::endian::little, "the lanes are read as little-endian words");
-    using Block = std::uint8_t __attribute__((vector_size(16)));
+#if defined(__SSE2__)
+    const __m128i wantFirst = _mm_set1_epi8(static_cast<char>(first));
+    const __m128i wantSecond = _mm_set1_epi8(static_cast<char>(second));
     for (; i + 16 <= end; i += 16) {
-        Block here;
-        Block after;
-        std::memcpy(&here, bytes + i, sizeof here);
-        std::memcpy(&after, bytes + i + 1, sizeof after);
-        const auto hits = (here == first) & (after == second);
-        std::uint64_t low = 0;
-        std::uint64_t high = 0;
-        std::memcpy(&low, &hits, 8);
-        std::memcpy(&high, reinterpret_cast<const char*>(&hits) + 8, 8);
-        if ((low | high) != 0) {
-            // Lanes are 0xFF where both bytes match; the lowest set bit on
-            // a little-endian machine marks the first of them.
-            return i + (low != 0 ? static_cast<std::size_t>(__builtin_ctzll(low)) / 8
-                                 : 8 + static_cast<std::size_t>(__builtin_ctzll(high)) / 8);
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 1));
+        const int hits =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, wantFirst), _mm_cmpeq_epi8(after, wantSecond)));
+        if (hits != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
         }
     }
 #endif

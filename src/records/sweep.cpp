@@ -9,11 +9,11 @@ namespace veskari {
 
 void Sweep(CFile& file, std::span<SweepLane* const> lanes)
 {
-    std::size_t lookAhead = 0;
+    std::size_t margin = 0;
     for (const SweepLane* lane : lanes) {
-        lookAhead = std::max(lookAhead, lane->LookAhead());
+        margin = std::max({margin, lane->LookAhead(), lane->Margin()});
     }
-    const std::size_t windowSize = kScanStep + lookAhead;
+    const std::size_t windowSize = kScanStep + margin;
     std::uint64_t windowStart = file.GetPosition();
     for (const std::uint8_t* window = nullptr;; windowStart += kScanStep) {
         PollStop();
@@ -31,7 +31,7 @@ void Sweep(CFile& file, std::span<SweepLane* const> lanes)
             for (;;) {
                 const std::size_t from =
                     lane->next > windowStart ? static_cast<std::size_t>(std::min<std::uint64_t>(lane->next - windowStart, end)) : 0;
-                const std::size_t i = lane->NextCandidate(window, from, end);
+                const std::size_t i = lane->NextCandidate(window, got, from, end);
                 if (i >= end) {
                     break;
                 }

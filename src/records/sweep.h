@@ -17,9 +17,13 @@ public:
     /// Bytes after a candidate that its pattern test may look at: a
     /// candidate in the last `lookAhead` bytes of the file is never tried.
     [[nodiscard]] virtual std::size_t LookAhead() const noexcept = 0;
+    /// Bytes after a candidate that the lane likes to see in the window
+    /// (its pattern test may look further when they are there).
+    [[nodiscard]] virtual std::size_t Margin() const noexcept { return LookAhead(); }
     /// The first candidate offset in [from, end) of `window`, or `end`.
-    /// `window` holds at least LookAhead() bytes past `end`.
-    [[nodiscard]] virtual std::size_t NextCandidate(const std::uint8_t* window, std::size_t from,
+    /// `window` holds `size` bytes, at least LookAhead() of them past `end`,
+    /// and Margin() of them unless the file ends first.
+    [[nodiscard]] virtual std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                                     std::size_t end) const noexcept = 0;
     /// Tries the candidate at `position` (the file stands there) and
     /// returns the position from which the lane goes on: just after the

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <random>
 #include <span>
 
 #include "microcode/microcode_header.h"
 #include "microcode/microcode_source.h"
 #include "microcode/naming.h"
+#include "records/record_text.h"
 #include "records/little_endian.h"
 #include "support/temp_dir.h"
 
@@ -456,6 +458,67 @@ TEST(NamingTest, LaterProcessorsByExactMaskElseEveryMaskElseGeneric)
         {0x10543, 0x01, "Platform 0", "Unknown CPU (family 0x5, model 0x4, stepping 0x3)"},
     };
     ExpectNames(cases, NameLaterProcessor);
+}
+
+}  // namespace
+}  // namespace veskari
+
+namespace veskari {
+namespace {
+
+// The records' own formatter writes what printf writes, for every
+// conversion their texts use.
+TEST(RecordTextTest, FormatFieldWritesWhatPrintfWrites)
+{
+    const char* patterns[] = {"変な年 %d", "Rev. 0x%02X", "CPUの世代が変 %04X", "%08X!", "データサイズが変 %u", "-lh%d-", "(CPUID 0x%X)"};
+    const std::uint32_t values[] = {0, 1, 9, 10, 0x1989, 0xFF, 0x100, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x906A3};
+    for (const char* pattern : patterns) {
+        const bool isSigned = std::string_view(pattern).find("%d") != std::string_view::npos;
+        for (const std::uint32_t value : values) {
+            char expected[64];
+            if (isSigned) {
+                std::snprintf(expected, sizeof expected, pattern, static_cast<std::int32_t>(value));
+            } else {
+                std::snprintf(expected, sizeof expected, pattern, value);
+            }
+            EXPECT_EQ(FormatField(pattern, value), expected) << pattern << " " << value;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace veskari
+
+namespace veskari {
+namespace {
+
+// The scan passes over candidates that MayAccept refuses without reading
+// them: it must never refuse one that Read would accept, in either mode.
+TEST(MayAcceptTest, NeverRefusesWhatReadAccepts)
+{
+    std::mt19937 random(7);
+    test::MicrocodeFields later;
+    later.signature = 0x906A3;
+    later.platformFlags = 0x80;
+    later.revision = 0x43A;
+    const test::Bytes seeds[] = {test::MakeMicrocodeUpdate({}), test::MakeLaterUpdate(later, 2048, {{0x906A4, 0x80}})};
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        test::Bytes bytes = seeds[round % 2];
+        for (auto changes = random() % 3; changes > 0; --changes) {
+            bytes[random() % 48] = static_cast<std::uint8_t>(random() % 4 == 0 ? random() : random() % 3);
+        }
+        for (const MicrocodeFormats formats : {MicrocodeFormats::classic, MicrocodeFormats::all}) {
+            CFile file;
+            file.OpenMemory(bytes, "h");
+            MicrocodeHeader header(formats);
+            if (header.Read(file)) {
+                ++accepted;
+                EXPECT_TRUE(MicrocodeHeader::MayAccept(bytes, formats)) << round;
+            }
+        }
+    }
+    EXPECT_GT(accepted, 500);
 }
 
 }  // namespace
