@@ -4,9 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
-#include "platform/anonymous_file.h"
 #include "platform/cfile.h"
 
 namespace veskari {
@@ -30,24 +28,6 @@ FileKind KindOf(mode_t mode) noexcept
 }
 
 }  // namespace
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
-{
-    if (this != &other) {
-        Reset();
-        descriptor_ = other.descriptor_;
-        other.descriptor_ = -1;
-    }
-    return *this;
-}
-
-void FileHandle::Reset() noexcept
-{
-    if (descriptor_ >= 0) {
-        ::close(descriptor_);
-        descriptor_ = -1;
-    }
-}
 
 OpenedFile OpenForReadingAt(int folder, const std::string& name)
 {
@@ -114,42 +94,6 @@ OpenedFile OpenStandardInput()
 OpenedFile OpenPipe(const std::string& path)
 {
     return Stream(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-}
-
-OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
-{
-    OpenedFile copy;
-    copy.error = CreateAnonymousFile(kSpillToDisk, copy.handle);
-    if (copy.error != 0) {
-        return copy;
-    }
-    CFile output;
-    output.Open(copy.handle, name);
-    std::vector<char> chunk(1U << 16);
-    for (;;) {
-        const ssize_t got = ::read(source, chunk.data(), chunk.size());
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EAGAIN) {
-                // A stream opened without blocking: wait for its writer.
-                const int flags = ::fcntl(source, F_GETFL);
-                if (flags >= 0 && ::fcntl(source, F_SETFL, flags & ~O_NONBLOCK) == 0) {
-                    continue;
-                }
-            }
-            copy.error = errno;
-            copy.handle.Reset();
-            return copy;
-        }
-        output.Write(chunk.data(), static_cast<std::size_t>(got));
-    }
-    copy.kind = FileKind::regular;
-    return copy;
 }
 
 std::uint64_t FileSize(const FileHandle& handle) noexcept

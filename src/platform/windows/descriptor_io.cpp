@@ -51,6 +51,21 @@ std::int64_t WriteAt(int descriptor, const void* buffer, std::size_t count, std:
     return put;
 }
 
+std::int64_t ReadStream(int descriptor, void* buffer, std::size_t count) noexcept
+{
+    DWORD got = 0;
+    if (!::ReadFile(windows::HandleOf(descriptor), buffer, static_cast<DWORD>(std::min(count, kMaxTransfer)), &got,
+                    nullptr)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
+            return 0;  // the writer has closed its end
+        }
+        windows::SetErrnoFromLastError();
+        return -1;
+    }
+    return got;
+}
+
 int TruncateTo(int descriptor, std::uint64_t size) noexcept
 {
     FILE_END_OF_FILE_INFO end{};

@@ -1,11 +1,7 @@
 #include "platform/file_handle.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <io.h>
-#include <vector>
 
-#include "platform/anonymous_file.h"
 #include "platform/cfile.h"
 #include "platform/windows/windows_api.h"
 
@@ -81,24 +77,6 @@ OpenedFile Stream(HANDLE handle)
 
 }  // namespace
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
-{
-    if (this != &other) {
-        Reset();
-        descriptor_ = other.descriptor_;
-        other.descriptor_ = -1;
-    }
-    return *this;
-}
-
-void FileHandle::Reset() noexcept
-{
-    if (descriptor_ >= 0) {
-        ::_close(descriptor_);
-        descriptor_ = -1;
-    }
-}
-
 OpenedFile OpenForReadingAt(int folder, const std::string& name)
 {
     return windows::OpenForReadingBySystemPath(windows::EntryPath(windows::PathOf(folder), name), name);
@@ -130,36 +108,6 @@ OpenedFile OpenPipe(const std::string& path)
 {
     return Stream(::CreateFileW(windows::SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr));
-}
-
-OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
-{
-    OpenedFile copy;
-    copy.error = CreateAnonymousFile(kSpillToDisk, copy.handle);
-    if (copy.error != 0) {
-        return copy;
-    }
-    CFile output;
-    output.Open(copy.handle, name);
-    std::vector<char> chunk(1U << 16);
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(HandleOf(source), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
-                break;  // the writer has closed its end
-            }
-            copy.error = windows::ErrnoOf(error);
-            copy.handle.Reset();
-            return copy;
-        }
-        if (got == 0) {
-            break;
-        }
-        output.Write(chunk.data(), got);
-    }
-    copy.kind = FileKind::regular;
-    return copy;
 }
 
 std::uint64_t FileSize(const FileHandle& handle) noexcept
