@@ -161,7 +161,7 @@ void Analyzer::AnalyzeTopLevelFile(const std::string& path, const OpenedFile& op
     // composed by the archive pass and keep any '/' of their own.
     FileInfo file;
     file.path = path;
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.find_last_of(kPathSeparators);
     file.displayName = slash == std::string::npos ? path : path.substr(slash + 1);
     file.chain = {file.displayName};
     if (!opened.IsOpen()) {

@@ -1,13 +1,21 @@
 #include "extraction.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "platform/anonymous_file.h"
 
 namespace veskari::cli {
 namespace {
+
+#if defined(_WIN32)
+constexpr bool kWindowsNames = true;
+#else
+constexpr bool kWindowsNames = false;
+#endif
 
 constexpr std::size_t kCopyChunk = std::size_t{1} << 16;
 
@@ -38,6 +46,31 @@ std::string WithCounter(const std::string& name, unsigned counter)
 
 }  // namespace
 
+std::string WindowsAllowedName(std::string name)
+{
+    for (char& c : name) {
+        if (std::string_view("<>:\"\\|?*").find(c) != std::string_view::npos) {
+            c = '_';
+        }
+    }
+    if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+        name.back() = '_';
+    }
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.pop_back();
+    }
+    for (char& c : stem) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+                          stem[3] >= '1' && stem[3] <= '9';
+    if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
+        name.insert(0, "_");
+    }
+    return name;
+}
+
 std::string ExtractionName(const std::string& displayName, std::size_t limit)
 {
     std::string name;
@@ -48,8 +81,14 @@ std::string ExtractionName(const std::string& displayName, std::size_t limit)
     if (name.empty() || name.find_first_not_of('.') == std::string::npos) {
         name.insert(name.begin(), '_');
     }
+    if (kWindowsNames) {
+        name = WindowsAllowedName(std::move(name));
+    }
     if (name.size() > limit) {
         name.resize(limit);
+        if (kWindowsNames) {
+            name = WindowsAllowedName(std::move(name));  // the cut may leave a dot or space at the end
+        }
     }
     return name;
 }

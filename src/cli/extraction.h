@@ -19,8 +19,15 @@ namespace veskari::cli {
 
 /// The name a display name becomes inside the extraction folder: one path
 /// component, '/' and control characters replaced by '_', never "." or "..",
-/// at most `limit` bytes.
+/// at most `limit` bytes; on Windows also a name that Windows allows
+/// (WindowsAllowedName).
 [[nodiscard]] std::string ExtractionName(const std::string& displayName, std::size_t limit = 200);
+
+/// `name` as Windows allows a file name: each of <>:"\|?* becomes '_', a
+/// trailing dot or space (which Windows would drop) becomes '_', and a name
+/// whose part before the first dot is a device name (CON, PRN, AUX, NUL,
+/// COM1 to COM9, LPT1 to LPT9, in any case) gets a leading '_'.
+[[nodiscard]] std::string WindowsAllowedName(std::string name);
 
 /// What one unit extracts: each accepted update's bytes, and with `members`
 /// each decoded member, staged until the unit's turn.

@@ -6,10 +6,13 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "analysis/run_engine.h"
 #include "extraction.h"
 #include "options.h"
+#include "platform/console.h"
 #include "platform/memory.h"
 #include "platform/processors.h"
 #include "platform/visible_text.h"
@@ -64,8 +67,15 @@ int Scan(const Options& options, Language language)
 
 int main(int argc, char** argv)
 {
+    PrepareStandardStreams();
     try {
-        const ParseResult parsed = ParseOptions(argc, argv);
+        std::vector<std::string> arguments = ProgramArguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) {
+            pointers.push_back(argument.data());
+        }
+        pointers.push_back(nullptr);
+        const ParseResult parsed = ParseOptions(static_cast<int>(arguments.size()), pointers.data());
         if (!parsed.options) {
             std::fputs(parsed.text.c_str(), stdout);
             return FinishOutput(parsed.exitStatus);

@@ -1,7 +1,9 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <getopt.h>
 #include <string_view>
 #include <vector>
@@ -57,10 +59,18 @@ constexpr const char* kHelp =
     "     standard error, and everything else was analysed\n"
     "\n"
     "Environment:\n"
+#if defined(_WIN32)
+    "  TMP, TEMP    where decoded members are kept while they are analysed\n"
+    "               (files that nobody else can open, deleted when closed)\n"
+    "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
+    "               first of them that is set) starts with \"ja\", or when none\n"
+    "               is set and the language of Windows is Japanese\n";
+#else
     "  TMPDIR       where decoded members above 16 MiB are kept while they are\n"
     "               analysed (files without a name, gone when the program ends)\n"
     "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
     "               first of them that is set) starts with \"ja\"\n";
+#endif
 
 enum LongOnly : int { kCrlf = 256, kJson, kJsonLines, kExtract, kExtractMembers, kVersion, kAllFormats };
 
@@ -77,6 +87,58 @@ constexpr option kLongOptions[] = {
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
+
+constexpr const char* kShortOptions = "hvj:";
+
+// What is wrong with an option that getopt refused, in the words of GNU
+// getopt, so that every system's build says the same. `element` is the
+// argument that getopt took last, `optionValue` getopt's optopt: the
+// character of a short option, the value of a long option, or 0.
+std::string Refusal(std::string_view element, int optionValue)
+{
+    const bool shortValue = optionValue > 0 && optionValue < 256;
+    if (element.starts_with("--") && element.size() > 2) {
+        const std::string_view given = element.substr(2, element.find('=') - 2);
+        std::vector<const option*> matches;
+        for (const option& candidate : kLongOptions) {
+            if (candidate.name == nullptr) {
+                break;
+            }
+            if (given == candidate.name) {
+                matches = {&candidate};
+                break;
+            }
+            if (std::string_view(candidate.name).starts_with(given)) {
+                matches.push_back(&candidate);
+            }
+        }
+        // A short option's error after a long option leaves that in `element`.
+        const bool isLong = !shortValue || (matches.size() == 1 && matches[0]->val == optionValue);
+        if (isLong && matches.empty()) {
+            return "unrecognized option '" + std::string(element) + "'";
+        }
+        if (isLong && matches.size() > 1) {
+            std::string text = "option '" + std::string(element) + "' is ambiguous; possibilities:";
+            for (const option* match : matches) {
+                text += " '--" + std::string(match->name) + "'";
+            }
+            return text;
+        }
+        if (isLong) {
+            const std::string name = matches[0]->name;
+            return element.find('=') != std::string_view::npos && matches[0]->has_arg == no_argument
+                       ? "option '--" + name + "' doesn't allow an argument"
+                       : "option '--" + name + "' requires an argument";
+        }
+    }
+    if (!shortValue) {
+        return "unrecognized option '" + std::string(element) + "'";
+    }
+    const std::string character(1, static_cast<char>(optionValue));
+    const char* known = std::strchr(kShortOptions, optionValue);
+    return known != nullptr && known[1] == ':' ? "option requires an argument -- '" + character + "'"
+                                               : "invalid option -- '" + character + "'";
+}
 
 ParseResult Usage(const std::string& problem)
 {
@@ -100,10 +162,10 @@ ParseResult ParseOptions(int argc, char** argv)
     arguments.push_back(nullptr);
 
     Options options;
-    optind = 0;  // a full new scan (glibc), also when called again
-    opterr = 1;
+    optind = 0;  // a full new scan (glibc, and the BSD getopt of MinGW), also when called again
+    opterr = 0;  // Refusal says what is wrong
     for (;;) {
-        const int option = ::getopt_long(argc, arguments.data(), "hvj:", kLongOptions, nullptr);
+        const int option = ::getopt_long(argc, arguments.data(), kShortOptions, kLongOptions, nullptr);
         if (option == -1) {
             break;
         }
@@ -147,7 +209,7 @@ ParseResult ParseOptions(int argc, char** argv)
         case kVersion:
             return ParseResult{std::nullopt, std::string(kProgram) + " " + kVersionText + "\n", kExitOk};
         default:
-            return Usage("");  // getopt has said what is wrong
+            return Usage(Refusal(arguments[static_cast<std::size_t>(std::max(optind, 1) - 1)], optopt));
         }
     }
     // getopt has moved the PATHs after the options.

@@ -1,12 +1,11 @@
 #include "platform/cfile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "platform/descriptor_io.h"
 
 namespace veskari {
 namespace {
@@ -29,7 +28,7 @@ void SetFileFaultHook(FileFaultHook* hook) noexcept
 CFile::~CFile()
 {
     if (descriptor_ >= 0 && ownsDescriptor_) {
-        ::close(descriptor_);
+        (void)io::CloseDescriptor(descriptor_);
     }
 }
 
@@ -115,13 +114,13 @@ void CFile::Close()
     bufferStart_ = 0;
     if (FaultHookRefuses(FileOperation::close, path_)) {
         if (ownsDescriptor_) {
-            ::close(descriptor);
+            (void)io::CloseDescriptor(descriptor);
         }
         throw FileError::FromErrno(FileOperation::close, EIO, path_);
     }
     // A borrowed descriptor stays open for its owner. A close interrupted by
     // a signal has still released the descriptor.
-    if (ownsDescriptor_ && ::close(descriptor) != 0 && errno != EINTR) {
+    if (ownsDescriptor_ && io::CloseDescriptor(descriptor) != 0 && errno != EINTR) {
         throw FileError::FromErrno(FileOperation::close, errno, path_);
     }
 }
@@ -149,11 +148,11 @@ std::size_t CFile::Fill()
     }
     CheckHook(FileOperation::read);
     AllocateBuffer();
-    if (bufferStart_ > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    if (bufferStart_ > io::kMaxOffset) {
         return 0;  // beyond any file the system can hold: nothing to read
     }
     for (;;) {
-        const ssize_t got = ::pread(descriptor_, buffer_.get(), kBufferSize, static_cast<off_t>(bufferStart_));
+        const std::int64_t got = io::ReadAt(descriptor_, buffer_.get(), kBufferSize, bufferStart_);
         if (got >= 0) {
             bufferLength_ = static_cast<std::size_t>(got);
             return bufferLength_;
@@ -218,10 +217,9 @@ std::size_t CFile::Peek(std::size_t count, const std::uint8_t*& data)
             throw FileError(FileErrorCause::invalidFile, path_, EBADF);
         }
         CheckHook(FileOperation::read);
-        while (bufferLength_ < count &&
-               bufferStart_ + bufferLength_ <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-            const ssize_t got = ::pread(descriptor_, buffer_.get() + bufferLength_, kBufferSize - bufferLength_,
-                                        static_cast<off_t>(bufferStart_ + bufferLength_));
+        while (bufferLength_ < count && bufferStart_ + bufferLength_ <= io::kMaxOffset) {
+            const std::int64_t got = io::ReadAt(descriptor_, buffer_.get() + bufferLength_,
+                                                kBufferSize - bufferLength_, bufferStart_ + bufferLength_);
             if (got < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -241,7 +239,7 @@ std::size_t CFile::Peek(std::size_t count, const std::uint8_t*& data)
 void CFile::Seek(std::uint64_t offset)
 {
     CheckHook(FileOperation::seek);
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+    if (offset > io::kMaxOffset) {
         throw FileError(FileErrorCause::badSeek, path_, EINVAL);
     }
     if (memory_ == Memory::reading && offset <= memoryBytes_.size()) {
@@ -282,8 +280,7 @@ void CFile::Truncate(std::uint64_t size)
         throw FileError(FileErrorCause::invalidFile, path_, EBADF);
     }
     CheckHook(FileOperation::write);
-    if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
-        ::ftruncate(descriptor_, static_cast<off_t>(size)) != 0) {
+    if (size > io::kMaxOffset || io::TruncateTo(descriptor_, size) != 0) {
         throw FileError::FromErrno(FileOperation::write, errno, path_);
     }
     const std::uint64_t position = GetPosition();
@@ -316,7 +313,7 @@ void CFile::Write(const void* buffer, std::size_t count)
     const auto* in = static_cast<const std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t put = ::pwrite(descriptor_, in + done, count - done, static_cast<off_t>(position));
+        const std::int64_t put = io::WriteAt(descriptor_, in + done, count - done, position);
         if (put < 0) {
             if (errno == EINTR) {
                 continue;

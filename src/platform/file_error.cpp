@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "platform/visible_text.h"
+#if defined(_WIN32)
+#include "platform/windows/windows_api.h"
+#endif
 
 namespace veskari {
 namespace {
@@ -86,7 +89,9 @@ constexpr std::array kErrnoCauses{
     ErrnoCause{EDEADLK, FileErrorCause::lockViolation},
     ErrnoCause{ENOLCK, FileErrorCause::lockViolation},
     ErrnoCause{ENOSPC, FileErrorCause::diskFull},
+#if defined(EDQUOT)  // POSIX systems with disk quotas
     ErrnoCause{EDQUOT, FileErrorCause::diskFull},
+#endif
     ErrnoCause{EFBIG, FileErrorCause::diskFull},
     ErrnoCause{EIO, FileErrorCause::hardIO},
     ErrnoCause{ENXIO, FileErrorCause::hardIO},
@@ -186,7 +191,12 @@ Language LanguageFromEnvironment()
             return text.starts_with("ja") ? Language::Japanese : Language::English;
         }
     }
+#if defined(_WIN32)
+    // Windows users set no locale variables: the language of their desktop decides.
+    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::Japanese : Language::English;
+#else
     return Language::English;
+#endif
 }
 
 }  // namespace veskari

@@ -74,7 +74,8 @@ private:
 [[nodiscard]] std::string InternalErrorText(Language language);
 
 /// Japanese when the locale environment (LC_ALL, LC_MESSAGES, LANG, the
-/// first one that is set) starts with "ja", English otherwise.
+/// first one that is set) starts with "ja", English otherwise. On Windows,
+/// where none of them is set, the user's interface language decides.
 [[nodiscard]] Language LanguageFromEnvironment();
 
 }  // namespace veskari

@@ -1,35 +1,13 @@
 #include "platform/file_handle.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/anonymous_file.h"
 #include "platform/cfile.h"
+#include "platform/descriptor_io.h"
 
 namespace veskari {
-namespace {
-
-FileKind KindOf(mode_t mode) noexcept
-{
-    if (S_ISREG(mode)) {
-        return FileKind::regular;
-    }
-    if (S_ISBLK(mode)) {
-        return FileKind::blockDevice;
-    }
-    if (S_ISDIR(mode)) {
-        return FileKind::folder;
-    }
-    if (S_ISFIFO(mode)) {
-        return FileKind::pipe;
-    }
-    return FileKind::other;
-}
-
-}  // namespace
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
 {
@@ -44,76 +22,9 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
 void FileHandle::Reset() noexcept
 {
     if (descriptor_ >= 0) {
-        ::close(descriptor_);
+        (void)io::CloseDescriptor(descriptor_);
         descriptor_ = -1;
     }
-}
-
-OpenedFile OpenForReadingAt(int folder, const std::string& name)
-{
-    OpenedFile opened;
-    // Look before opening: a FIFO is never opened, so nothing can block.
-    struct stat status {};
-    if (::fstatat(folder, name.c_str(), &status, 0) != 0) {
-        opened.error = errno;
-        return opened;
-    }
-    opened.kind = KindOf(status.st_mode);
-    if (opened.kind != FileKind::regular && opened.kind != FileKind::blockDevice) {
-        return opened;
-    }
-    if (FaultHookRefuses(FileOperation::open, name)) {
-        opened.error = EACCES;
-        return opened;
-    }
-    // O_NONBLOCK as well, in case the path was swapped for a FIFO since.
-    const int descriptor = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (descriptor < 0) {
-        opened.error = errno;
-        return opened;
-    }
-    FileHandle handle(descriptor);
-    if (::fstat(descriptor, &status) != 0) {
-        opened.error = errno;
-        return opened;
-    }
-    opened.kind = KindOf(status.st_mode);
-    if (opened.kind == FileKind::regular || opened.kind == FileKind::blockDevice) {
-        ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
-        opened.handle = std::move(handle);
-    }
-    return opened;
-}
-
-OpenedFile OpenForReading(const std::string& path)
-{
-    return OpenForReadingAt(AT_FDCWD, path);
-}
-
-namespace {
-
-OpenedFile Stream(int descriptor)
-{
-    OpenedFile stream;
-    stream.kind = FileKind::pipe;
-    if (descriptor < 0) {
-        stream.error = errno;
-    } else {
-        stream.handle = FileHandle(descriptor);
-    }
-    return stream;
-}
-
-}  // namespace
-
-OpenedFile OpenStandardInput()
-{
-    return Stream(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
-}
-
-OpenedFile OpenPipe(const std::string& path)
-{
-    return Stream(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 }
 
 OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
@@ -127,21 +38,11 @@ OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
     output.Open(copy.handle, name);
     std::vector<char> chunk(1U << 16);
     for (;;) {
-        const ssize_t got = ::read(source, chunk.data(), chunk.size());
+        const std::int64_t got = io::ReadStream(source, chunk.data(), chunk.size());
         if (got == 0) {
             break;
         }
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EAGAIN) {
-                // A stream opened without blocking: wait for its writer.
-                const int flags = ::fcntl(source, F_GETFL);
-                if (flags >= 0 && ::fcntl(source, F_SETFL, flags & ~O_NONBLOCK) == 0) {
-                    continue;
-                }
-            }
             copy.error = errno;
             copy.handle.Reset();
             return copy;
@@ -150,19 +51,6 @@ OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
     }
     copy.kind = FileKind::regular;
     return copy;
-}
-
-std::uint64_t FileSize(const FileHandle& handle) noexcept
-{
-    struct stat status {};
-    if (::fstat(handle.Get(), &status) != 0) {
-        return 0;
-    }
-    if (S_ISBLK(status.st_mode)) {
-        const off_t end = ::lseek(handle.Get(), 0, SEEK_END);
-        return end > 0 ? static_cast<std::uint64_t>(end) : 0;
-    }
-    return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
 }  // namespace veskari

@@ -4,12 +4,21 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/file_handle.h"
 
 namespace veskari {
+
+/// The characters that end a folder's name in a path: '/', and on Windows
+/// the backslash as well.
+#if defined(_WIN32)
+inline constexpr std::string_view kPathSeparators = "\\/";
+#else
+inline constexpr std::string_view kPathSeparators = "/";
+#endif
 
 /// What a status query tells about a path (links followed).
 struct PathStatus {
@@ -33,7 +42,7 @@ struct WalkEntry {
         repeatedFolder,    ///< a folder already walked in this run, by another route
     };
     Kind kind = Kind::file;
-    std::string path;  ///< the walked folder's path as given, '/', and the names below it
+    std::string path;  ///< the walked folder's path as given, '/' (a backslash on Windows), and the names below it
     OpenedFile file;
     int error = 0;
 };

@@ -4,7 +4,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#if !defined(_WIN32)
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "analysis/analyzer.h"
 #include "platform/cfile.h"
@@ -77,24 +80,29 @@ TEST(ReportTest, FolderWalkIsSortedDepthFirstAndSkipsEmptyFolders)
     (void)dir.MakeFolder("tree/sub/nothing");
     (void)dir.Write("tree/sub2/c.bin", Update(4));
     const std::string tree = dir / "tree";
-    const std::string expected = "<< " + tree + "/A.bin >>\r\n < A.bin >\r\n" + Line(1) + "\r\n<< " + tree +
-                                 "/b.bin >>\r\n < b.bin >\r\n" + Line(2) + "\r\n<< " + tree +
-                                 "/sub/deeper/x.rom >>\r\n < x.rom >\r\n" + Line(3) + "\r\n<< " + tree +
-                                 "/sub/empty.bin >>\r\n\r\n<< " + tree + "/sub2/c.bin >>\r\n < c.bin >\r\n" + Line(4);
+    const auto walked = [&tree](const char* below) { return test::Walked(tree, below); };
+    const std::string expected = "<< " + walked("A.bin") + " >>\r\n < A.bin >\r\n" + Line(1) + "\r\n<< " +
+                                 walked("b.bin") + " >>\r\n < b.bin >\r\n" + Line(2) + "\r\n<< " +
+                                 walked("sub/deeper/x.rom") + " >>\r\n < x.rom >\r\n" + Line(3) + "\r\n<< " +
+                                 walked("sub/empty.bin") + " >>\r\n\r\n<< " + walked("sub2/c.bin") +
+                                 " >>\r\n < c.bin >\r\n" + Line(4);
     EXPECT_EQ(Analyze({tree}), expected);
-    EXPECT_EQ(Analyze({tree + "/"}), expected);
+    EXPECT_EQ(Analyze({tree + test::kWalkSeparator}), expected);
     EXPECT_EQ(Analyze({dir / "tree/sub/nothing"}), "");
 
     // A relative folder gives relative entry paths.
-    const std::string here = std::filesystem::current_path().string();
-    ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
     const std::string relative = Analyze({"tree/sub2"});
-    ASSERT_EQ(::chdir(here.c_str()), 0);
-    EXPECT_EQ(relative, "<< tree/sub2/c.bin >>\r\n < c.bin >\r\n" + Line(4));
+    std::filesystem::current_path(here);
+    EXPECT_EQ(relative, "<< " + test::Walked("tree/sub2", "c.bin") + " >>\r\n < c.bin >\r\n" + Line(4));
 }
 
 TEST(ReportTest, LinksBackIntoTheWalkAreNotFollowedAndSpecialFilesNotOpened)
 {
+#if defined(_WIN32)
+    VESKARI_SKIP_ON_WINDOWS("symbolic links and FIFOs");
+#else
     const TempDir dir;
     (void)dir.Write("tree/a.bin", Update(1));
     std::filesystem::create_directory_symlink(dir / "tree", dir / "tree/loop");
@@ -104,6 +112,7 @@ TEST(ReportTest, LinksBackIntoTheWalkAreNotFollowedAndSpecialFilesNotOpened)
     EXPECT_EQ(Analyze({tree}), "<< " + tree + "/a.bin >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + tree +
                                    "/link.bin >>\r\n < link.bin >\r\n" + Line(1) + "\r\n<< " + tree +
                                    "/pipe >>\r\n");
+#endif
 }
 
 // The analysis reads each file once for both passes and finds members where
@@ -166,7 +175,7 @@ TEST(ReportTest, HugeSparseFileIsScannedPastFourGigabytes)
     const std::string path = dir / "big.bin";
     test::WriteFile(path, Update(1));
     // A hole of 4 GiB + 5, then an update: sparse, so it costs no disk.
-    ASSERT_EQ(::truncate(path.c_str(), (std::int64_t{1} << 32) + 5), 0);
+    std::filesystem::resize_file(path, (std::uint64_t{1} << 32) + 5);
     FILE* file = std::fopen(path.c_str(), "ab");
     ASSERT_NE(file, nullptr);
     const Bytes second = Update(2);
@@ -179,12 +188,13 @@ TEST(ReportTest, FileErrorUnwindsTheWalkAndKeepsTheReportSoFar)
 {
     const TempDir dir;
     (void)dir.Write("tree/a.bin", Update(1));
-    const std::string bad = dir.Write("tree/b.bin", Update(2));
+    (void)dir.Write("tree/b.bin", Update(2));
     (void)dir.Write("tree/c.bin", Update(3));
+    const std::string tree = dir / "tree";
+    const std::string bad = test::Walked(tree, "b.bin");
     auto hook = std::make_unique<test::RefusingHook>(test::ReadsOf(bad));
     StringReport report;
     Analyzer analyzer(report);
-    const std::string tree = dir / "tree";
     try {
         analyzer.AnalyzePath(tree, tree);
         ADD_FAILURE() << "no file error";
@@ -193,7 +203,7 @@ TEST(ReportTest, FileErrorUnwindsTheWalkAndKeepsTheReportSoFar)
         EXPECT_EQ(failure.Text(Language::English), "A hardware I/O error was reported while accessing " + bad + ".");
     }
     hook.reset();
-    EXPECT_EQ(report.Text(), "<< " + tree + "/a.bin >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + bad + " >>\r\n");
+    EXPECT_EQ(report.Text(), "<< " + test::Walked(tree, "a.bin") + " >>\r\n < a.bin >\r\n" + Line(1) + "\r\n<< " + bad + " >>\r\n");
 }
 
 }  // namespace

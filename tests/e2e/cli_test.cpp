@@ -1,6 +1,7 @@
 // veskari-scan as a user runs it: the golden reports, options, exit
 // statuses and error texts.
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -28,7 +29,13 @@ TEST_P(GoldenTest, ReportIsByteForByteTheExpectedOne)
     const std::string name = GetParam();
     const CommandResult result = RunCommand(kScan + " --crlf " + name, golden);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(result.out, test::ReadFile(golden + "/" + name + ".expected"));
+    // Headlines name what the walk found with the system's separator.
+    std::string expected = test::ReadFile(golden + "/" + name + ".expected");
+    for (std::size_t at = expected.find("<< "); at != std::string::npos; at = expected.find("<< ", at + 1)) {
+        std::replace(expected.begin() + static_cast<std::ptrdiff_t>(at),
+                     expected.begin() + static_cast<std::ptrdiff_t>(expected.find(" >>", at)), '/', test::kWalkSeparator);
+    }
+    EXPECT_EQ(result.out, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest,
@@ -74,6 +81,7 @@ TEST(CliTest, UsageHelpAndVersion)
     EXPECT_EQ(result.out, "veskari-scan 1.0.0.0\n");
 
     // Output that cannot be written fails, as coreutils do.
+    VESKARI_SKIP_ON_WINDOWS("/dev/full and a shell to redirect to it");
     for (const char* redirection : {" --help >/dev/full", " --version >&-"}) {
         result = RunCommand("sh -c " + ShellQuote("exec " + kScan + redirection));
         EXPECT_EQ(result.exitStatus, 1) << redirection;
@@ -88,6 +96,7 @@ TEST(CliTest, FileErrorEndsTheRunKeepsTheReportAndSpeaksTheLocale)
     const TempDir dir;
     const std::string first = dir.Write("first.bin", test::MakeMicrocodeUpdate({}));
     const std::string after = dir.Write("after.bin", test::MakeMicrocodeUpdate({}));
+    VESKARI_SKIP_ON_WINDOWS("no file that the system refuses to read for everyone");
     const std::string arguments = " " + ShellQuote(first) + " /proc/self/mem " + ShellQuote(after);
 
     CommandResult result = RunCommand("LC_ALL= LC_MESSAGES= LANG=C " + kScan + arguments);

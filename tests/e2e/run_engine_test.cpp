@@ -2,11 +2,12 @@
 // what one job delivers, a file error ends the run where one job would, and
 // a stop takes effect inside a file.
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
-#include <unistd.h>
 
 #include "analysis/run_engine.h"
+#include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -65,13 +66,20 @@ TEST(RunEngineTest, ParallelRunsDeliverWhatOneJobDeliversAndEndWhereItEnds)
         EXPECT_EQ(many.units, one.units) << jobs;
     }
 
+#if defined(_WIN32)
+    // No file refuses to be read by everyone: the test hook refuses this one.
+    const std::string refused = dir.Write("refused.bin", Bytes(10, 0));
+    const test::RefusingHook hook(test::ReadsOf(refused));
+#else
     // Reading /proc/self/mem is refused with EIO: a file error for any user.
-    const std::vector<std::string> failing{dir / "tree", "/proc/self/mem", dir / "tree"};
+    const std::string refused = "/proc/self/mem";
+#endif
+    const std::vector<std::string> failing{dir / "tree", refused, dir / "tree"};
     Recorder oneFailing;
     const RunSummary failed = RunWith(1, failing, oneFailing);
     ASSERT_TRUE(failed.failure);
     EXPECT_EQ(failed.failure->CauseName(), std::string("hardIO"));
-    EXPECT_TRUE(oneFailing.report.ends_with("<< /proc/self/mem >>\r\n"));
+    EXPECT_TRUE(oneFailing.report.ends_with("<< " + refused + " >>\r\n"));
     Recorder manyFailing;
     EXPECT_TRUE(RunWith(4, failing, manyFailing).failure);
     EXPECT_EQ(manyFailing.report, oneFailing.report);
@@ -83,7 +91,7 @@ TEST(RunEngineTest, AStopTakesEffectInsideOneLargeFile)
     const TempDir dir;
     const std::string path = dir / "sparse.bin";
     test::WriteFile(path, Bytes(10, 0));
-    ASSERT_EQ(::truncate(path.c_str(), std::int64_t{4} << 30), 0);  // a hole: no disk used
+    std::filesystem::resize_file(path, std::uint64_t{4} << 30);  // a hole: no disk used
     Recorder recorder;
     RunSettings settings;
     settings.jobs = 2;

@@ -3,6 +3,7 @@
 // Byte builders for the tests: microcode headers and little-endian fields.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,10 @@ void FixChecksum(Bytes& update);
 {
     return year | (day << 16) | (month << 24);
 }
+
+/// A UTF-8 path as std::filesystem takes it (on Windows a narrow string
+/// would be read in the ANSI code page).
+[[nodiscard]] std::filesystem::path FsPath(const std::string& utf8);
 
 [[nodiscard]] std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "platform/anonymous_file.h"
 #include "support/temp_dir.h"
+#if defined(_WIN32)
+#include "platform/windows/windows_api.h"
+#endif
 
 namespace {
 
@@ -18,7 +22,7 @@ class NoLeftoverTemporaryFiles : public ::testing::EmptyTestEventListener {
                                        << (leftovers.empty() ? "" : leftovers.front());
         for (const std::string& name : leftovers) {
             std::error_code ignored;
-            std::filesystem::remove(std::filesystem::path(std::getenv("TMPDIR")) / name, ignored);
+            std::filesystem::remove(std::filesystem::path(veskari::TemporaryDirectory()) / name, ignored);
         }
     }
 };
@@ -28,15 +32,17 @@ class NoLeftoverTemporaryFiles : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/vsk-tests-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        return 1;
-    }
-    ::setenv("TMPDIR", pattern.c_str(), 1);
+    const std::string folder = veskari::test::MakeUniqueFolder(veskari::TemporaryDirectory(), "vsk-tests-");
+#if defined(_WIN32)
+    const std::wstring wide = veskari::windows::WideFromUtf8(folder);
+    ::_wputenv_s(L"TMP", wide.c_str());
+    ::_wputenv_s(L"TEMP", wide.c_str());
+#else
+    ::setenv("TMPDIR", folder.c_str(), 1);
+#endif
     ::testing::UnitTest::GetInstance()->listeners().Append(new NoLeftoverTemporaryFiles);
     const int result = RUN_ALL_TESTS();
     std::error_code ignored;
-    std::filesystem::remove_all(pattern, ignored);
+    std::filesystem::remove_all(folder, ignored);
     return result;
 }

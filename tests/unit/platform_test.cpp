@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "platform/cfile.h"
 #include "platform/cp932.h"
@@ -70,9 +73,14 @@ TEST(CFileTest, OpensOnlyRegularFiles)
     CFile file;
     EXPECT_FALSE(file.Open(dir / "missing"));
     EXPECT_FALSE(file.Open(dir.Path()));
+#if defined(_WIN32)
+    EXPECT_FALSE(file.Open("NUL"));  // a device
+    EXPECT_FALSE(file.Open("\\\\.\\pipe\\veskari-none"));  // a pipe, never opened by name
+#else
     const std::string fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(file.Open(fifo));  // refused without blocking
+#endif
 }
 
 struct RefuseReads final : FileFaultHook {
@@ -115,6 +123,44 @@ TEST(FileErrorTest, TextsInBothLanguages)
     EXPECT_EQ(FileError::FromErrno(FileOperation::read, 12345, "x").Cause(), FileErrorCause::generic);
 }
 
+#if defined(_WIN32)
+// The walk on Windows: byte order of the UTF-8 names (not the file system's
+// order), backslashes between names, paths beyond MAX_PATH.
+TEST(FolderWalkTest, ByteOrderLongPathsAndBackslashes)
+{
+    const TempDir dir;
+    for (const char* name : {"b", "_x", ".hidden", "a0", "a", "\xC3\xA9", "\xE4\xBA\x88"}) {
+        (void)dir.Write(std::string("tree/") + name, Bytes{});
+    }
+    std::string deep = "tree/deep";
+    for (int level = 0; level < 8; ++level) {
+        deep += "/" + std::string(100, static_cast<char>('k' + level));
+    }
+    std::string system = "\\\\?\\" + dir / deep;
+    std::replace(system.begin(), system.end(), '/', '\\');
+    std::filesystem::create_directories(system);
+    test::WriteFile(system + "\\end.bin", Bytes{1, 2, 3});
+
+    std::set<FolderId> walked;
+    FolderWalk walk(dir / "tree", walked);
+    std::vector<std::string> seen;
+    WalkEntry entry;
+    while (walk.Next(entry)) {
+        ASSERT_EQ(entry.kind, WalkEntry::Kind::file);
+        EXPECT_TRUE(entry.file.IsOpen()) << entry.path;
+        seen.push_back(entry.path.substr(dir.Path().size() + 6));
+    }
+    const std::vector<std::string> expected{".hidden", "_x", "a", "a0", "b", test::Walked("deep", deep.substr(10)) + "\\end.bin",
+                                            "\xC3\xA9", "\xE4\xBA\x88"};
+    EXPECT_EQ(seen, expected);
+    // Removed level by level: std::filesystem cannot walk paths this long.
+    std::filesystem::remove(system + "\\end.bin");
+    for (int level = 0; level <= 8; ++level) {
+        std::filesystem::remove(system);
+        system.resize(system.rfind('\\'));
+    }
+}
+#else
 // The walk in byte order, relative to each folder's descriptor: paths far
 // beyond PATH_MAX, links that lead back or to one folder by a second route,
 // special files not opened, unreadable folders told.
@@ -163,7 +209,27 @@ TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblems)
     // rm walks as we do; std::filesystem cannot remove paths this long.
     EXPECT_EQ(std::system(("rm -rf " + test::ShellQuote(dir / "tree/deep")).c_str()), 0);
 }
+#endif
 
+#if defined(_WIN32)
+// Windows names every file: nobody else can open it, and it goes with its handle.
+TEST(AnonymousFileTest, NobodyElseCanOpenItAndItGoesWithItsHandle)
+{
+    FileHandle handle;
+    ASSERT_EQ(CreateAnonymousFile(100, handle), 0);
+    CFile file;
+    file.Open(handle, "member");
+    file.Write("abc", 3);
+    file.Seek(0);
+    EXPECT_EQ(file.ReadByte(), 'a');
+    const std::vector<std::string> names = test::LeftoverTemporaryFiles();
+    ASSERT_EQ(names.size(), 1U);
+    CFile other;
+    EXPECT_FALSE(other.Open(TemporaryDirectory() + "\\" + names[0]));
+    handle.Reset();
+    EXPECT_TRUE(test::LeftoverTemporaryFiles().empty());
+}
+#else
 TEST(AnonymousFileTest, HasNoNameInMemoryOrOnDisk)
 {
     for (const std::uint64_t size : {std::uint64_t{100}, kMemoryFileLimit + 1}) {
@@ -183,6 +249,7 @@ TEST(AnonymousFileTest, HasNoNameInMemoryOrOnDisk)
         EXPECT_TRUE(where.starts_with("/memfd:") || where.ends_with("(deleted)")) << where;
     }
 }
+#endif
 
 TEST(VisibleTextTest, ControlAndInvalidBytesShowAsHexPrintableNamesStay)
 {
