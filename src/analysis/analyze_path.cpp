@@ -266,7 +266,7 @@ void Analyzer::ArchivePass(const std::string& path, const std::string& displayNa
             AnalyzeFile(temporary.Name(), member.displayName, false, nestingLevel + 1);
         }
         if (observer_ != nullptr) {
-            observer_->MemberFinished(member, OutcomeOf(source->decoder.lastFailure));
+            observer_->MemberFinished(member, OutcomeOf(source->decoder.LastFailure()));
         }
     }
     if (output.IsOpen()) {
