@@ -115,15 +115,16 @@ bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
     return true;
 }
 
-bool LzhDecoder::DataUsedUp(const LzhHeader& header) const
+bool LzhDecoder::RanFarPastData(const LzhHeader& header) const
 {
-    // An encoder's stream ends with the member's last code. A decoder that
-    // has consumed more bits than the member's data holds is decoding the
-    // zero bits that stand in for missing data: the member is damaged or
-    // cut short, and going on would only write up to its announced size of
+    // Past the member's compressed data the reader supplies zero bits, and
+    // the CRC decides: an encoder may leave out the zero bytes that end its
+    // stream. No real stream needs more than a few of them; a decoder this
+    // far past the data is decoding a member that announces far more than
+    // it holds, and going on would only write up to its announced size of
     // such bytes before failing on the CRC.
     const std::int32_t size = header.DataSize();
-    return size >= 0 && reader.ConsumedBits() > 8U * static_cast<std::uint64_t>(size);
+    return size >= 0 && reader.ConsumedBits() > 8U * (static_cast<std::uint64_t>(size) + kMaxBytesPastData);
 }
 
 bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& header)
@@ -158,7 +159,7 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
             }
         } else if (!DecodeChunk(input, n)) {
             return fail(DecodeFailure::corruptTables);
-        } else if (DataUsedUp(header)) {
+        } else if (RanFarPastData(header)) {
             return fail(DecodeFailure::dataUsedUp);
         }
         output.Write(ring.data(), n);

@@ -11,6 +11,7 @@
 namespace veskari {
 
 /// Why the last member failed to decode.
+/// dataUsedUp: decoding ran far past the end of the compressed data.
 enum class DecodeFailure { none, directory, tooLarge, storedDataShort, corruptTables, dataUsedUp, crcMismatch };
 
 /// Decodes LZH members: stored (lh0) and the static-Huffman LZSS methods
@@ -29,6 +30,10 @@ public:
     /// far above any real firmware module, and a bound on what a hostile
     /// header can make the tool write to the disk.
     static constexpr std::uint32_t kMaxDecodedSize = 256U << 20;
+    /// How far decoding may run on the zero bits that follow a member's
+    /// compressed data before the member fails: a margin no real stream
+    /// reaches, checked once per chunk.
+    static constexpr std::uint64_t kMaxBytesPastData = 65536;
 
     LzhDecoder();
 
@@ -36,8 +41,9 @@ public:
     /// at the member's data, appending its bytes to `output` in chunks of up
     /// to 65536 bytes. True only when the whole member was decoded and its
     /// CRC-16 matched. A directory entry, a member above kMaxDecodedSize,
-    /// stored data that ends early, corrupt Huffman data and compressed data
-    /// used up before the member is complete fail.
+    /// stored data that ends early, corrupt Huffman data and decoding that
+    /// runs kMaxBytesPastData beyond the compressed data fail. Short of
+    /// that, compressed data that ends early is read on as zero bits.
     [[nodiscard]] bool DecodeMember(CFile& output, CFile& input, const LzhHeader& header);
 
     /// The cause when the last DecodeMember failed.
@@ -49,7 +55,7 @@ private:
     [[nodiscard]] bool DecodePosition(CFile& input, std::uint32_t& position);
     [[nodiscard]] bool StartBlock(CFile& input);
     void CopyMatch(std::uint32_t& r, std::uint32_t n);
-    [[nodiscard]] bool DataUsedUp(const LzhHeader& header) const;
+    [[nodiscard]] bool RanFarPastData(const LzhHeader& header) const;
 
     DecodeFailure lastFailure = DecodeFailure::none;
     std::uint32_t crc = 0;
