@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "lzh/crc16.h"
+#include "platform/stop_request.h"
 
 namespace veskari {
 namespace {
@@ -152,6 +153,9 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
     crc = 0;
     std::uint32_t remaining = header.decodedSize;
     while (remaining != 0) {
+        // A stop request ends even a huge member within one chunk. What
+        // carries over between members is set afresh by the next call.
+        PollStop();
         const std::uint32_t n = std::min(remaining, kRingSize);
         if (method == kMethodStored) {
             if (input.Read(ring.data(), n) != n) {

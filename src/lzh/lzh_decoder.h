@@ -44,6 +44,8 @@ public:
     /// stored data that ends early, corrupt Huffman data and decoding that
     /// runs kMaxBytesPastData beyond the compressed data fail. Short of
     /// that, compressed data that ends early is read on as zero bits.
+    /// Throws AnalysisStopped, between chunks, when this thread's stop
+    /// request has been raised.
     [[nodiscard]] bool DecodeMember(CFile& output, CFile& input, const LzhHeader& header);
 
     /// The cause when the last DecodeMember failed.

@@ -11,6 +11,7 @@
 #include "lzh/huffman_table.h"
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
+#include "platform/stop_request.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -383,9 +384,39 @@ TEST(DecoderTest, StoredMembersAndDirectoryEntries)
     EXPECT_TRUE(Decode(kMethodStored, Bytes{}, 0, 0).ok);
 }
 
-TEST(DecoderTest, CorruptBlockFailsTheMemberAndTheNextMemberStillDecodes)
+// A stop request raised while the first chunk is written ends the member
+// before the second; a corrupt member fails alone. Either way the same
+// decoder then decodes the next member.
+TEST(DecoderTest, AStoppedOrCorruptMemberLeavesTheDecoderReadyForTheNext)
 {
+    struct RaiseOnWrite final : FileFaultHook {
+        StopRequest request;
+        bool Refuse(FileOperation operation, const std::string&) override
+        {
+            if (operation == FileOperation::write) {
+                request.Raise();
+            }
+            return false;
+        }
+    } hook;
     auto decoder = std::make_unique<LzhDecoder>();
+    const TempDir dir;
+    LzhHeader header;
+    header.method = kMethodStored;
+    header.compressedSize = 3 * 65536;
+    header.decodedSize = 3 * 65536;
+    CFile input;
+    CFile output;
+    ASSERT_TRUE(input.Open(dir.Write("data", Bytes(header.decodedSize, 'x'))));
+    CreateOutput(output, dir / "out");
+    {
+        const StopScope scope(hook.request);
+        SetFileFaultHook(&hook);
+        EXPECT_THROW((void)decoder->DecodeMember(output, input, header), AnalysisStopped);
+        SetFileFaultHook(nullptr);
+    }
+    EXPECT_EQ(output.GetPosition(), 65536U);
+
     Bytes garbage(4000);
     for (std::size_t i = 0; i < garbage.size(); ++i) {
         garbage[i] = static_cast<std::uint8_t>((i * 2654435761U) >> 13);
