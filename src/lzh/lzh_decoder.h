@@ -17,9 +17,13 @@ enum class DecodeFailure { none, directory, tooLarge, storedDataShort, corruptTa
 /// Decodes LZH members: stored (lh0) and the static-Huffman LZSS methods
 /// lh4 to lh7, which share one decoder and differ only in the size of the
 /// position alphabet. All working storage is fixed arrays inside the
-/// object (about 78 KiB); nothing is allocated while a member is decoded.
-/// One decoder serves every member of a file: the ring keeps the bytes of
-/// earlier members, as the format's decoders always have.
+/// object: 83,016 bytes on 64-bit targets (measured, and checked where the
+/// decoder is defined), 64 KiB of them the ring. Nothing is allocated while
+/// a member is decoded.
+/// One decoder serves every member of a file in turn. The ring is not
+/// cleared between members: a sound member's matches reach back only into
+/// its own output, so what earlier members left there is read only by
+/// damaged data, and such reads stay within the ring.
 class LzhDecoder {
 public:
     static constexpr std::uint32_t kRingSize = 65536;
