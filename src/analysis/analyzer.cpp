@@ -336,7 +336,7 @@ void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, cons
                 inner.size = written;
                 AnalyzeFile(decodedBytes, inner);
             }
-            finish(OutcomeOf(source->decoder.lastFailure));
+            finish(OutcomeOf(source->decoder.LastFailure()));
         } catch (...) {
             if (!finished && observer_ != nullptr) {
                 observer_->MemberFinished(member, MemberOutcome::incomplete);

@@ -4,16 +4,15 @@
 #include <cstring>
 
 #include "lzh/crc16.h"
+#include "platform/stop_request.h"
 
 namespace veskari {
 namespace {
 
-constexpr int kLiteralCountBits = 9;
 constexpr int kCodeLengthCountBits = 5;
 constexpr int kBlockSizeBits = 16;
 // After the third code length of the code-length set stands a 2-bit run of zeros.
 constexpr int kCodeLengthSpecialIndex = 3;
-constexpr int kNoSpecialIndex = -1;
 
 struct MethodParameters {
     int np;    // position alphabet size
@@ -31,220 +30,17 @@ constexpr MethodParameters ParametersOf(std::int32_t method) noexcept
 
 LzhDecoder::LzhDecoder() = default;
 
-bool LzhDecoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
-{
-    std::uint32_t count[kMaxCodeLength + 1] = {};
-    std::uint32_t weight[kMaxCodeLength + 1] = {};
-    std::uint32_t start[kMaxCodeLength + 2] = {};
-
-    for (int s = 0; s < symbolCount; ++s) {
-        if (lengths[s] > kMaxCodeLength) {
-            return false;
-        }
-        ++count[lengths[s]];
-    }
-    // A complete prefix code sums to exactly 2^16; an all-zero set sums to
-    // 0. Anything else (incomplete or over-full) is refused before anything
-    // is written, so the table can never be filled past its end.
-    std::uint32_t total = 0;
-    for (int length = 1; length <= kMaxCodeLength; ++length) {
-        start[length] = total;
-        total += count[length] << (kMaxCodeLength - length);
-    }
-    start[kMaxCodeLength + 1] = total;
-    if (total != 0 && total != (1U << kMaxCodeLength)) {
-        return false;
-    }
-    if (total == 0) {
-        return true;  // no symbol: the table keeps what it held
-    }
-
-    const int j = kMaxCodeLength - tableBits;
-    for (int length = 1; length <= tableBits; ++length) {
-        start[length] >>= j;
-        weight[length] = 1U << (tableBits - length);
-    }
-    for (int length = tableBits + 1; length <= kMaxCodeLength; ++length) {
-        weight[length] = 1U << (kMaxCodeLength - length);
-    }
-
-    const std::uint32_t tableSize = 1U << tableBits;
-    const std::uint32_t firstTreeEntry = (start[tableBits + 1] & 0xFFFFU) >> j;
-    if (firstTreeEntry != 0) {
-        std::fill(table + firstTreeEntry, table + tableSize, std::uint16_t{0});
-    }
-
-    std::uint32_t avail = static_cast<std::uint32_t>(symbolCount);
-    const std::uint32_t mask = 1U << (15 - tableBits);
-    for (int s = 0; s < symbolCount; ++s) {
-        const int length = lengths[s];
-        if (length == 0) {
-            continue;
-        }
-        std::uint32_t k = start[length];
-        const std::uint32_t next = k + weight[length];
-        if (length <= tableBits) {
-            std::fill(table + k, table + next, static_cast<std::uint16_t>(s));
-        } else {
-            std::uint16_t* slot = &table[(k & 0xFFFFU) >> j];
-            for (int step = length - tableBits; step > 0; --step) {
-                if (*slot == 0) {
-                    // A complete code never needs more nodes than the
-                    // arrays hold; the check guards the arrays regardless.
-                    if (avail >= static_cast<std::uint32_t>(kTreeNodes)) {
-                        return false;
-                    }
-                    left[avail] = 0;
-                    right[avail] = 0;
-                    *slot = static_cast<std::uint16_t>(avail++);
-                }
-                const std::uint16_t node = *slot;
-                slot = (k & mask) != 0 ? &right[node] : &left[node];
-                k = (k << 1) & 0xFFFFU;
-            }
-            *slot = static_cast<std::uint16_t>(s);
-        }
-        start[length] = next;
-    }
-    return true;
-}
-
-bool LzhDecoder::WalkTree(std::uint32_t node, int tableBits, std::uint32_t symbolCount, std::uint32_t& symbol) const
-{
-    // Codes longer than the table walk the tree one bit at a time. Every
-    // branch leads to a higher node number or to a symbol, so the walk ends.
-    std::uint32_t bit = 1U << (31 - tableBits);
-    std::uint32_t s = node;
-    do {
-        if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
-            return false;
-        }
-        s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
-        bit >>= 1;
-    } while (s >= symbolCount);
-    symbol = s;
-    return true;
-}
-
-inline bool LzhDecoder::PeekSymbol(const std::uint16_t* table, int tableBits, std::uint32_t symbolCount, bool usable,
-                                   std::uint32_t& symbol) const
-{
-    if (!usable) {
-        return false;
-    }
-    const std::uint32_t s = table[reader.bitBuf >> (32 - tableBits)];
-    if (s < symbolCount) {
-        symbol = s;
-        return true;
-    }
-    return WalkTree(s, tableBits, symbolCount, symbol);
-}
-
-bool LzhDecoder::ReadPtLengths(CFile& input, int symbolCount, int countBits, int specialIndex)
-{
-    const auto n = static_cast<int>(reader.GetBits(input, countBits));
-    if (n > symbolCount) {
-        return false;
-    }
-    if (n == 0) {
-        const std::uint32_t c = reader.GetBits(input, countBits);
-        if (c >= static_cast<std::uint32_t>(symbolCount)) {
-            return false;
-        }
-        std::fill(ptLen.begin(), ptLen.begin() + symbolCount, std::uint8_t{0});
-        ptTable.fill(static_cast<std::uint16_t>(c));
-        ptTableUsable = true;
-        return true;
-    }
-    int i = 0;
-    while (i < n) {
-        std::uint32_t c = reader.bitBuf >> 29;
-        if (c == 7) {
-            // Lengths of 7 and more: 111, then one 1 bit per extra unit, then 0.
-            std::uint32_t bit = 1U << 28;
-            while (bit != 0 && (reader.bitBuf & bit) != 0) {
-                ++c;
-                bit >>= 1;
-            }
-            if (c > static_cast<std::uint32_t>(kMaxCodeLength)) {
-                return false;
-            }
-        }
-        reader.Fill(input, c < 7 ? 3 : static_cast<int>(c) - 3);
-        ptLen[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(c);
-        if (i == specialIndex) {
-            const auto zeros = static_cast<int>(reader.GetBits(input, 2));
-            if (i + zeros > symbolCount) {
-                return false;
-            }
-            std::fill(ptLen.begin() + i, ptLen.begin() + i + zeros, std::uint8_t{0});
-            i += zeros;
-        }
-    }
-    if (i < symbolCount) {
-        std::fill(ptLen.begin() + i, ptLen.begin() + symbolCount, std::uint8_t{0});
-    }
-    if (!MakeTable(symbolCount, ptLen.data(), kPtTableBits, ptTable.data())) {
-        return false;
-    }
-    ptTableUsable = std::any_of(ptLen.begin(), ptLen.begin() + symbolCount, [](std::uint8_t l) { return l != 0; });
-    return true;
-}
-
-bool LzhDecoder::ReadCLengths(CFile& input)
-{
-    const auto n = static_cast<int>(reader.GetBits(input, kLiteralCountBits));
-    if (n > kLiteralLengthSymbols) {
-        return false;
-    }
-    if (n == 0) {
-        const std::uint32_t c = reader.GetBits(input, kLiteralCountBits);
-        if (c >= static_cast<std::uint32_t>(kLiteralLengthSymbols)) {
-            return false;
-        }
-        cLen.fill(0);
-        cTable.fill(static_cast<std::uint16_t>(c));
-        cTableUsable = true;
-        CacheCodeLengths();
-        return true;
-    }
-    int i = 0;
-    while (i < n) {
-        std::uint32_t c = 0;
-        if (!PeekSymbol(ptTable.data(), kPtTableBits, kCodeLengthSymbols, ptTableUsable, c)) {
-            return false;
-        }
-        reader.Fill(input, ptLen[c]);
-        if (c <= 2) {
-            int zeros = 1;
-            if (c == 1) {
-                zeros = static_cast<int>(reader.GetBits(input, 4)) + 3;
-            } else if (c == 2) {
-                zeros = static_cast<int>(reader.GetBits(input, kLiteralCountBits)) + 20;
-            }
-            if (i + zeros > kLiteralLengthSymbols) {
-                return false;
-            }
-            std::fill(cLen.begin() + i, cLen.begin() + i + zeros, std::uint8_t{0});
-            i += zeros;
-        } else {
-            cLen[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(c - 2);
-        }
-    }
-    std::fill(cLen.begin() + i, cLen.end(), std::uint8_t{0});
-    if (!MakeTable(kLiteralLengthSymbols, cLen.data(), kCTableBits, cTable.data())) {
-        return false;
-    }
-    cTableUsable = std::any_of(cLen.begin(), cLen.end(), [](std::uint8_t l) { return l != 0; });
-    CacheCodeLengths();
-    return true;
-}
+// The size that the class's comment gives; on 64-bit targets the fields'
+// sizes and alignments fix the layout.
+static_assert(sizeof(void*) != 8 || sizeof(LzhDecoder) == 83016);
 
 bool LzhDecoder::StartBlock(CFile& input)
 {
     blockSize = reader.GetBits(input, kBlockSizeBits);
-    return ReadPtLengths(input, kCodeLengthSymbols, kCodeLengthCountBits, kCodeLengthSpecialIndex) &&
-           ReadCLengths(input) && ReadPtLengths(input, np, pbit, kNoSpecialIndex);
+    return tables.ReadPtLengths(reader, input, HuffmanTables::kCodeLengthSymbols, kCodeLengthCountBits,
+                                kCodeLengthSpecialIndex) &&
+           tables.ReadCLengths(reader, input) &&
+           tables.ReadPtLengths(reader, input, np, pbit, HuffmanTables::kNoSpecialIndex);
 }
 
 inline bool LzhDecoder::DecodeLiteralLength(CFile& input, std::uint32_t& symbol)
@@ -255,37 +51,16 @@ inline bool LzhDecoder::DecodeLiteralLength(CFile& input, std::uint32_t& symbol)
     // A block size of 0 passes below zero: its tables then stay in force
     // for the rest of the member.
     --blockSize;
-    // Most codes are found with their length in one step: the two tables
-    // are read side by side instead of one after the other.
-    const std::uint32_t index = reader.bitBuf >> (32 - kCTableBits);
-    const std::uint32_t length = cTableLength[index];
-    if (length != kTreeEntry && cTableUsable) {
-        symbol = cTable[index];
-        reader.Fill(input, static_cast<int>(length));
-        return true;
-    }
-    if (!PeekSymbol(cTable.data(), kCTableBits, kLiteralLengthSymbols, cTableUsable, symbol)) {
-        return false;
-    }
-    reader.Fill(input, cLen[symbol]);
-    return true;
-}
-
-void LzhDecoder::CacheCodeLengths()
-{
-    for (std::size_t i = 0; i < cTable.size(); ++i) {
-        const std::uint16_t entry = cTable[i];
-        cTableLength[i] = entry < kLiteralLengthSymbols ? cLen[entry] : kTreeEntry;
-    }
+    return tables.ReadCSymbol(reader, input, symbol);
 }
 
 inline bool LzhDecoder::DecodePosition(CFile& input, std::uint32_t& position)
 {
     std::uint32_t j = 0;
-    if (!PeekSymbol(ptTable.data(), kPtTableBits, static_cast<std::uint32_t>(np), ptTableUsable, j)) {
+    int codeBits = 0;
+    if (!tables.PeekPtSymbol(reader, j, codeBits)) {
         return false;
     }
-    const int codeBits = ptLen[j];
     if (j <= 1) {
         reader.Fill(input, codeBits);
         position = j;
@@ -345,15 +120,16 @@ bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
     return true;
 }
 
-bool LzhDecoder::DataUsedUp(const LzhHeader& header) const
+bool LzhDecoder::RanFarPastData(const LzhHeader& header) const
 {
-    // An encoder's stream ends with the member's last code. A decoder that
-    // has consumed more bits than the member's data holds is decoding the
-    // zero bits that stand in for missing data: the member is damaged or
-    // cut short, and going on would only write up to its announced size of
+    // Past the member's compressed data the reader supplies zero bits, and
+    // the CRC decides: an encoder may leave out the zero bytes that end its
+    // stream. No real stream needs more than a few of them; a decoder this
+    // far past the data is decoding a member that announces far more than
+    // it holds, and going on would only write up to its announced size of
     // such bytes before failing on the CRC.
     const std::int32_t size = header.DataSize();
-    return size >= 0 && reader.ConsumedBits() > 8U * static_cast<std::uint64_t>(size);
+    return size >= 0 && reader.ConsumedBits() > 8U * (static_cast<std::uint64_t>(size) + kMaxBytesPastData);
 }
 
 bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& header)
@@ -381,6 +157,9 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
     crc = 0;
     std::uint32_t remaining = header.decodedSize;
     while (remaining != 0) {
+        // A stop request ends even a huge member within one chunk. What
+        // carries over between members is set afresh by the next call.
+        PollStop();
         const std::uint32_t n = std::min(remaining, kRingSize);
         if (method == kMethodStored) {
             if (input.Read(ring.data(), n) != n) {
@@ -388,7 +167,7 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
             }
         } else if (!DecodeChunk(input, n)) {
             return fail(DecodeFailure::corruptTables);
-        } else if (DataUsedUp(header)) {
+        } else if (RanFarPastData(header)) {
             return fail(DecodeFailure::dataUsedUp);
         }
         output.Write(ring.data(), n);

@@ -3,13 +3,20 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "lzh/crc16.h"
-
 namespace veskari::test {
 
 std::uint16_t Crc16(const Bytes& bytes)
 {
-    return static_cast<std::uint16_t>(UpdateCrc16(0, bytes.data(), bytes.size()));
+    // CRC-16/ARC one bit at a time, without tables: an account of the
+    // check value written apart from the decoder's table-driven one.
+    std::uint16_t crc = 0;
+    for (const std::uint8_t byte : bytes) {
+        crc = static_cast<std::uint16_t>(crc ^ byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<std::uint16_t>((crc & 1U) != 0 ? (crc >> 1) ^ 0xA001U : crc >> 1);
+        }
+    }
+    return crc;
 }
 
 Bytes MakeLzhMember(const LzhMemberFields& spec)

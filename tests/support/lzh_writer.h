@@ -12,6 +12,8 @@
 
 namespace veskari::test {
 
+/// CRC-16/ARC of the bytes, computed bit by bit apart from the production
+/// code, so that a fault in the decoder's CRC fails the tests.
 [[nodiscard]] std::uint16_t Crc16(const Bytes& bytes);
 
 struct ExtendedHeader {

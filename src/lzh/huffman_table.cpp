@@ -1,0 +1,219 @@
+#include "lzh/huffman_table.h"
+
+#include <algorithm>
+
+namespace veskari {
+namespace {
+
+constexpr int kLiteralCountBits = 9;
+
+}  // namespace
+
+bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
+{
+    std::uint32_t count[kMaxCodeLength + 1] = {};
+    std::uint32_t weight[kMaxCodeLength + 1] = {};
+    std::uint32_t start[kMaxCodeLength + 2] = {};
+
+    for (int s = 0; s < symbolCount; ++s) {
+        if (lengths[s] > kMaxCodeLength) {
+            return false;
+        }
+        ++count[lengths[s]];
+    }
+    // A complete prefix code sums to exactly 2^16; an all-zero set sums to
+    // 0. Anything else (incomplete or over-full) is refused before anything
+    // is written, so the table can never be filled past its end.
+    std::uint32_t total = 0;
+    for (int length = 1; length <= kMaxCodeLength; ++length) {
+        start[length] = total;
+        total += count[length] << (kMaxCodeLength - length);
+    }
+    start[kMaxCodeLength + 1] = total;
+    if (total != 0 && total != (1U << kMaxCodeLength)) {
+        return false;
+    }
+    if (total == 0) {
+        return true;  // no symbol: the table keeps what it held
+    }
+
+    const int j = kMaxCodeLength - tableBits;
+    for (int length = 1; length <= tableBits; ++length) {
+        start[length] >>= j;
+        weight[length] = 1U << (tableBits - length);
+    }
+    for (int length = tableBits + 1; length <= kMaxCodeLength; ++length) {
+        weight[length] = 1U << (kMaxCodeLength - length);
+    }
+
+    const std::uint32_t tableSize = 1U << tableBits;
+    const std::uint32_t firstTreeEntry = (start[tableBits + 1] & 0xFFFFU) >> j;
+    if (firstTreeEntry != 0) {
+        std::fill(table + firstTreeEntry, table + tableSize, std::uint16_t{0});
+    }
+
+    std::uint32_t avail = static_cast<std::uint32_t>(symbolCount);
+    const std::uint32_t mask = 1U << (15 - tableBits);
+    for (int s = 0; s < symbolCount; ++s) {
+        const int length = lengths[s];
+        if (length == 0) {
+            continue;
+        }
+        std::uint32_t k = start[length];
+        const std::uint32_t next = k + weight[length];
+        if (length <= tableBits) {
+            std::fill(table + k, table + next, static_cast<std::uint16_t>(s));
+        } else {
+            std::uint16_t* slot = &table[(k & 0xFFFFU) >> j];
+            for (int step = length - tableBits; step > 0; --step) {
+                if (*slot == 0) {
+                    // A complete code never needs more nodes than the
+                    // arrays hold; the check guards the arrays regardless.
+                    if (avail >= static_cast<std::uint32_t>(kTreeNodes)) {
+                        return false;
+                    }
+                    left[avail] = 0;
+                    right[avail] = 0;
+                    *slot = static_cast<std::uint16_t>(avail++);
+                }
+                const std::uint16_t node = *slot;
+                slot = (k & mask) != 0 ? &right[node] : &left[node];
+                k = (k << 1) & 0xFFFFU;
+            }
+            *slot = static_cast<std::uint16_t>(s);
+        }
+        start[length] = next;
+    }
+    return true;
+}
+
+bool HuffmanTables::WalkTree(const BitReader& reader, std::uint32_t node, int tableBits, std::uint32_t symbolCount,
+                             std::uint32_t& symbol) const
+{
+    // Codes longer than the table walk the tree one bit at a time. Every
+    // branch leads to a higher node number or to a symbol, so the walk ends.
+    std::uint32_t bit = 1U << (31 - tableBits);
+    std::uint32_t s = node;
+    do {
+        if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
+            return false;
+        }
+        s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
+        bit >>= 1;
+    } while (s >= symbolCount);
+    symbol = s;
+    return true;
+}
+
+bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
+{
+    const auto n = static_cast<int>(reader.GetBits(input, countBits));
+    if (n > symbolCount) {
+        return false;
+    }
+    if (n == 0) {
+        const std::uint32_t c = reader.GetBits(input, countBits);
+        if (c >= static_cast<std::uint32_t>(symbolCount)) {
+            return false;
+        }
+        std::fill(ptLen.begin(), ptLen.begin() + symbolCount, std::uint8_t{0});
+        ptTable.fill(static_cast<std::uint16_t>(c));
+        ptSymbolCount = static_cast<std::uint32_t>(symbolCount);
+        ptTableUsable = true;
+        return true;
+    }
+    int i = 0;
+    while (i < n) {
+        std::uint32_t c = reader.bitBuf >> 29;
+        if (c == 7) {
+            // Lengths of 7 and more: 111, then one 1 bit per extra unit, then 0.
+            std::uint32_t bit = 1U << 28;
+            while (bit != 0 && (reader.bitBuf & bit) != 0) {
+                ++c;
+                bit >>= 1;
+            }
+            if (c > static_cast<std::uint32_t>(kMaxCodeLength)) {
+                return false;
+            }
+        }
+        reader.Fill(input, c < 7 ? 3 : static_cast<int>(c) - 3);
+        ptLen[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(c);
+        if (i == specialIndex) {
+            const auto zeros = static_cast<int>(reader.GetBits(input, 2));
+            if (i + zeros > symbolCount) {
+                return false;
+            }
+            std::fill(ptLen.begin() + i, ptLen.begin() + i + zeros, std::uint8_t{0});
+            i += zeros;
+        }
+    }
+    if (i < symbolCount) {
+        std::fill(ptLen.begin() + i, ptLen.begin() + symbolCount, std::uint8_t{0});
+    }
+    if (!MakeTable(symbolCount, ptLen.data(), kPtTableBits, ptTable.data())) {
+        return false;
+    }
+    ptSymbolCount = static_cast<std::uint32_t>(symbolCount);
+    ptTableUsable = std::any_of(ptLen.begin(), ptLen.begin() + symbolCount, [](std::uint8_t l) { return l != 0; });
+    return true;
+}
+
+bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
+{
+    const auto n = static_cast<int>(reader.GetBits(input, kLiteralCountBits));
+    if (n > kLiteralLengthSymbols) {
+        return false;
+    }
+    if (n == 0) {
+        const std::uint32_t c = reader.GetBits(input, kLiteralCountBits);
+        if (c >= static_cast<std::uint32_t>(kLiteralLengthSymbols)) {
+            return false;
+        }
+        cLen.fill(0);
+        cTable.fill(static_cast<std::uint16_t>(c));
+        cTableUsable = true;
+        CacheCodeLengths();
+        return true;
+    }
+    int i = 0;
+    while (i < n) {
+        std::uint32_t c = 0;
+        int length = 0;
+        if (!PeekPtSymbol(reader, c, length)) {
+            return false;
+        }
+        reader.Fill(input, length);
+        if (c <= 2) {
+            int zeros = 1;
+            if (c == 1) {
+                zeros = static_cast<int>(reader.GetBits(input, 4)) + 3;
+            } else if (c == 2) {
+                zeros = static_cast<int>(reader.GetBits(input, kLiteralCountBits)) + 20;
+            }
+            if (i + zeros > kLiteralLengthSymbols) {
+                return false;
+            }
+            std::fill(cLen.begin() + i, cLen.begin() + i + zeros, std::uint8_t{0});
+            i += zeros;
+        } else {
+            cLen[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(c - 2);
+        }
+    }
+    std::fill(cLen.begin() + i, cLen.end(), std::uint8_t{0});
+    if (!MakeTable(kLiteralLengthSymbols, cLen.data(), kCTableBits, cTable.data())) {
+        return false;
+    }
+    cTableUsable = std::any_of(cLen.begin(), cLen.end(), [](std::uint8_t l) { return l != 0; });
+    CacheCodeLengths();
+    return true;
+}
+
+void HuffmanTables::CacheCodeLengths()
+{
+    for (std::size_t i = 0; i < cTable.size(); ++i) {
+        const std::uint16_t entry = cTable[i];
+        cTableLength[i] = cTableUsable && entry < kLiteralLengthSymbols ? cLen[entry] : kNoShortCode;
+    }
+}
+
+}  // namespace veskari
