@@ -64,6 +64,7 @@ bool FindBar::Find(bool backward)
 {
     const QString text = search_->text();
     if (text.isEmpty()) {
+        Open();  // F3 with nothing to find asks for it
         return false;
     }
     const QTextDocument::FindFlags flags = backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
