@@ -5,7 +5,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "platform/file_error.h"
 

@@ -9,9 +9,9 @@ namespace veskari {
 ReportLog::ReportLog(QPlainTextEdit& box) : box_(box)
 {
     QScrollBar& bar = *box_.verticalScrollBar();
-    QObject::connect(&bar, &QScrollBar::valueChanged, &box_,
-                     [this, &bar](int value) { following_ = value == bar.maximum(); });
-    QObject::connect(&bar, &QScrollBar::rangeChanged, &box_, [this, &bar](int /*minimum*/, int maximum) {
+    scrolled_ = QObject::connect(&bar, &QScrollBar::valueChanged, &box_,
+                                 [this, &bar](int value) { following_ = value == bar.maximum(); });
+    resized_ = QObject::connect(&bar, &QScrollBar::rangeChanged, &box_, [this, &bar](int /*minimum*/, int maximum) {
         if (following_) {
             bar.setValue(maximum);
         }
@@ -19,6 +19,13 @@ ReportLog::ReportLog(QPlainTextEdit& box) : box_(box)
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(40);
     QObject::connect(&flushTimer_, &QTimer::timeout, &box_, [this] { Flush(); });
+}
+
+ReportLog::~ReportLog()
+{
+    // The box may outlive the log by a moment (its window destroys it later).
+    QObject::disconnect(scrolled_);
+    QObject::disconnect(resized_);
 }
 
 void ReportLog::AppendReport(const std::string& text)

@@ -21,6 +21,9 @@ namespace veskari {
 class ReportLog final : public ReportSink {
 public:
     explicit ReportLog(QPlainTextEdit& box);
+    ~ReportLog();
+    ReportLog(const ReportLog&) = delete;
+    ReportLog& operator=(const ReportLog&) = delete;
 
     [[nodiscard]] bool IsEmpty() const override { return text_.empty(); }
     void AppendReport(const std::string& text) override;
@@ -37,6 +40,8 @@ private:
     QString unshown_;  // appended, not yet in the box
     QTimer flushTimer_;
     bool following_ = true;
+    QMetaObject::Connection scrolled_;
+    QMetaObject::Connection resized_;
 };
 
 }  // namespace veskari
