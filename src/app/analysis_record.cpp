@@ -10,14 +10,9 @@ void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths)
     }
 }
 
-void AnalysisRecord::AddUnit(const UnitOutput& unit)
+void AnalysisRecord::AddUnit(UnitOutput& unit)
 {
-    Unit& kept = units_.emplace_back();
-    kept.argument = commandStart_ + unit.argument;
-    if (unit.json.empty()) {
-        kept.problems = unit.problems;
-    }
-    kept.json = unit.json;
+    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, std::move(unit.events)});
 }
 
 void AnalysisRecord::EndCommand(const CommandEnd& end)
@@ -54,7 +49,11 @@ void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Langua
         UnitResult result;
         result.unit = &runUnit;
         result.problems = unit.problems;
-        document.Add(result, unit.json);
+        // The file object as veskari-scan's recorder makes it; empty for a
+        // unit without a file, whose problems the document places itself.
+        output::JsonRecorder recorder(output::JsonStyle{}, output::JsonDocument::kFileDepth, false, language);
+        unit.events.Replay(recorder);
+        document.Add(result, recorder.Text());
     }
     document.End(failure_);
 }

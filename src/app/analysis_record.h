@@ -13,15 +13,15 @@ namespace veskari {
 
 /// What the window analysed since the last Clear, kept so that Save can
 /// write the command line's JSON document of it: the paths of every
-/// command in order, and the JSON object of each top-level file as its
-/// analysis made it. Kept as the analysis went, not made again when saving,
-/// so that the document tells exactly what the report and the table show
-/// even when the files have changed or gone since.
+/// command in order, and the events of each top-level unit as its analysis
+/// told them. The document is made from these events, not from a second
+/// analysis, so that it tells exactly what the report and the table show,
+/// also when the files have changed or gone since or a command was stopped.
 class AnalysisRecord {
 public:
     void BeginCommand(const QList<QByteArray>& paths);
-    /// A unit of the command begun last.
-    void AddUnit(const UnitOutput& unit);
+    /// A unit of the command begun last; its events are taken.
+    void AddUnit(UnitOutput& unit);
     void EndCommand(const CommandEnd& end);
     void Clear();
 
@@ -32,9 +32,9 @@ public:
 
 private:
     struct Unit {
-        std::size_t argument = 0;        // among all paths
-        std::vector<Problem> problems;   // of a unit without a file object
-        std::string json;
+        std::size_t argument = 0;  // among all paths
+        std::vector<Problem> problems;
+        EventLog events;
     };
 
     std::vector<std::string> paths_;

@@ -1,31 +1,25 @@
 #include "analysis_worker.h"
 
-#include "output/json_output.h"
 #include "platform/processors.h"
 
 namespace veskari {
 namespace {
 
-// What the window keeps of one unit's events: its JSON object, its rows of
-// updates and what could not be analysed.
+// What the window keeps of one unit's events: its rows of updates, what
+// could not be analysed, and the events its JSON object is made from.
 class UnitRecorder final : public UnitObserver {
 public:
-    explicit UnitRecorder(Language language)
-        : json(output::JsonStyle{}, output::JsonDocument::kFileDepth, false, language)
-    {
-    }
-
     [[nodiscard]] bool WantsDetails() const override { return true; }
     void FileStarted(const FileInfo& file) override
     {
-        json.FileStarted(file);
+        events.FileStarted(file);
         rows.FileStarted(file);
     }
-    void FileFinished(const FileInfo& file) override { json.FileFinished(file); }
-    void MemberStarted(const MemberInfo& member) override { json.MemberStarted(member); }
+    void FileFinished(const FileInfo& file) override { events.FileFinished(file); }
+    void MemberStarted(const MemberInfo& member) override { events.MemberStarted(member); }
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
     {
-        json.MemberFinished(member, outcome);
+        events.MemberFinished(member, outcome);
         if (outcome == MemberOutcome::crcMismatch || outcome == MemberOutcome::damaged ||
             outcome == MemberOutcome::notFound) {
             findings.emplace_back(FailedMember{member.displayName, outcome});
@@ -33,16 +27,16 @@ public:
     }
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override
     {
-        json.UpdateAccepted(file, update);
+        events.UpdateAccepted(file, update);
         rows.UpdateAccepted(file, update);
     }
     void ProblemFound(const Problem& problem) override
     {
-        json.ProblemFound(problem);
+        events.ProblemFound(problem);
         findings.emplace_back(problem);
     }
 
-    output::JsonRecorder json;
+    EventLog events;
     output::UpdateRowRecorder rows;
     std::vector<Finding> findings;
 };
@@ -60,7 +54,7 @@ public:
             const std::lock_guard lock(worker_.mutex_);
             worker_.current_ = QByteArray(unit.path.data(), static_cast<qsizetype>(unit.path.size()));
         }
-        return std::make_unique<UnitRecorder>(worker_.language_);
+        return std::make_unique<UnitRecorder>();
     }
 
     void ReportAppended(const std::string& text) override { worker_.Deliver(text, nullptr); }
@@ -73,7 +67,7 @@ public:
         if (auto* recorder = static_cast<UnitRecorder*>(result.observer)) {
             output.findings = std::move(recorder->findings);
             output.updates = std::move(recorder->rows.Rows());
-            output.json = recorder->json.Text();
+            output.events = std::move(recorder->events);
         }
         worker_.Deliver({}, &output);
     }

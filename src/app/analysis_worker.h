@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/run_engine.h"
+#include "event_log.h"
 #include "output/csv_output.h"
 #include "platform/file_error.h"
 
@@ -33,7 +34,7 @@ struct UnitOutput {
     std::vector<Problem> problems;
     std::vector<Finding> findings;
     std::vector<output::UpdateRow> updates;
-    std::string json;  ///< the JSON object of its file; empty when it has none
+    EventLog events;  ///< what its JSON object is made from
 };
 
 /// What the running command has delivered and the window not yet taken:

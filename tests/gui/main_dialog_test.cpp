@@ -428,6 +428,10 @@ private slots:
         }
         QCOMPARE(dialog.ReportBox().toPlainText(), report + QStringLiteral("\n<< %1 >>\n\n<< %1 >>\n").arg(
                                                               QString::fromStdString(sparse)));
+        // The JSON document ends each stopped command with the file it stopped in.
+        const QByteArray json = dialog.SavedBytes(SaveFormat::json);
+        QCOMPARE(json.count("\"incomplete\": true"), 2);
+        QVERIFY(!json.contains("one.bin"));
         dialog.AnalyzePaths({one});
         QVERIFY(WaitIdle(dialog));
         QVERIFY(dialog.ReportBox().toPlainText().endsWith(ScanOutput({one})));
