@@ -93,10 +93,14 @@ int Sort(int rows)
                     view.Model().headerData(column, Qt::Horizontal).toString().toUtf8().constData(),
                     static_cast<long long>(timer.elapsed()));
     }
-    timer.start();
-    view.Proxy().SetFilterText(QStringLiteral("0x6A5"));
-    QApplication::processEvents();
-    std::printf("filtered to %d rows in %lld ms\n", view.Proxy().rowCount(), static_cast<long long>(timer.elapsed()));
+    // The first filter makes each row's search text; those after it reuse it.
+    for (const QString& filter : {QStringLiteral("0x6A"), QStringLiteral("0x6A5"), QString()}) {
+        timer.start();
+        view.Proxy().SetFilterText(filter);
+        QApplication::processEvents();
+        std::printf("filtered by \"%s\" to %d rows in %lld ms\n", filter.toUtf8().constData(), view.Proxy().rowCount(),
+                    static_cast<long long>(timer.elapsed()));
+    }
     return 0;
 }
 

@@ -39,6 +39,9 @@ public:
 
 private:
     std::vector<output::UpdateRow> rows_;
+    // Each row's shown texts in lower case, made when a filter first asks;
+    // rows are only ever added, so what is made stays right.
+    mutable std::vector<std::string> searchTexts_;
 };
 
 /// Sorts and filters the table of updates through the model's own
