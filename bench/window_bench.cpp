@@ -75,7 +75,8 @@ int Sort(int rows)
         row.header.signature = 0x600U + static_cast<std::uint32_t>(std::rand() % 0x100);
         row.header.platformFlags = 1U << (std::rand() % 8);
         row.header.revision = static_cast<std::uint32_t>(std::rand() % 256);
-        row.header.dateText = "19" + std::to_string(90 + std::rand() % 10) + "/0" + std::to_string(1 + std::rand() % 9) + "/15";
+        row.header.dateText =
+            "19" + std::to_string(90 + std::rand() % 10) + "/0" + std::to_string(1 + std::rand() % 9) + "/15";
         row.header.packageText = std::rand() % 2 == 0 ? "SECC" : "FC-PGA";
         row.header.processorName = "Pentium III Processor";
         row.checksumValid = std::rand() % 2 == 0;
