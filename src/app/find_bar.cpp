@@ -15,6 +15,7 @@ FindBar::FindBar(QPlainTextEdit& report, QWidget* parent) : QWidget(parent), rep
 {
     auto* label = new QLabel(tr("Find:"), this);
     search_ = new QLineEdit(this);
+    search_->setAcceptDrops(false);  // dropped files go to the window
     label->setBuddy(search_);
     auto* previous = new QPushButton(tr("Previous"), this);
     auto* next = new QPushButton(tr("Next"), this);

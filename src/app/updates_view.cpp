@@ -24,6 +24,7 @@ UpdatesView::UpdatesView(QWidget* parent) : QWidget(parent)
     filter_ = new QLineEdit(this);
     filter_->setPlaceholderText(tr("Filter: text or CPUID"));
     filter_->setClearButtonEnabled(true);
+    filter_->setAcceptDrops(false);  // dropped files go to the window
     count_ = new QLabel(this);
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
         proxy_->SetFilterText(text);
