@@ -171,6 +171,9 @@ private slots:
         QVERIFY(Button(dialog, 0)->isEnabled());
         QCOMPARE(dialog.ReportBox().toPlainText(),
                  ScanOutput(QStringList{QString::fromStdString(big)} + paths));
+        // One JSON document for all four commands, as for one run of all paths.
+        QCOMPARE(dialog.SavedBytes(SaveFormat::json),
+                 Scan(QStringList{QStringLiteral("--json"), QString::fromStdString(big)} + paths));
         QVERIFY(dialog.StatusText().startsWith(
             QStringLiteral("Done. Files: 7  Members: 0  Updates: 6  Problems: 0  Time: ")));
     }
