@@ -252,7 +252,7 @@ void MainDialog::OnCommandFinished(const CommandEnd& end)
         // the report stays.
         QApplication::restoreOverrideCursor();
         showError(this, end.errorText);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
     }
     StartNextCommand();
 }
@@ -274,7 +274,8 @@ void MainDialog::SetBusy(bool busy)
     stopAction_->setEnabled(busy);
     if (busy) {
         status_->Begin();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Busy, not waiting: the window can be read, searched and stopped meanwhile.
+        QApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
         status_->Finish();
         QApplication::restoreOverrideCursor();
