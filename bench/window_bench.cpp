@@ -71,15 +71,15 @@ int Sort(int rows)
         output::UpdateRow& row = table.emplace_back();
         row.path = "/firmware/images/board" + std::to_string(std::rand() % 500) + ".rom";
         row.members = {"modules.bin", "cpu" + std::to_string(std::rand() % 100) + ".bin"};
-        row.offset = static_cast<std::uint64_t>(std::rand()) * 16;
-        row.header.signature = 0x600U + static_cast<std::uint32_t>(std::rand() % 0x100);
-        row.header.platformFlags = 1U << (std::rand() % 8);
-        row.header.revision = static_cast<std::uint32_t>(std::rand() % 256);
-        row.header.dateText =
+        row.update.offset = static_cast<std::uint64_t>(std::rand()) * 16;
+        row.update.header.signature = 0x600U + static_cast<std::uint32_t>(std::rand() % 0x100);
+        row.update.header.platformFlags = 1U << (std::rand() % 8);
+        row.update.header.revision = static_cast<std::uint32_t>(std::rand() % 256);
+        row.update.header.dateText =
             "19" + std::to_string(90 + std::rand() % 10) + "/0" + std::to_string(1 + std::rand() % 9) + "/15";
-        row.header.packageText = std::rand() % 2 == 0 ? "SECC" : "FC-PGA";
-        row.header.processorName = "Pentium III Processor";
-        row.checksumValid = std::rand() % 2 == 0;
+        row.update.header.packageText = std::rand() % 2 == 0 ? "SECC" : "FC-PGA";
+        row.update.header.processorName = "Pentium III Processor";
+        row.update.checksumValid = std::rand() % 2 == 0;
     }
     QElapsedTimer timer;
     timer.start();

@@ -47,29 +47,31 @@ void UpdateTableModel::Clear()
 
 QString UpdateTableModel::CellText(int row, int column) const
 {
-    const output::UpdateRow& update = rows_[static_cast<std::size_t>(row)];
+    const output::UpdateRow& entry = rows_[static_cast<std::size_t>(row)];
     switch (static_cast<CsvColumn>(column)) {
     case CsvColumn::path:
     case CsvColumn::memberChain:
-        return QString::fromStdString(VisibleText(output::CsvFields(update)[static_cast<std::size_t>(column)]));
+        return QString::fromStdString(VisibleText(output::CsvFields(entry)[static_cast<std::size_t>(column)]));
     case CsvColumn::checksumValid:
-        return update.checksumValid ? tr("valid") : tr("invalid");
+        return entry.update.checksumValid ? tr("valid") : tr("invalid");
     default:
-        return QString::fromStdString(output::CsvFields(update)[static_cast<std::size_t>(column)]);
+        return QString::fromStdString(output::CsvFields(entry)[static_cast<std::size_t>(column)]);
     }
 }
 
 bool UpdateTableModel::Less(int row, int other, int column) const
 {
-    const output::UpdateRow& a = rows_[static_cast<std::size_t>(row)];
-    const output::UpdateRow& b = rows_[static_cast<std::size_t>(other)];
+    const output::UpdateRow& rowA = rows_[static_cast<std::size_t>(row)];
+    const output::UpdateRow& rowB = rows_[static_cast<std::size_t>(other)];
+    const UpdateRecord& a = rowA.update;
+    const UpdateRecord& b = rowB.update;
     int order = 0;
     switch (static_cast<CsvColumn>(column)) {
     case CsvColumn::path:
-        order = Compare(a.path, b.path);
+        order = Compare(rowA.path, rowB.path);
         break;
     case CsvColumn::memberChain:
-        order = Compare(a.members, b.members);
+        order = Compare(rowA.members, rowB.members);
         break;
     case CsvColumn::offset:
         order = Compare(a.offset, b.offset);

@@ -45,9 +45,8 @@ void UpdateRowRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord&
     if (file.chain.size() > 1) {
         row.members.assign(file.chain.begin() + 1, file.chain.end());
     }
-    row.offset = update.offset;
-    row.header = update.header;
-    row.checksumValid = update.checksumValid;
+    row.update = update;
+    std::vector<std::uint8_t>().swap(row.update.bytes);  // a table of many rows keeps no update's bytes
 }
 
 std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
@@ -57,17 +56,17 @@ std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
         chain += chain.empty() ? "" : "/";
         chain += member;
     }
-    const MicrocodeHeaderFields& header = row.header;
+    const MicrocodeHeaderFields& header = row.update.header;
     return {row.path,
             std::move(chain),
-            Hex(row.offset, 0),
+            Hex(row.update.offset, 0),
             Hex(header.signature, 0),
             Hex(header.platformFlags, 2),
             Hex(header.revision, 2),
             header.dateText,
             header.packageText,
             header.processorName,
-            row.checksumValid ? "yes" : "no"};
+            row.update.checksumValid ? "yes" : "no"};
 }
 
 std::string CsvField(std::string_view text)

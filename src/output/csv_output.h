@@ -16,13 +16,12 @@ namespace veskari::output {
 /// One accepted update and where it was found: a row of the CSV output and
 /// of the window's table of updates.
 struct UpdateRow {
-    std::string path;                  ///< the top-level file, as given or walked (raw bytes)
+    std::string path;  ///< the top-level file, as given or walked (raw bytes)
     /// The short names of the members that lead to the file holding the
     /// update, outermost first; empty when the top-level file holds it.
     std::vector<std::string> members;
-    std::uint64_t offset = 0;          ///< of the header, in the file that holds it
-    MicrocodeHeaderFields header;
-    bool checksumValid = false;
+    /// The update as the analysis told it, without its bytes.
+    UpdateRecord update;
 };
 
 /// Collects the rows of one top-level file from its events, in report order.
