@@ -45,6 +45,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
 
     reportBox_ = new QPlainTextEdit(this);
     reportBox_->setReadOnly(true);
+    reportBox_->setUndoRedoEnabled(false);  // nothing to undo, and each addition would be kept for it
     reportBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
     reportBox_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     reportBox_->setAcceptDrops(false);  // drops go to the window
