@@ -139,7 +139,18 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     worker_ = new AnalysisWorker(language);
     worker_->moveToThread(thread_);
     connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    connect(worker_, &AnalysisWorker::OutputReady, this, &MainDialog::TakeOutput);
+    // Output is taken at most twenty times a second: each take wakes this
+    // thread, and on a machine whose cores all analyse, every wake-up
+    // stops an analysis for a moment. Until it is taken the worker tells
+    // no more.
+    takeTimer_.setSingleShot(true);
+    takeTimer_.setInterval(50);
+    connect(&takeTimer_, &QTimer::timeout, this, &MainDialog::TakeOutput);
+    connect(worker_, &AnalysisWorker::OutputReady, this, [this] {
+        if (!takeTimer_.isActive()) {
+            takeTimer_.start();
+        }
+    });
     connect(worker_, &AnalysisWorker::CommandFinished, this, &MainDialog::OnCommandFinished);
     thread_->start();
 }
@@ -227,6 +238,7 @@ void MainDialog::StartNextCommand()
 
 void MainDialog::TakeOutput()
 {
+    takeTimer_.stop();
     Delivery output = worker_->TakeOutput();
     reportLog_->AppendReport(output.report);
     for (UnitOutput& unit : output.units) {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -125,6 +126,7 @@ private:
     ProblemsView* problems_ = nullptr;
     RunStatus* status_ = nullptr;
     std::size_t commandFindings_ = 0;  // listed for the running command
+    QTimer takeTimer_;
     std::deque<QList<QByteArray>> pending_;
     bool busy_ = false;
 };

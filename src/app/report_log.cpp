@@ -17,7 +17,7 @@ ReportLog::ReportLog(QPlainTextEdit& box) : box_(box)
         }
     });
     flushTimer_.setSingleShot(true);
-    flushTimer_.setInterval(40);
+    flushTimer_.setInterval(100);
     QObject::connect(&flushTimer_, &QTimer::timeout, &box_, [this] { Flush(); });
 }
 

@@ -11,7 +11,7 @@ class QPlainTextEdit;
 namespace veskari {
 
 /// The report of the window: its text (with the report's own CR LF line
-/// endings) and the box that shows it. The box gets new text at most 25
+/// endings) and the box that shows it. The box gets new text at most ten
 /// times a second, added to its end without setting the whole text again:
 /// each addition costs a layout and a scroll of the view, and a folder of
 /// many small files appends thousands of times a second. The box follows
