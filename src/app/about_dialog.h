@@ -4,7 +4,7 @@
 
 namespace veskari {
 
-/// The about box: the icon, the name and version, and OK.
+/// The about box: the icon, the name and version, what the program does, and OK.
 class AboutDialog : public QDialog {
     Q_OBJECT
 

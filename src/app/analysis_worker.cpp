@@ -3,31 +3,107 @@
 #include "platform/processors.h"
 
 namespace veskari {
+namespace {
+
+// What the window keeps of one unit's events: its rows of updates, what
+// could not be analysed, and the events its JSON object is made from.
+class UnitRecorder final : public UnitObserver {
+public:
+    [[nodiscard]] bool WantsDetails() const override { return true; }
+    void FileStarted(const FileInfo& file) override
+    {
+        events.FileStarted(file);
+        rows.FileStarted(file);
+    }
+    void FileFinished(const FileInfo& file) override { events.FileFinished(file); }
+    void MemberStarted(const MemberInfo& member) override { events.MemberStarted(member); }
+    void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
+    {
+        events.MemberFinished(member, outcome);
+        if (outcome == MemberOutcome::crcMismatch || outcome == MemberOutcome::damaged ||
+            outcome == MemberOutcome::notFound) {
+            findings.emplace_back(FailedMember{member.displayName, outcome});
+        }
+    }
+    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override
+    {
+        events.UpdateAccepted(file, update);
+        rows.UpdateAccepted(file, update);
+    }
+    void ProblemFound(const Problem& problem) override
+    {
+        events.ProblemFound(problem);
+        findings.emplace_back(problem);
+    }
+
+    EventLog events;
+    output::UpdateRowRecorder rows;
+    std::vector<Finding> findings;
+};
+
+}  // namespace
 
 // Hands the run's output to the window's thread through signals.
 class AnalysisWorker::Client final : public RunClient {
 public:
     explicit Client(AnalysisWorker& worker) : worker_(worker) {}
 
-    void ReportAppended(const std::string& text) override
+    std::unique_ptr<UnitObserver> UnitStarted(const RunUnit& unit) override
     {
-        emit worker_.ReportAppended(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+        {
+            const std::lock_guard lock(worker_.mutex_);
+            worker_.current_ = QByteArray(unit.path.data(), static_cast<qsizetype>(unit.path.size()));
+        }
+        return std::make_unique<UnitRecorder>();
     }
+
+    void ReportAppended(const std::string& text) override { worker_.Deliver(text, nullptr); }
 
     void UnitFinished(UnitResult& result) override
     {
-        QStringList problems;
-        for (const Problem& problem : result.problems) {
-            problems.push_back(QString::fromStdString(problem.Text(worker_.language_)));
+        UnitOutput output;
+        output.argument = result.unit->argument;
+        output.problems = result.problems;  // the run still counts them
+        if (auto* recorder = static_cast<UnitRecorder*>(result.observer)) {
+            output.findings = std::move(recorder->findings);
+            output.updates = std::move(recorder->rows.Rows());
+            output.events = std::move(recorder->events);
         }
-        if (!problems.isEmpty()) {
-            emit worker_.ProblemsFound(problems);
-        }
+        worker_.Deliver({}, &output);
     }
 
 private:
     AnalysisWorker& worker_;
 };
+
+AnalysisWorker::AnalysisWorker(Language language) : language_(language)
+{
+    qRegisterMetaType<CommandEnd>();
+}
+
+void AnalysisWorker::Deliver(std::string_view text, UnitOutput* unit)
+{
+    bool tell = false;
+    {
+        const std::lock_guard lock(outputMutex_);
+        output_.report += text;
+        if (unit != nullptr) {
+            output_.units.push_back(std::move(*unit));
+        }
+        tell = !told_;
+        told_ = true;
+    }
+    if (tell) {
+        emit OutputReady();
+    }
+}
+
+Delivery AnalysisWorker::TakeOutput()
+{
+    const std::lock_guard lock(outputMutex_);
+    told_ = false;
+    return std::exchange(output_, Delivery{});
+}
 
 void AnalysisWorker::RequestStop()
 {
@@ -46,9 +122,18 @@ void AnalysisWorker::Shutdown()
     }
 }
 
+CommandProgress AnalysisWorker::Progress()
+{
+    const std::lock_guard lock(mutex_);
+    if (engine_ == nullptr) {
+        return {};
+    }
+    return CommandProgress{engine_->Progress(), current_};
+}
+
 void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty)
 {
-    QString errorText;
+    CommandEnd end;
     try {
         std::vector<std::string> texts;
         for (const QByteArray& path : paths) {
@@ -62,28 +147,31 @@ void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty)
         {
             const std::lock_guard lock(mutex_);
             engine_ = &engine;
+            current_.clear();
             if (shuttingDown_) {
                 engine.RequestStop();
             }
         }
-        const RunSummary summary = engine.Run(texts);
+        end.summary = engine.Run(texts);
         {
             const std::lock_guard lock(mutex_);
             engine_ = nullptr;
         }
-        if (summary.failure) {
-            errorText = QString::fromStdString(summary.failure->Text(language_));
+        if (end.summary.failure) {
+            end.errorText = QString::fromStdString(end.summary.failure->Text(language_));
         }
     } catch (const std::bad_alloc&) {
-        errorText = QString::fromStdString(OutOfMemoryText(language_));
+        end.summary.failure = RunFailure{RunFailure::Kind::outOfMemory, std::nullopt};
+        end.errorText = QString::fromStdString(OutOfMemoryText(language_));
     } catch (...) {
-        errorText = QString::fromStdString(InternalErrorText(language_));
+        end.summary.failure = RunFailure{RunFailure::Kind::internal, std::nullopt};
+        end.errorText = QString::fromStdString(InternalErrorText(language_));
     }
     {
         const std::lock_guard lock(mutex_);
         engine_ = nullptr;
     }
-    emit CommandFinished(errorText);
+    emit CommandFinished(end);
 }
 
 }  // namespace veskari

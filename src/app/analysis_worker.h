@@ -2,30 +2,82 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <mutex>
+#include <string_view>
+#include <variant>
+#include <vector>
 
 #include "analysis/run_engine.h"
+#include "event_log.h"
+#include "output/csv_output.h"
 #include "platform/file_error.h"
 
 namespace veskari {
 
+/// A listed member that was not analysed because of its own bytes: a CRC
+/// that does not match, damaged data, a header not found again. (Members
+/// passed over for a bound or for lack of a file come as problems.)
+struct FailedMember {
+    std::string displayName;
+    MemberOutcome outcome = MemberOutcome::damaged;
+};
+
+/// What could not be analysed, in the order the analysis met it.
+using Finding = std::variant<Problem, FailedMember>;
+
+/// What one top-level unit of a command brought besides its report text.
+struct UnitOutput {
+    std::size_t argument = 0;  ///< which of the command's paths it comes from
+    std::vector<Problem> problems;
+    std::vector<Finding> findings;
+    std::vector<output::UpdateRow> updates;
+    EventLog events;  ///< what its JSON object is made from
+};
+
+/// What the running command has delivered and the window not yet taken:
+/// report text and units, in run order.
+struct Delivery {
+    std::string report;
+    std::vector<UnitOutput> units;
+};
+
+/// How a command ended.
+struct CommandEnd {
+    RunSummary summary;
+    QString errorText;  ///< empty unless an error ended it
+};
+
+/// How far the running command has come.
+struct CommandProgress {
+    RunProgress run;
+    QByteArray currentPath;  ///< the top-level file analysed last started
+};
+
 /// Runs the commands of the window off its thread, through the run engine
 /// that the command line uses too: each command analyses its paths in
-/// order, in parallel, and sends the report text back in order as it grows.
+/// order, in parallel, and hands the report text back in order as it grows,
+/// with what each unit brought (updates, problems, its JSON object). The
+/// output waits in one delivery that the window takes when it is told,
+/// so that a folder of thousands of small files costs the window's thread
+/// a few wake-ups a second, not one per report block.
 class AnalysisWorker : public QObject {
     Q_OBJECT
 
 public:
-    explicit AnalysisWorker(Language language) : language_(language) {}
+    explicit AnalysisWorker(Language language);
 
     /// Ends the running command at its next poll (within milliseconds,
     /// also inside one large file); thread-safe. Later commands run as usual.
     void RequestStop();
     /// Stops the running command and every later one: the window is closing.
     void Shutdown();
+    /// Thread-safe; zero when no command runs.
+    [[nodiscard]] CommandProgress Progress();
+    /// The output delivered since the last call; thread-safe.
+    [[nodiscard]] Delivery TakeOutput();
 
 public slots:
     /// Analyses `paths` (the local 8-bit bytes of each path); `reportEmpty`
@@ -34,20 +86,25 @@ public slots:
     void Run(const QList<QByteArray>& paths, bool reportEmpty);
 
 signals:
-    void ReportAppended(const QByteArray& text);
-    /// What could not be analysed in one top-level file or folder, each
-    /// problem as one line in the user's language.
-    void ProblemsFound(const QStringList& problems);
-    /// The command has ended; `errorText` is empty unless an error ended it.
-    void CommandFinished(const QString& errorText);
+    /// There is output to take; told once until it has been taken.
+    void OutputReady();
+    /// The command has ended, after its last output.
+    void CommandFinished(const veskari::CommandEnd& end);
 
 private:
     class Client;
+    void Deliver(std::string_view text, UnitOutput* unit);
 
     Language language_;
     std::mutex mutex_;
     RunEngine* engine_ = nullptr;  // the running command's, guarded by mutex_
+    QByteArray current_;           // guarded by mutex_
     bool shuttingDown_ = false;    // guarded by mutex_
+    std::mutex outputMutex_;
+    Delivery output_;              // guarded by outputMutex_
+    bool told_ = false;            // guarded by outputMutex_: OutputReady not yet answered
 };
 
 }  // namespace veskari
+
+Q_DECLARE_METATYPE(veskari::CommandEnd)

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <cstdio>
 
 #include "platform/memory.h"
 #include "viewer_app.h"
@@ -21,9 +22,18 @@ int main(int argc, char** argv)
                                                        "then quit."),
                                         QStringLiteral("file"));
     parser.addOption(screenshot);
+    const QCommandLineOption view(QStringLiteral("view"),
+                                  QStringLiteral("Show the report (the default) or the table of updates."),
+                                  QStringLiteral("report|updates"), QStringLiteral("report"));
+    parser.addOption(view);
     parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Files and folders to analyse at start."),
                                  QStringLiteral("[path...]"));
     parser.process(app);
+    const QStringList views = {QStringLiteral("report"), QStringLiteral("updates")};
+    if (!views.contains(parser.value(view))) {
+        std::fprintf(stderr, "veskari: --view takes report or updates\n");
+        return 2;
+    }
     // The paths' own bytes: the parser's texts are decoded, and a name that
     // is not valid UTF-8 would not survive them. Positional arguments keep
     // their order, so each is matched with the next argument that decodes
@@ -36,5 +46,5 @@ int main(int argc, char** argv)
         }
         paths.push_back(next < argc ? QByteArray(argv[next++]) : QFile::encodeName(positional));
     }
-    return app.Run(paths, parser.value(screenshot));
+    return app.Run(paths, static_cast<int>(views.indexOf(parser.value(view))), parser.value(screenshot));
 }

@@ -6,27 +6,36 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
-#include <QLabel>
-#include <QListWidget>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "about_dialog.h"
+#include "analysis_record.h"
 #include "analysis_worker.h"
+#include "find_bar.h"
+#include "problems_view.h"
 #include "report_log.h"
+#include "run_status.h"
+#include "update_table_model.h"
+#include "updates_view.h"
 
 namespace veskari {
 
-MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent)
+MainDialog::MainDialog(Language language, QWidget* parent)
+    : QDialog(parent), language_(language), record_(std::make_unique<AnalysisRecord>())
 {
     setWindowTitle(tr("Veskari"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/veskari-32.png")));
@@ -36,55 +45,92 @@ MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent)
 
     reportBox_ = new QPlainTextEdit(this);
     reportBox_->setReadOnly(true);
+    reportBox_->setUndoRedoEnabled(false);  // nothing to undo, and each addition would be kept for it
     reportBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
     reportBox_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     reportBox_->setAcceptDrops(false);  // drops go to the window
+    reportBox_->setContextMenuPolicy(Qt::CustomContextMenu);
     reportLog_ = std::make_unique<ReportLog>(*reportBox_);
+    findBar_ = new FindBar(*reportBox_, this);
+    updates_ = new UpdatesView(this);
 
     selectButton_ = new QPushButton(tr("Select File"), this);
+    folderButton_ = new QPushButton(tr("Open Folder"), this);
     clearButton_ = new QPushButton(tr("Clear"), this);
     auto* closeButton = new QPushButton(tr("Close"), this);
-    for (QPushButton* button : {selectButton_, clearButton_, closeButton}) {
+    stopButton_ = new QPushButton(tr("Stop"), this);
+    stopButton_->setEnabled(false);
+    for (QPushButton* button : {selectButton_, folderButton_, clearButton_, closeButton, stopButton_}) {
         button->setAutoDefault(false);
         button->setMinimumHeight(44);
     }
     connect(selectButton_, &QPushButton::clicked, this, &MainDialog::OnSelectFile);
+    connect(folderButton_, &QPushButton::clicked, this, &MainDialog::OnOpenFolder);
     connect(clearButton_, &QPushButton::clicked, this, &MainDialog::OnClear);
     connect(closeButton, &QPushButton::clicked, this, &MainDialog::reject);
-
+    connect(stopButton_, &QPushButton::clicked, this, &MainDialog::StopCommand);
     auto* buttons = new QVBoxLayout;
     buttons->addSpacing(20);
     buttons->addWidget(selectButton_);
+    buttons->addWidget(folderButton_);
     buttons->addWidget(clearButton_);
     buttons->addWidget(closeButton);
     buttons->addStretch();
-    // Below the report: what could not be analysed, so that a file that
-    // cannot be read never looks like a file without updates.
-    problemsList_ = new QListWidget(this);
-    problemsList_->setMaximumHeight(110);
-    problemsList_->setVisible(false);
-    statusLine_ = new QLabel(this);
-    statusLine_->setVisible(false);
-    auto* reportColumn = new QVBoxLayout;
-    reportColumn->addWidget(reportBox_, 1);
-    reportColumn->addWidget(statusLine_);
-    reportColumn->addWidget(problemsList_);
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(reportColumn, 1);
-    layout->addLayout(buttons);
-    resize(820, 460);
+    buttons->addWidget(stopButton_);
 
+    // The report first; the table of updates beside it.
+    auto* reportPage = new QWidget(this);
+    auto* reportColumn = new QVBoxLayout(reportPage);
+    reportColumn->setContentsMargins(0, 0, 0, 0);
+    reportColumn->addWidget(reportBox_, 1);
+    reportColumn->addWidget(findBar_);
+    views_ = new QTabWidget(this);
+    views_->addTab(reportPage, tr("Report"));
+    views_->addTab(updates_, tr("Updates"));
+    connect(updates_, &UpdatesView::CountChanged, this, [this](int /*shown*/, int total) {
+        views_->setTabText(1, total == 0 ? tr("Updates") : tr("Updates (%1)").arg(total));
+    });
+
+    // Below both: what could not be analysed, so that a file that cannot be
+    // read never looks like a file without updates.
+    problems_ = new ProblemsView(language, this);
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(views_);
+    splitter->addWidget(problems_);
+    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+
+    status_ = new RunStatus([this] { return worker_->Progress(); }, this);
+
+    auto* menuBar = new QMenuBar(this);
     // The desktop offers no window menu to extend: the about entry lives in
-    // the window's context menu and on F1.
+    // the Help menu, the context menus and on F1.
     aboutAction_ = new QAction(tr("About Veskari (&A)..."), this);
     aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
     aboutAction_->setShortcutContext(Qt::WindowShortcut);
     connect(aboutAction_, &QAction::triggered, this, &MainDialog::OnAbout);
     addAction(aboutAction_);
+    QMenu* file = menuBar->addMenu(tr("&File"));
+    QMenu* edit = menuBar->addMenu(tr("&Edit"));
+    BuildMenus(*file, *edit, *menuBar->addMenu(tr("&Help")));
+    connect(reportBox_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(reportBox_->createStandardContextMenu(at));
+        menu->addSeparator();
+        menu->addAction(aboutAction_);
+        menu->exec(reportBox_->mapToGlobal(at));
+    });
 
-    chooseFiles = [](QWidget* owner, const QString& title, const QString& filter) {
-        return QFileDialog::getOpenFileNames(owner, title, QString(), filter);
-    };
+    auto* top = new QHBoxLayout;
+    top->addWidget(splitter, 1);
+    top->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar);
+    layout->addLayout(top, 1);
+    layout->addWidget(status_);
+    resize(900, 560);
+
+    UseSystemDialogs();
     showError = [](QWidget* owner, const QString& text) {
         QMessageBox::critical(owner, MainDialog::tr("Veskari"), text);
     };
@@ -93,8 +139,18 @@ MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent)
     worker_ = new AnalysisWorker(language);
     worker_->moveToThread(thread_);
     connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    connect(worker_, &AnalysisWorker::ReportAppended, this, &MainDialog::OnReportAppended);
-    connect(worker_, &AnalysisWorker::ProblemsFound, this, &MainDialog::OnProblemsFound);
+    // Output is taken at most twenty times a second: each take wakes this
+    // thread, and on a machine whose cores all analyse, every wake-up
+    // stops an analysis for a moment. Until it is taken the worker tells
+    // no more.
+    takeTimer_.setSingleShot(true);
+    takeTimer_.setInterval(50);
+    connect(&takeTimer_, &QTimer::timeout, this, &MainDialog::TakeOutput);
+    connect(worker_, &AnalysisWorker::OutputReady, this, [this] {
+        if (!takeTimer_.isActive()) {
+            takeTimer_.start();
+        }
+    });
     connect(worker_, &AnalysisWorker::CommandFinished, this, &MainDialog::OnCommandFinished);
     thread_->start();
 }
@@ -102,6 +158,34 @@ MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent)
 MainDialog::~MainDialog()
 {
     StopWorker();
+}
+
+void MainDialog::BuildMenus(QMenu& file, QMenu& edit, QMenu& help)
+{
+    const auto add = [this](QMenu& menu, const QString& text, const QKeySequence& keys, auto slot) {
+        QAction* action = menu.addAction(text, this, slot);
+        action->setShortcut(keys);
+        addAction(action);  // the shortcut works while the menu bar is hidden, too
+        return action;
+    };
+    idleActions_.push_back(add(file, tr("Select &File..."), QKeySequence::Open, &MainDialog::OnSelectFile));
+    idleActions_.push_back(add(file, tr("Open F&older..."), QKeySequence(), &MainDialog::OnOpenFolder));
+    QMenu* recent = file.addMenu(tr("&Recent Paths"));
+    idleActions_.push_back(recent->menuAction());
+    connect(recent, &QMenu::aboutToShow, this, [this, recent] { FillRecentMenu(*recent); });
+    file.addSeparator();
+    idleActions_.push_back(add(file, tr("&Save..."), QKeySequence::Save, &MainDialog::OnSave));
+    file.addSeparator();
+    add(file, tr("&Close"), QKeySequence(), &MainDialog::reject);
+
+    add(edit, tr("&Find..."), QKeySequence::Find, &MainDialog::OnFind);
+    add(edit, tr("Find &Next"), QKeySequence::FindNext, [this] { findBar_->FindNext(); });
+    add(edit, tr("Find &Previous"), QKeySequence::FindPrevious, [this] { findBar_->FindPrevious(); });
+    edit.addSeparator();
+    stopAction_ = add(edit, tr("S&top"), QKeySequence(), &MainDialog::StopCommand);
+    stopAction_->setEnabled(false);
+    idleActions_.push_back(add(edit, tr("C&lear"), QKeySequence(), &MainDialog::OnClear));
+    help.addAction(aboutAction_);
 }
 
 void MainDialog::StopWorker()
@@ -138,6 +222,8 @@ void MainDialog::AnalyzeLocalPaths(const QList<QByteArray>& paths)
 void MainDialog::StartNextCommand()
 {
     if (pending_.empty()) {
+        reportLog_->Flush();
+        updates_->Flush();
         SetBusy(false);
         emit Idle();
         return;
@@ -145,41 +231,41 @@ void MainDialog::StartNextCommand()
     SetBusy(true);
     const QList<QByteArray> paths = pending_.front();
     pending_.pop_front();
+    record_->BeginCommand(paths);
     QMetaObject::invokeMethod(worker_, "Run", Qt::QueuedConnection, Q_ARG(QList<QByteArray>, paths),
                               Q_ARG(bool, reportLog_->IsEmpty()));
 }
 
-void MainDialog::OnReportAppended(const QByteArray& text)
+void MainDialog::TakeOutput()
 {
-    reportLog_->AppendReport(std::string(text.constData(), static_cast<std::size_t>(text.size())));
-}
-
-void MainDialog::OnProblemsFound(const QStringList& problems)
-{
-    problemsList_->addItems(problems);
-    problemsList_->scrollToBottom();
-    problemsList_->setVisible(true);
-    statusLine_->setText(tr("%n item(s) could not be analysed:", "", problemsList_->count()));
-    statusLine_->setVisible(true);
+    takeTimer_.stop();
+    Delivery output = worker_->TakeOutput();
+    reportLog_->AppendReport(output.report);
+    for (UnitOutput& unit : output.units) {
+        record_->AddUnit(unit);
+        updates_->Add(std::move(unit.updates));
+        problems_->Add(unit.findings);
+        commandFindings_ += unit.findings.size();
+    }
 }
 
 QStringList MainDialog::Problems() const
 {
-    QStringList problems;
-    for (int i = 0; i < problemsList_->count(); ++i) {
-        problems.push_back(problemsList_->item(i)->text());
-    }
-    return problems;
+    return problems_->Lines();
 }
 
-void MainDialog::OnCommandFinished(const QString& errorText)
+void MainDialog::OnCommandFinished(const CommandEnd& end)
 {
-    if (!errorText.isEmpty()) {
+    TakeOutput();
+    record_->EndCommand(end);
+    status_->Add(end, commandFindings_);
+    commandFindings_ = 0;
+    if (!end.errorText.isEmpty()) {
         // The paths of the failed command that were not analysed are dropped;
         // the report stays.
         QApplication::restoreOverrideCursor();
-        showError(this, errorText);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        showError(this, end.errorText);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
     }
     StartNextCommand();
 }
@@ -190,39 +276,61 @@ void MainDialog::SetBusy(bool busy)
         return;
     }
     busy_ = busy;
-    selectButton_->setEnabled(!busy);
-    clearButton_->setEnabled(!busy);
+    for (QWidget* button : {static_cast<QWidget*>(selectButton_), static_cast<QWidget*>(folderButton_),
+                            static_cast<QWidget*>(clearButton_)}) {
+        button->setEnabled(!busy);
+    }
+    for (QAction* action : idleActions_) {
+        action->setEnabled(!busy);
+    }
+    stopButton_->setEnabled(busy);
+    stopAction_->setEnabled(busy);
     if (busy) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        status_->Begin();
+        // Busy, not waiting: the window can be read, searched and stopped meanwhile.
+        QApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
+        status_->Finish();
         QApplication::restoreOverrideCursor();
     }
 }
 
-void MainDialog::OnSelectFile()
+QString MainDialog::StatusText() const
 {
-    if (busy_) {
-        return;
-    }
-    // "*" rather than "*.*": on this platform many firmware and microcode
-    // files have no extension, and "*.*" would hide them.
-    const QStringList paths = chooseFiles(this, tr("Select MicroCode File"), tr("BIOS or MicroCodeFile (*)"));
-    AnalyzePaths(paths);
+    return status_->Text();
 }
 
 void MainDialog::OnClear()
 {
-    if (!busy_) {
-        reportLog_->Clear();
-        problemsList_->clear();
-        problemsList_->setVisible(false);
-        statusLine_->setVisible(false);
+    if (busy_) {
+        return;
     }
+    reportLog_->Clear();
+    record_->Clear();
+    updates_->Clear();
+    problems_->Clear();
+    status_->Clear();
 }
 
 void MainDialog::StopCommand()
 {
+    pending_.clear();
     worker_->RequestStop();
+}
+
+void MainDialog::OnFind()
+{
+    if (views_->currentIndex() == 1) {
+        updates_->FilterBox().setFocus();
+        updates_->FilterBox().selectAll();
+        return;
+    }
+    findBar_->Open();
+}
+
+void MainDialog::ShowView(int view)
+{
+    views_->setCurrentIndex(view);
 }
 
 void MainDialog::OnAbout()
@@ -250,7 +358,7 @@ void MainDialog::dropEvent(QDropEvent* event)
     }
     if (!paths.isEmpty()) {
         event->acceptProposedAction();
-        AnalyzeLocalPaths(paths);
+        AnalyzeChosen(paths);
     }
 }
 
@@ -261,9 +369,21 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
+void MainDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Escape while a command runs stops it, keeping the window and its
+    // report: closing is what a reader in the middle of a long run least
+    // wants to happen by accident. Without a command it closes, as Close does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && busy_) {
+        StopCommand();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void MainDialog::reject()
 {
-    // Close and Escape: stop the running command at its next poll (within
+    // Close: stop the running command at its next poll (within
     // milliseconds, also inside a large file), then close.
     StopWorker();
     if (busy_) {

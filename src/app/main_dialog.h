@@ -2,27 +2,39 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
 
 #include "platform/file_error.h"
 
-class QLabel;
-class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QTabWidget;
 class QThread;
 
 namespace veskari {
 
+class AnalysisRecord;
 class AnalysisWorker;
+class FindBar;
+class ProblemsView;
 class ReportLog;
+class RunStatus;
+class UpdatesView;
+struct CommandEnd;
 
-/// The main window: the report box on the left, Select File, Clear and
-/// Close on the right. Selected and dropped paths are analysed off the
-/// window's thread, one command after another, in the order given; the
-/// report grows exactly as it would if every command ran synchronously.
+/// What Save writes.
+enum class SaveFormat { report, reportCrLf, csv, json };
+
+/// The main window: the report box on the left, Select File, Open Folder,
+/// Clear, Close and Stop on the right; the table of updates in a second tab
+/// beside the report; what could not be analysed below them; progress in a
+/// status bar. Selected and dropped paths are analysed off the window's
+/// thread, one command after another, in the order given; the report grows
+/// exactly as it would if every command ran synchronously.
 class MainDialog : public QDialog {
     Q_OBJECT
 
@@ -41,9 +53,22 @@ public:
     [[nodiscard]] const ReportLog& Log() const noexcept { return *reportLog_; }
     [[nodiscard]] ReportLog& Log() noexcept { return *reportLog_; }
     [[nodiscard]] QPlainTextEdit& ReportBox() const noexcept { return *reportBox_; }
+    [[nodiscard]] UpdatesView& Updates() const noexcept { return *updates_; }
+    [[nodiscard]] FindBar& Finder() const noexcept { return *findBar_; }
+    /// The status bar's text: progress while a command runs, then the summary.
+    [[nodiscard]] QString StatusText() const;
+    /// The bytes that Save writes in `format`.
+    [[nodiscard]] QByteArray SavedBytes(SaveFormat format) const;
+    /// Shows the report (0) or the table of updates (1).
+    void ShowView(int view);
 
     /// Asks the user for files; by default the platform's open-file dialog.
     std::function<QStringList(QWidget* parent, const QString& title, const QString& filter)> chooseFiles;
+    /// Asks the user for a folder; by default the platform's folder dialog.
+    std::function<QString(QWidget* parent, const QString& title)> chooseFolder;
+    /// Asks where to save and in which format (`format` holds the suggested
+    /// one); an empty path cancels. By default the platform's save dialog.
+    std::function<QString(QWidget* parent, SaveFormat& format)> chooseSaveFile;
     /// Shows a file error; by default a message box with the stop icon.
     std::function<void(QWidget* parent, const QString& text)> showError;
 
@@ -53,36 +78,55 @@ signals:
 
 public slots:
     void OnSelectFile();
+    void OnOpenFolder();
     void OnClear();
+    void OnSave();
     void OnAbout();
-    /// Stops the running command at its next poll; queued commands go on.
+    /// Stops the running command at its next poll and drops the commands
+    /// queued behind it; the report so far stays.
     void StopCommand();
-    /// Close and Escape: stops the running command at the next file
-    /// boundary, then closes the window.
+    /// Close: stops the running command, then closes the window.
     void reject() override;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    /// Escape while a command runs stops it; otherwise it closes the window.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void BuildMenus(QMenu& file, QMenu& edit, QMenu& help);
+    void UseSystemDialogs();
+    void FillRecentMenu(QMenu& menu);
+    void AnalyzeChosen(const QList<QByteArray>& paths, const QByteArray& folder = QByteArray());
     void StartNextCommand();
-    void OnReportAppended(const QByteArray& text);
-    void OnProblemsFound(const QStringList& problems);
-    void OnCommandFinished(const QString& errorText);
+    void TakeOutput();
+    void OnCommandFinished(const CommandEnd& end);
+    void OnFind();
     void SetBusy(bool busy);
     void StopWorker();
 
+    Language language_;
+    QTabWidget* views_ = nullptr;
     QPlainTextEdit* reportBox_ = nullptr;
+    FindBar* findBar_ = nullptr;
+    UpdatesView* updates_ = nullptr;
     QPushButton* selectButton_ = nullptr;
+    QPushButton* folderButton_ = nullptr;
     QPushButton* clearButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
+    QList<QAction*> idleActions_;  // enabled only while no command runs
     std::unique_ptr<ReportLog> reportLog_;
+    std::unique_ptr<AnalysisRecord> record_;
     QThread* thread_ = nullptr;
     AnalysisWorker* worker_ = nullptr;
-    QListWidget* problemsList_ = nullptr;
-    QLabel* statusLine_ = nullptr;
+    ProblemsView* problems_ = nullptr;
+    RunStatus* status_ = nullptr;
+    std::size_t commandFindings_ = 0;  // listed for the running command
+    QTimer takeTimer_;
     std::deque<QList<QByteArray>> pending_;
     bool busy_ = false;
 };

@@ -1,5 +1,6 @@
 #include "viewer_app.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -10,6 +11,8 @@ namespace veskari {
 
 ViewerApp::ViewerApp(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // The settings live in ~/.config/veskari/Veskari.conf.
+    setOrganizationName(QStringLiteral("veskari"));
     setApplicationName(QStringLiteral("Veskari"));
     setApplicationVersion(QString::fromLatin1(kVersionText));
     setDesktopFileName(QStringLiteral("org.veskari.veskari"));
@@ -19,11 +22,17 @@ ViewerApp::ViewerApp(int& argc, char** argv) : QApplication(argc, argv)
 Language ViewerApp::InstallTranslation(const QLocale& locale)
 {
     removeTranslator(&translator_);
+    removeTranslator(&qtTranslator_);
     language_ = Language::English;
     if (locale.language() == QLocale::Japanese &&
         translator_.load(QStringLiteral("veskari_ja"), QStringLiteral(":/i18n"))) {
         installTranslator(&translator_);
         language_ = Language::Japanese;
+        // Qt's own texts (file dialogs, standard menus, buttons); without
+        // them installed the window is Japanese and those stay English.
+        if (qtTranslator_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            installTranslator(&qtTranslator_);
+        }
     }
     return language_;
 }
@@ -41,10 +50,11 @@ bool ViewerApp::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-int ViewerApp::Run(const QList<QByteArray>& paths, const QString& screenshotPath)
+int ViewerApp::Run(const QList<QByteArray>& paths, int view, const QString& screenshotPath)
 {
     const Language language = InstallTranslation(QLocale::system());
     MainDialog dialog(language);
+    dialog.ShowView(view);
     dialog.show();
     if (!screenshotPath.isEmpty()) {
         // Save the window once the analysis of the given paths is done.

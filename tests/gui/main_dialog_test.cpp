@@ -1,84 +1,30 @@
-// The main window under Qt Test with the offscreen platform: drops,
-// Select File, Clear, the error box, the Japanese translation and queued
-// commands.
+// The main window under Qt Test with the offscreen platform, as the base
+// of its commands has it: drops, Select File and Open Folder, Clear, the
+// error box, the Japanese translation, queued commands and Close.
 
 #include <QAction>
-#include <QDir>
-#include <unistd.h>
-#include <QElapsedTimer>
-#include <QScrollBar>
-#include <QTextDocument>
-#include <cstdio>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
+#include "gui_support.h"
 #include "main_dialog.h"
-#include "platform/cfile.h"
-#include "platform/anonymous_file.h"
+#include "recent_paths.h"
 #include "report_log.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
+#include "update_table_model.h"
+#include "updates_view.h"
 #include "viewer_app.h"
 
 using namespace veskari;
-
-namespace {
-
-// What veskari-scan prints for the same paths (LF line endings, as the box shows them).
-QString ScanOutput(const QStringList& paths)
-{
-    QProcess scan;
-    scan.start(QStringLiteral(VESKARI_SCAN_BINARY), paths);
-    scan.waitForFinished(60000);
-    return QString::fromUtf8(scan.readAllStandardOutput());
-}
-
-void Drop(MainDialog& dialog, const QStringList& paths)
-{
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) {
-        urls.push_back(QUrl::fromLocalFile(path));
-    }
-    data.setUrls(urls);
-    // A drop reaches only the widget that accepted the drag's entry.
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &enter);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&dialog, &drop);
-}
-
-bool WaitIdle(MainDialog& dialog)
-{
-    if (!dialog.IsBusy()) {
-        return true;
-    }
-    QSignalSpy idle(&dialog, &MainDialog::Idle);
-    return idle.wait(60000);
-}
-
-QPushButton* Button(MainDialog& dialog, int index)
-{
-    auto buttons = dialog.findChildren<QPushButton*>();
-    return buttons.value(index);
-}
-
-test::Bytes Update(std::uint32_t revision)
-{
-    test::MicrocodeFields fields;
-    fields.revision = revision;
-    return test::MakeMicrocodeUpdate(fields);
-}
-
-}  // namespace
+using test::Button;
+using test::Drop;
+using test::Scan;
+using test::ScanOutput;
+using test::Update;
+using test::WaitIdle;
 
 class MainDialogTest : public QObject {
     Q_OBJECT
@@ -89,69 +35,65 @@ private slots:
         QVERIFY(test::LeftoverTemporaryFiles().empty());
     }
 
-    void dropOfTwoFilesAndAFolderAnalysesThemInDropOrder()
-    {
-        const test::TempDir dir;
-        const QString a = QString::fromStdString(dir.Write("a.bin", Update(1)));
-        test::Bytes archive = test::MakeStoredMember("m.bin", Update(3));
-        const QString b = QString::fromStdString(dir.Write("b.rom", archive));
-        (void)dir.Write("folder/x.bin", Update(4));
-        (void)dir.Write("folder/sub/y.bin", Update(5));
-        const QString folder = QString::fromStdString(dir / "folder");
-
-        MainDialog dialog(Language::English);
-        Drop(dialog, {b, folder, a});
-        QVERIFY(WaitIdle(dialog));
-        const QString expected = ScanOutput({b, folder, a});
-        QVERIFY(expected.contains(QStringLiteral(" < b.rom/m.bin >")));
-        QCOMPARE(dialog.ReportBox().toPlainText(), expected);
-        QCOMPARE(QString::fromStdString(dialog.Log().Text()).replace("\r\n", "\n"), expected);
-    }
-
-    void selectFileUsesTheChooserAndItsOrder()
+    // Select File and Open Folder ask their choosers and analyse the
+    // answer in its order; what they chose is remembered across runs.
+    void selectFileAndOpenFolderAreAnalysedAndRemembered()
     {
         const test::TempDir dir;
         const QString one = QString::fromStdString(dir.Write("one.bin", Update(1)));
         const QString two = QString::fromStdString(dir.Write("two.bin", Update(2)));
+        const QString folder = QString::fromStdString(dir.MakeFolder("folder"));
+        (void)dir.Write("folder/three.bin", Update(3));
         MainDialog dialog(Language::English);
         QStringList answer;
         QString askedTitle;
-        dialog.chooseFiles = [&](QWidget*, const QString& title, const QString&) {
+        QString askedFilter;
+        dialog.chooseFiles = [&](QWidget*, const QString& title, const QString& filter) {
             askedTitle = title;
+            askedFilter = filter;
             return answer;
         };
+        dialog.chooseFolder = [&](QWidget*, const QString&) { return folder; };
 
         answer = {};  // cancelled
         dialog.OnSelectFile();
         QVERIFY(WaitIdle(dialog));
         QCOMPARE(askedTitle, QStringLiteral("Select MicroCode File"));
+        QCOMPARE(askedFilter, QStringLiteral("BIOS or MicroCodeFile (*)"));
         QVERIFY(dialog.Log().IsEmpty());
 
-        answer = {one};
-        dialog.OnSelectFile();
-        QVERIFY(WaitIdle(dialog));
-        QCOMPARE(dialog.ReportBox().toPlainText(), ScanOutput({one}));
-
-        dialog.OnClear();
         answer = {two, one};
         dialog.OnSelectFile();
         QVERIFY(WaitIdle(dialog));
         QCOMPARE(dialog.ReportBox().toPlainText(), ScanOutput({two, one}));
+        dialog.OnClear();
+        dialog.OnOpenFolder();
+        QVERIFY(WaitIdle(dialog));
+        QCOMPARE(dialog.ReportBox().toPlainText(), ScanOutput({folder}));
+        QCOMPARE(RecentPaths::Paths().mid(0, 3), (QList<QByteArray>{QFile::encodeName(folder), QFile::encodeName(two),
+                                                          QFile::encodeName(one)}));
+        QCOMPARE(RecentPaths::LastFolder(), folder);
     }
 
-    void clearThenTheNextHeadlineHasNoEmptyLineBefore()
+    // Clear empties every view; the next headline has no empty line before it.
+    void clearEmptiesEveryViewAndTheNextHeadlineStartsTheReport()
     {
         const test::TempDir dir;
         const QString one = QString::fromStdString(dir.Write("one.bin", Update(1)));
         MainDialog dialog(Language::English);
-        dialog.AnalyzePaths({one});
+        dialog.AnalyzePaths({one, QString::fromStdString(dir / "missing")});
         QVERIFY(WaitIdle(dialog));
+        QCOMPARE(dialog.Updates().Model().rowCount(), 1);
         dialog.OnClear();
         QVERIFY(dialog.Log().IsEmpty());
         QVERIFY(dialog.ReportBox().toPlainText().isEmpty());
+        QCOMPARE(dialog.Updates().Model().rowCount(), 0);
+        QVERIFY(dialog.Problems().isEmpty());
+        QVERIFY(dialog.StatusText().isEmpty());
         dialog.AnalyzePaths({one});
         QVERIFY(WaitIdle(dialog));
         QVERIFY(dialog.ReportBox().toPlainText().startsWith(QStringLiteral("<< ")));
+        QCOMPARE(dialog.SavedBytes(SaveFormat::json), Scan({QStringLiteral("--json"), one}));
     }
 
     void fileErrorShowsTheBoxAndKeepsTheReport()
@@ -175,8 +117,10 @@ private slots:
         QCOMPARE(dialog.ReportBox().toPlainText(),
                  ScanOutput({a}) + QStringLiteral("\n<< ") + QString::fromStdString(bad) + QStringLiteral(" >>\n"));
         QVERIFY(Button(dialog, 0)->isEnabled());
+        QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Ended by an error. Files: 2  ")));
     }
 
+    // Our texts and Qt's own (the report box's menu, the file dialogs).
     void japaneseTranslationLoadsInAJapaneseLocale()
     {
         auto& app = static_cast<ViewerApp&>(*QCoreApplication::instance());
@@ -184,21 +128,24 @@ private slots:
         {
             MainDialog dialog(Language::Japanese);
             QCOMPARE(Button(dialog, 0)->text(), QStringLiteral("ファイル選択"));
-            QCOMPARE(Button(dialog, 1)->text(), QStringLiteral("消去"));
-            QCOMPARE(Button(dialog, 2)->text(), QStringLiteral("終了"));
+            QCOMPARE(Button(dialog, 2)->text(), QStringLiteral("消去"));
+            QCOMPARE(Button(dialog, 3)->text(), QStringLiteral("終了"));
             QCOMPARE(dialog.actions().value(0)->text(), QStringLiteral("Veskari のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-            QString title;
-            dialog.chooseFiles = [&](QWidget*, const QString& asked, const QString&) {
-                title = asked;
+            QStringList asked;
+            dialog.chooseFiles = [&](QWidget*, const QString& title, const QString& filter) {
+                asked = {title, filter};
                 return QStringList();
             };
             dialog.OnSelectFile();
-            QCOMPARE(title, QStringLiteral("マイクロコードファイルの選択"));
+            QCOMPARE(asked, (QStringList{QStringLiteral("マイクロコードファイルの選択"),
+                                         QStringLiteral("BIOS またはマイクロコードファイル (*)")}));
+            QCOMPARE(QCoreApplication::translate("QWidgetTextControl", "&Copy"), QStringLiteral("コピー(&C)"));
         }
         QCOMPARE(app.InstallTranslation(QLocale(QLocale::English)), Language::English);
         MainDialog dialog(Language::English);
         QCOMPARE(Button(dialog, 0)->text(), QStringLiteral("Select File"));
         QCOMPARE(dialog.actions().value(0)->text(), QStringLiteral("About Veskari (&A)..."));
+        QCOMPARE(QCoreApplication::translate("QWidgetTextControl", "&Copy"), QStringLiteral("&Copy"));
     }
 
     void dropsDuringACommandAreQueuedAndComeOutInOrder()
@@ -216,7 +163,7 @@ private slots:
         Drop(dialog, {QString::fromStdString(big), paths[0]});
         QVERIFY(dialog.IsBusy());
         QVERIFY(!Button(dialog, 0)->isEnabled());
-        QVERIFY(!Button(dialog, 1)->isEnabled());
+        QVERIFY(!Button(dialog, 2)->isEnabled());
         Drop(dialog, {paths[1], paths[2]});
         Drop(dialog, {paths[3]});
         dialog.AnalyzePaths({paths[4], paths[5]});
@@ -224,64 +171,11 @@ private slots:
         QVERIFY(Button(dialog, 0)->isEnabled());
         QCOMPARE(dialog.ReportBox().toPlainText(),
                  ScanOutput(QStringList{QString::fromStdString(big)} + paths));
-    }
-
-    // Prints how long 100,000 report lines take to append in blocks, as the
-    // analysis appends them, and checks that the box holds them all with
-    // the last one in view. The figure is for the reader, not a pass condition.
-    void appendingAHundredThousandLinesStaysIncremental()
-    {
-        MainDialog dialog(Language::English);
-        dialog.show();
-        std::string block;
-        for (int line = 0; line < 100; ++line) {
-            block += "1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon Processor\r\n";
-        }
-        QElapsedTimer timer;
-        timer.start();
-        ReportLog& log = dialog.Log();
-        for (int i = 0; i < 1000; ++i) {
-            log.AppendReport(block);
-        }
-        QApplication::processEvents();
-        std::printf("100000 lines appended in 1000 blocks in %lld ms\n", static_cast<long long>(timer.elapsed()));
-        QCOMPARE(dialog.ReportBox().document()->blockCount(), 100001);
-        auto* bar = dialog.ReportBox().verticalScrollBar();
-        QCOMPARE(bar->value(), bar->maximum());
-    }
-
-    // What cannot be read is listed, never mistaken for a file without
-    // updates; a name that is not UTF-8 reaches the analysis byte for byte;
-    // a stopped command leaves the next one to run.
-    void problemsAreListedPathsKeepTheirBytesAndAStopEndsOnlyItsCommand()
-    {
-        const test::TempDir dir;
-        const std::string odd = dir.Write("odd\xFF.bin", Update(7));
-        const std::string missing = dir / "missing.bin";
-        MainDialog dialog(Language::English);
-        QMimeData data;
-        data.setUrls({QUrl(QStringLiteral("file://") + QString::fromLatin1(QByteArray(odd.c_str()).toPercentEncoding("/"))),
-                      QUrl::fromLocalFile(QString::fromStdString(missing))});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&dialog, &enter);
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&dialog, &drop);
-        QVERIFY(WaitIdle(dialog));
-        QVERIFY(dialog.ReportBox().toPlainText().contains(QStringLiteral(" < odd\\xFF.bin >\n1999/05/25 Rev. 0x07")));
-        QCOMPARE(dialog.Problems(), QStringList{QString::fromStdString(missing + ": cannot be read: not found")});
-
-        const std::string sparse = dir / "sparse.bin";
-        test::WriteFile(sparse, test::Bytes(10, 0));
-        QCOMPARE(::truncate(sparse.c_str(), std::int64_t{4} << 30), 0);
-        const QString one = QString::fromStdString(dir.Write("one.bin", Update(1)));
-        dialog.AnalyzePaths({QString::fromStdString(sparse)});
-        dialog.AnalyzePaths({one});
-        QTest::qWait(50);
-        dialog.StopCommand();
-        QVERIFY(WaitIdle(dialog));
-        QVERIFY(dialog.ReportBox().toPlainText().endsWith(ScanOutput({one})));
-        dialog.OnClear();
-        QVERIFY(dialog.Problems().isEmpty());
+        // One JSON document for all four commands, as for one run of all paths.
+        QCOMPARE(dialog.SavedBytes(SaveFormat::json),
+                 Scan(QStringList{QStringLiteral("--json"), QString::fromStdString(big)} + paths));
+        QVERIFY(dialog.StatusText().startsWith(
+            QStringLiteral("Done. Files: 7  Members: 0  Updates: 6  Problems: 0  Time: ")));
     }
 
     void closeStopsTheRunningCommandAndLeavesNoTemporaryFile()
@@ -304,13 +198,8 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
+int RunMainDialogTests(int argc, char** argv)
 {
-    // A private temporary directory, so that leftovers are ours alone.
-    QTemporaryDir temporary(QDir::tempPath() + QStringLiteral("/vsk-gui-XXXXXX"));
-    qputenv("TMPDIR", temporary.path().toUtf8());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    ViewerApp app(argc, argv);
     MainDialogTest test;
     return QTest::qExec(&test, argc, argv);
 }

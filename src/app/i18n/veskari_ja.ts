@@ -2,6 +2,44 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>veskari::AboutDialog</name>
+    <message>
+        <source>Veskari</source>
+        <translation>Veskari のﾊﾞｰｼﾞｮﾝ情報</translation>
+    </message>
+    <message>
+        <source>Lists the processor microcode updates that BIOS images, microcode update files and the LZH members inside them carry.
+
+Free software under the MIT licence.</source>
+        <translation>BIOS イメージ、マイクロコードのアップデートファイルと、その中の LZH メンバーが持つプロセッサーのマイクロコードアップデートを一覧にします。
+
+MIT ライセンスのフリーソフトウェアです。</translation>
+    </message>
+</context>
+<context>
+    <name>veskari::FindBar</name>
+    <message>
+        <source>Find:</source>
+        <translation>検索:</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>前へ</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>見つかりません</translation>
+    </message>
+    <message>
+        <source>Close the search bar</source>
+        <translation>検索バーを閉じる</translation>
+    </message>
+</context>
+<context>
     <name>veskari::MainDialog</name>
     <message>
         <source>Veskari</source>
@@ -27,22 +65,223 @@
         <source>Select MicroCode File</source>
         <translation>マイクロコードファイルの選択</translation>
     </message>
+    <message>
+        <source>BIOS or MicroCodeFile (*)</source>
+        <translation>BIOS またはマイクロコードファイル (*)</translation>
+    </message>
+    <message>
+        <source>Open Folder</source>
+        <translation>フォルダー選択</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>中止</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>レポート</translation>
+    </message>
+    <message>
+        <source>Updates</source>
+        <translation>アップデート</translation>
+    </message>
+    <message>
+        <source>Updates (%1)</source>
+        <translation>アップデート (%1)</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>編集(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>ヘルプ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>Select &amp;File...</source>
+        <translation>ファイル選択(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Open F&amp;older...</source>
+        <translation>フォルダー選択(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>&amp;Recent Paths</source>
+        <translation>最近のパス(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Save...</source>
+        <translation>保存(&amp;S)...</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>終了(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>検索(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>次を検索(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Find &amp;Previous</source>
+        <translation>前を検索(&amp;P)</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>中止(&amp;T)</translation>
+    </message>
+    <message>
+        <source>C&amp;lear</source>
+        <translation>消去(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Report (*.txt)</source>
+        <translation>レポート (*.txt)</translation>
+    </message>
+    <message>
+        <source>Report with CR LF line ends (*.txt)</source>
+        <translation>レポート、改行は CR LF (*.txt)</translation>
+    </message>
+    <message>
+        <source>Table of updates as CSV (*.csv)</source>
+        <translation>アップデート一覧の CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>JSON document (*.json)</source>
+        <translation>JSON ドキュメント (*.json)</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>(none)</source>
+        <translation>(なし)</translation>
+    </message>
+    <message>
+        <source>Select Folder</source>
+        <translation>フォルダーの選択</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+</context>
+<context>
+    <name>veskari::ProblemsView</name>
+    <message>
+        <source>%1: member not analysed, its CRC-16 does not match</source>
+        <translation>%1: CRC-16 が一致しないためﾒﾝﾊﾞｰを解析しません</translation>
+    </message>
+    <message>
+        <source>%1: member not analysed, its header was not found again</source>
+        <translation>%1: ﾍｯﾀﾞｰが再び見つからないためﾒﾝﾊﾞｰを解析しません</translation>
+    </message>
+    <message>
+        <source>%1: member not analysed, its data is damaged</source>
+        <translation>%1: ﾃﾞｰﾀが壊れているためﾒﾝﾊﾞｰを解析しません</translation>
+    </message>
     <message numerus="yes">
         <source>%n item(s) could not be analysed:</source>
         <translation>
             <numerusform>%n 件を解析できませんでした:</numerusform>
         </translation>
     </message>
+</context>
+<context>
+    <name>veskari::RunStatus</name>
     <message>
-        <source>BIOS or MicroCodeFile (*)</source>
-        <translation>BIOS or MicroCodeFile (*)</translation>
+        <source>Ended by an error.</source>
+        <translation>エラーで終了しました。</translation>
+    </message>
+    <message>
+        <source>Stopped.</source>
+        <translation>中止しました。</translation>
+    </message>
+    <message>
+        <source>Done.</source>
+        <translation>完了しました。</translation>
+    </message>
+    <message>
+        <source>Files: %1  Members: %2  Updates: %3  Problems: %4  Time: %5 s</source>
+        <translation>ファイル: %1  メンバー: %2  アップデート: %3  問題: %4  時間: %5 秒</translation>
+    </message>
+    <message>
+        <source>Analysing: %1 of %2 files: %3</source>
+        <translation>解析中: %2 件中 %1 件: %3</translation>
     </message>
 </context>
 <context>
-    <name>veskari::AboutDialog</name>
+    <name>veskari::UpdateTableModel</name>
     <message>
-        <source>Veskari</source>
-        <translation>Veskari のﾊﾞｰｼﾞｮﾝ情報</translation>
+        <source>valid</source>
+        <translation>正常</translation>
+    </message>
+    <message>
+        <source>invalid</source>
+        <translation>不一致</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>ファイル</translation>
+    </message>
+    <message>
+        <source>Member</source>
+        <translation>メンバー</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>オフセット</translation>
+    </message>
+    <message>
+        <source>CPUID</source>
+        <translation>CPUID</translation>
+    </message>
+    <message>
+        <source>Platform flags</source>
+        <translation>プラットフォームフラグ</translation>
+    </message>
+    <message>
+        <source>Revision</source>
+        <translation>リビジョン</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日付</translation>
+    </message>
+    <message>
+        <source>Package</source>
+        <translation>パッケージ</translation>
+    </message>
+    <message>
+        <source>Processor</source>
+        <translation>プロセッサー</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>チェックサム</translation>
+    </message>
+</context>
+<context>
+    <name>veskari::UpdatesView</name>
+    <message>
+        <source>Filter: text or CPUID</source>
+        <translation>フィルター: 文字列または CPUID</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>コピー(&amp;C)</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 / %2</translation>
     </message>
 </context>
 </TS>

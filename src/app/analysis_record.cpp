@@ -1,0 +1,61 @@
+#include "analysis_record.h"
+
+namespace veskari {
+
+void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths)
+{
+    commandStart_ = paths_.size();
+    for (const QByteArray& path : paths) {
+        paths_.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+    }
+}
+
+void AnalysisRecord::AddUnit(UnitOutput& unit)
+{
+    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, std::move(unit.events)});
+}
+
+void AnalysisRecord::EndCommand(const CommandEnd& end)
+{
+    if (end.summary.stopped && !end.summary.failure) {
+        // The paths it never reached were not analysed: they are left out
+        // rather than shown as paths without files.
+        std::size_t reached = commandStart_;
+        if (!units_.empty() && units_.back().argument >= commandStart_) {
+            reached = units_.back().argument + 1;
+        }
+        paths_.resize(reached);
+    }
+    if (!failure_ && end.summary.failure) {
+        failure_ = end.summary.failure;
+    }
+}
+
+void AnalysisRecord::Clear()
+{
+    paths_.clear();
+    units_.clear();
+    commandStart_ = 0;
+    failure_.reset();
+}
+
+void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Language language) const
+{
+    output::JsonDocument document(write, paths_, language);
+    document.Begin();
+    for (const Unit& unit : units_) {
+        RunUnit runUnit;
+        runUnit.argument = unit.argument;
+        UnitResult result;
+        result.unit = &runUnit;
+        result.problems = unit.problems;
+        // The file object as veskari-scan's recorder makes it; empty for a
+        // unit without a file, whose problems the document places itself.
+        output::JsonRecorder recorder(output::JsonStyle{}, output::JsonDocument::kFileDepth, false, language);
+        unit.events.Replay(recorder);
+        document.Add(result, recorder.Text());
+    }
+    document.End(failure_);
+}
+
+}  // namespace veskari

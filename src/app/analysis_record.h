@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis_worker.h"
+#include "output/json_output.h"
+
+namespace veskari {
+
+/// What the window analysed since the last Clear, kept so that Save can
+/// write the command line's JSON document of it: the paths of every
+/// command in order, and the events of each top-level unit as its analysis
+/// told them. The document is made from these events, not from a second
+/// analysis, so that it tells exactly what the report and the table show,
+/// also when the files have changed or gone since or a command was stopped.
+class AnalysisRecord {
+public:
+    void BeginCommand(const QList<QByteArray>& paths);
+    /// A unit of the command begun last; its events are taken.
+    void AddUnit(UnitOutput& unit);
+    void EndCommand(const CommandEnd& end);
+    void Clear();
+
+    /// The document, as `veskari-scan --json` writes it for all the paths
+    /// in turn. The error is the first one that ended a command; a stopped
+    /// command's paths end with the last one it reached.
+    void WriteJson(const output::JsonDocument::Writer& write, Language language) const;
+
+private:
+    struct Unit {
+        std::size_t argument = 0;  // among all paths
+        std::vector<Problem> problems;
+        EventLog events;
+    };
+
+    std::vector<std::string> paths_;
+    std::vector<Unit> units_;
+    std::size_t commandStart_ = 0;       // the first path of the command begun last
+    std::optional<RunFailure> failure_;
+};
+
+}  // namespace veskari

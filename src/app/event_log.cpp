@@ -1,0 +1,63 @@
+#include "event_log.h"
+
+namespace veskari {
+
+void EventLog::FileStarted(const FileInfo& file)
+{
+    openFiles_.resize(static_cast<std::size_t>(file.depth));
+    openFiles_.push_back(events_.size());
+    events_.emplace_back(FileEvent{file, false});
+}
+
+void EventLog::FileFinished(const FileInfo& file)
+{
+    events_.emplace_back(FileEvent{file, true});
+}
+
+void EventLog::MemberStarted(const MemberInfo& member)
+{
+    events_.emplace_back(MemberEvent{member, std::nullopt});
+}
+
+void EventLog::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
+{
+    events_.emplace_back(MemberEvent{member, outcome});
+}
+
+void EventLog::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
+{
+    // The file is the one started last at its depth; the update's bytes stay behind.
+    UpdateEvent event{openFiles_.at(static_cast<std::size_t>(file.depth)), update};
+    std::vector<std::uint8_t>().swap(event.update.bytes);
+    events_.emplace_back(std::move(event));
+}
+
+void EventLog::ProblemFound(const Problem& problem)
+{
+    events_.emplace_back(problem);
+}
+
+void EventLog::Replay(AnalysisObserver& observer) const
+{
+    for (const auto& event : events_) {
+        if (const auto* file = std::get_if<FileEvent>(&event)) {
+            if (file->finished) {
+                observer.FileFinished(file->file);
+            } else {
+                observer.FileStarted(file->file);
+            }
+        } else if (const auto* member = std::get_if<MemberEvent>(&event)) {
+            if (member->outcome) {
+                observer.MemberFinished(member->member, *member->outcome);
+            } else {
+                observer.MemberStarted(member->member);
+            }
+        } else if (const auto* update = std::get_if<UpdateEvent>(&event)) {
+            observer.UpdateAccepted(std::get<FileEvent>(events_[update->file]).file, update->update);
+        } else {
+            observer.ProblemFound(std::get<Problem>(event));
+        }
+    }
+}
+
+}  // namespace veskari

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "analysis/analysis_events.h"
+
+namespace veskari {
+
+/// The events of one top-level unit, kept as values so that they can be
+/// told again later: the window makes a file's JSON object from them when
+/// Save asks for it, not while the analysis runs, where formatting JSON
+/// would cost every run a fifth more time. Decoded members' bytes, update
+/// bytes and rejected candidates are not kept.
+class EventLog final : public AnalysisObserver {
+public:
+    /// The checksum verdict of each update is part of the log.
+    [[nodiscard]] bool WantsDetails() const override { return true; }
+    void FileStarted(const FileInfo& file) override;
+    void FileFinished(const FileInfo& file) override;
+    void MemberStarted(const MemberInfo& member) override;
+    void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override;
+    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
+    void ProblemFound(const Problem& problem) override;
+
+    /// Tells `observer` every kept event again, in the order they came.
+    void Replay(AnalysisObserver& observer) const;
+
+private:
+    struct FileEvent {
+        FileInfo file;
+        bool finished = false;
+    };
+    struct MemberEvent {
+        MemberInfo member;
+        std::optional<MemberOutcome> outcome;  // none: started
+    };
+    struct UpdateEvent {
+        std::size_t file = 0;  // the event that started the file holding it
+        UpdateRecord update;
+    };
+
+    std::vector<std::variant<FileEvent, MemberEvent, UpdateEvent, Problem>> events_;
+    std::vector<std::size_t> openFiles_;  // the start events of the open files, by depth
+};
+
+}  // namespace veskari

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace veskari {
+
+/// What the window remembers between runs (QSettings): the folder of the
+/// last selection, where the file choosers start, and the paths analysed
+/// last, newest first. Paths are kept as their local 8-bit bytes, so that a
+/// name that is not valid UTF-8 is remembered exactly.
+class RecentPaths {
+public:
+    static constexpr int kMaxPaths = 8;
+
+    /// The folder to start the choosers in; the home folder at first.
+    [[nodiscard]] static QString LastFolder();
+    [[nodiscard]] static QList<QByteArray> Paths();
+    /// Remembers `paths` as the newest ones and `folder` as the last folder
+    /// (empty: the folder of the first path).
+    static void Remember(const QList<QByteArray>& paths, const QByteArray& folder = QByteArray());
+};
+
+}  // namespace veskari

@@ -1,0 +1,202 @@
+#include "update_table_model.h"
+
+#include <algorithm>
+
+#include "platform/visible_text.h"
+
+namespace veskari {
+namespace {
+
+using output::CsvColumn;
+
+constexpr int kColumns = static_cast<int>(output::kCsvColumnCount);
+
+std::string LowerAscii(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
+template <typename T>
+int Compare(const T& a, const T& b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+}  // namespace
+
+void UpdateTableModel::Append(std::vector<output::UpdateRow>&& rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+void UpdateTableModel::Clear()
+{
+    beginResetModel();
+    rows_.clear();
+    searchTexts_.clear();
+    endResetModel();
+}
+
+QString UpdateTableModel::CellText(int row, int column) const
+{
+    const output::UpdateRow& entry = rows_[static_cast<std::size_t>(row)];
+    switch (static_cast<CsvColumn>(column)) {
+    case CsvColumn::path:
+    case CsvColumn::memberChain:
+        return QString::fromStdString(VisibleText(output::CsvFields(entry)[static_cast<std::size_t>(column)]));
+    case CsvColumn::checksumValid:
+        return entry.update.checksumValid ? tr("valid") : tr("invalid");
+    default:
+        return QString::fromStdString(output::CsvFields(entry)[static_cast<std::size_t>(column)]);
+    }
+}
+
+bool UpdateTableModel::Less(int row, int other, int column) const
+{
+    const output::UpdateRow& rowA = rows_[static_cast<std::size_t>(row)];
+    const output::UpdateRow& rowB = rows_[static_cast<std::size_t>(other)];
+    const UpdateRecord& a = rowA.update;
+    const UpdateRecord& b = rowB.update;
+    int order = 0;
+    switch (static_cast<CsvColumn>(column)) {
+    case CsvColumn::path:
+        order = Compare(rowA.path, rowB.path);
+        break;
+    case CsvColumn::memberChain:
+        order = Compare(rowA.members, rowB.members);
+        break;
+    case CsvColumn::offset:
+        order = Compare(a.offset, b.offset);
+        break;
+    case CsvColumn::cpuid:
+        order = Compare(a.header.signature, b.header.signature);
+        break;
+    case CsvColumn::platformFlags:
+        order = Compare(a.header.platformFlags, b.header.platformFlags);
+        break;
+    case CsvColumn::revision:
+        order = Compare(a.header.revision, b.header.revision);
+        break;
+    case CsvColumn::date:  // year, month and day at fixed widths
+        order = Compare(a.header.dateText, b.header.dateText);
+        break;
+    case CsvColumn::package:
+        order = Compare(a.header.packageText, b.header.packageText);
+        break;
+    case CsvColumn::processor:
+        order = Compare(a.header.processorName, b.header.processorName);
+        break;
+    case CsvColumn::checksumValid:
+        order = Compare(a.checksumValid, b.checksumValid);
+        break;
+    }
+    return order < 0;
+}
+
+bool UpdateTableModel::Matches(int row, const std::string& needle) const
+{
+    while (searchTexts_.size() <= static_cast<std::size_t>(row)) {
+        // Fields apart, so that no match runs from one into the next.
+        std::string text;
+        for (const std::string& field : output::CsvFields(rows_[searchTexts_.size()])) {
+            text += LowerAscii(VisibleText(field));
+            text += '\n';
+        }
+        searchTexts_.push_back(std::move(text));
+    }
+    return searchTexts_[static_cast<std::size_t>(row)].find(needle) != std::string::npos;
+}
+
+int UpdateTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int UpdateTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant UpdateTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const auto column = static_cast<CsvColumn>(index.column());
+    if (role == Qt::DisplayRole) {
+        return CellText(index.row(), index.column());
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const bool number = column == CsvColumn::offset || column == CsvColumn::cpuid ||
+                            column == CsvColumn::platformFlags || column == CsvColumn::revision;
+        return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    return {};
+}
+
+QVariant UpdateTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    switch (static_cast<CsvColumn>(section)) {
+    case CsvColumn::path:
+        return tr("File");
+    case CsvColumn::memberChain:
+        return tr("Member");
+    case CsvColumn::offset:
+        return tr("Offset");
+    case CsvColumn::cpuid:
+        return tr("CPUID");
+    case CsvColumn::platformFlags:
+        return tr("Platform flags");
+    case CsvColumn::revision:
+        return tr("Revision");
+    case CsvColumn::date:
+        return tr("Date");
+    case CsvColumn::package:
+        return tr("Package");
+    case CsvColumn::processor:
+        return tr("Processor");
+    case CsvColumn::checksumValid:
+        return tr("Checksum");
+    }
+    return {};
+}
+
+UpdateFilterProxy::UpdateFilterProxy(UpdateTableModel& model, QObject* parent)
+    : QSortFilterProxyModel(parent), model_(model)
+{
+    setSourceModel(&model);
+}
+
+void UpdateFilterProxy::SetFilterText(const QString& text)
+{
+    std::string needle = LowerAscii(text.trimmed().toStdString());
+    if (needle != needle_) {
+        needle_ = std::move(needle);
+        // All at once: a filter that removes rows one run at a time tells
+        // the view of every run, which takes seconds on 100,000 rows.
+        invalidate();
+    }
+}
+
+bool UpdateFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const
+{
+    return model_.Less(left.row(), right.row(), left.column());
+}
+
+bool UpdateFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex& /*sourceParent*/) const
+{
+    return needle_.empty() || model_.Matches(sourceRow, needle_);
+}
+
+}  // namespace veskari

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "analysis/analyzer.h"
+#include "output/csv_output.h"
+#include "support/lzh_writer.h"
+#include "support/temp_dir.h"
+
+namespace veskari::output {
+namespace {
+
+TEST(CsvOutputTest, FieldsAreQuotedOnlyWhenTheyMustBe)
+{
+    const struct {
+        std::string text;
+        std::string field;
+    } cases[] = {
+        {"plain name.bin", "plain name.bin"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"line\nbreak", "\"line\nbreak\""},
+        {"cr\ronly", "\"cr\ronly\""},
+        {"\r\n", "\"\r\n\""},
+        {"odd\xFF bytes\t and 'quotes'", "odd\xFF bytes\t and 'quotes'"},  // bytes stay as they are
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvField(c.text), c.field) << c.text;
+    }
+    EXPECT_EQ(CsvHeader(),
+              "path,member chain,offset,CPUID,platform flags,revision,date,package,processor,checksum valid\r\n");
+}
+
+// Rows come from the events of a real analysis, in report order: the
+// top-level path on every row, the chain of members below it (stored
+// members show the update at every level), and the fields the report shows.
+TEST(CsvOutputTest, RowsOfANestedMemberNameWhereTheUpdateWasFound)
+{
+    const test::TempDir dir;
+    test::MicrocodeFields fields;
+    fields.signature = 0x66A;
+    fields.platformFlags = 0x20;
+    fields.revision = 0x0C;
+    fields.date = test::MicrocodeDate(0x1999, 0x05, 0x05);
+    // A checksum that makes the update's dwords add up to 0.
+    const test::Bytes unsummed = test::MakeMicrocodeUpdate(fields);
+    for (std::size_t i = 0; i + 4 <= unsummed.size(); i += 4) {
+        fields.checksum -= static_cast<std::uint32_t>(unsummed[i] | unsummed[i + 1] << 8 | unsummed[i + 2] << 16 |
+                                                      unsummed[i + 3] << 24);
+    }
+    const test::Bytes inner = test::MakeStoredMember("mobile,\"x\".bin", test::MakeMicrocodeUpdate(fields));
+    const std::string path = dir.Write("a,b.rom", test::MakeStoredMember("modules.bin", inner));
+
+    StringReport report;
+    UpdateRowRecorder recorder;
+    Analyzer analyzer(report, &recorder);
+    analyzer.AnalyzePath(path, path);
+    const std::string fieldsText =
+        ",0x66A,0x20,0x0C,1999/05/05,Micro-PGA1/Micro-PGA2,Mobile Pentium II Processor/Celeron Processor,yes\r\n";
+    std::string expected;
+    for (const std::string_view chain : {"\"modules.bin/mobile,\"\"x\"\".bin\",0x0", "modules.bin,0x26", ",0x49"}) {
+        expected += CsvField(path) + "," + std::string(chain) + fieldsText;
+    }
+    std::string records;
+    for (const UpdateRow& row : recorder.Rows()) {
+        records += CsvRecord(row);
+    }
+    EXPECT_EQ(records, expected);
+}
+
+}  // namespace
+}  // namespace veskari::output
