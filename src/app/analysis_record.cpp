@@ -2,9 +2,10 @@
 
 namespace veskari {
 
-void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths)
+void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths, bool allFormats)
 {
     commandStart_ = paths_.size();
+    commandAllFormats_ = allFormats;
     for (const QByteArray& path : paths) {
         paths_.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
     }
@@ -12,7 +13,7 @@ void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths)
 
 void AnalysisRecord::AddUnit(UnitOutput& unit)
 {
-    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, std::move(unit.events)});
+    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, std::move(unit.events), commandAllFormats_});
 }
 
 void AnalysisRecord::EndCommand(const CommandEnd& end)
@@ -51,7 +52,8 @@ void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Langua
         result.problems = unit.problems;
         // The file object as veskari-scan's recorder makes it; empty for a
         // unit without a file, whose problems the document places itself.
-        output::JsonRecorder recorder(output::JsonStyle{}, output::JsonDocument::kFileDepth, false, language);
+        output::JsonRecorder recorder(output::JsonStyle{}, output::JsonDocument::kFileDepth, false, unit.allFormats,
+                                      language);
         unit.events.Replay(recorder);
         document.Add(result, recorder.Text());
     }

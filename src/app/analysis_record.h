@@ -19,7 +19,9 @@ namespace veskari {
 /// also when the files have changed or gone since or a command was stopped.
 class AnalysisRecord {
 public:
-    void BeginCommand(const QList<QByteArray>& paths);
+    /// `allFormats`: the command lists updates of every layout, and its
+    /// updates carry the fields of the later layout in the document.
+    void BeginCommand(const QList<QByteArray>& paths, bool allFormats);
     /// A unit of the command begun last; its events are taken.
     void AddUnit(UnitOutput& unit);
     void EndCommand(const CommandEnd& end);
@@ -35,11 +37,13 @@ private:
         std::size_t argument = 0;  // among all paths
         std::vector<Problem> problems;
         EventLog events;
+        bool allFormats = false;
     };
 
     std::vector<std::string> paths_;
     std::vector<Unit> units_;
     std::size_t commandStart_ = 0;       // the first path of the command begun last
+    bool commandAllFormats_ = false;
     std::optional<RunFailure> failure_;
 };
 

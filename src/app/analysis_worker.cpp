@@ -131,7 +131,7 @@ CommandProgress AnalysisWorker::Progress()
     return CommandProgress{engine_->Progress(), current_};
 }
 
-void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty)
+void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool allFormats)
 {
     CommandEnd end;
     try {
@@ -143,6 +143,7 @@ void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty)
         RunSettings settings;
         settings.jobs = UsableProcessorCount();
         settings.reportEmpty = reportEmpty;
+        settings.formats = allFormats ? MicrocodeFormats::all : MicrocodeFormats::classic;
         RunEngine engine(settings, client);
         {
             const std::lock_guard lock(mutex_);

@@ -82,8 +82,9 @@ public:
 public slots:
     /// Analyses `paths` (the local 8-bit bytes of each path); `reportEmpty`
     /// tells whether the report was empty when the command began (nothing
-    /// else writes to it while it runs).
-    void Run(const QList<QByteArray>& paths, bool reportEmpty);
+    /// else writes to it while it runs); `allFormats` lists the updates of
+    /// every layout.
+    void Run(const QList<QByteArray>& paths, bool reportEmpty, bool allFormats);
 
 signals:
     /// There is output to take; told once until it has been taken.

@@ -27,6 +27,7 @@
 #include "analysis_worker.h"
 #include "find_bar.h"
 #include "problems_view.h"
+#include "recent_paths.h"
 #include "report_log.h"
 #include "run_status.h"
 #include "update_table_model.h"
@@ -185,6 +186,12 @@ void MainDialog::BuildMenus(QMenu& file, QMenu& edit, QMenu& help)
     stopAction_ = add(edit, tr("S&top"), QKeySequence(), &MainDialog::StopCommand);
     stopAction_->setEnabled(false);
     idleActions_.push_back(add(edit, tr("C&lear"), QKeySequence(), &MainDialog::OnClear));
+    edit.addSeparator();
+    // Off by default: the report then lists exactly the classic updates.
+    allFormatsAction_ = edit.addAction(tr("List Updates of &Every Format"));
+    allFormatsAction_->setCheckable(true);
+    allFormatsAction_->setChecked(RecentPaths::AllFormats());
+    connect(allFormatsAction_, &QAction::toggled, this, [](bool checked) { RecentPaths::SetAllFormats(checked); });
     help.addAction(aboutAction_);
 }
 
@@ -231,9 +238,10 @@ void MainDialog::StartNextCommand()
     SetBusy(true);
     const QList<QByteArray> paths = pending_.front();
     pending_.pop_front();
-    record_->BeginCommand(paths);
+    const bool allFormats = allFormatsAction_->isChecked();
+    record_->BeginCommand(paths, allFormats);
     QMetaObject::invokeMethod(worker_, "Run", Qt::QueuedConnection, Q_ARG(QList<QByteArray>, paths),
-                              Q_ARG(bool, reportLog_->IsEmpty()));
+                              Q_ARG(bool, reportLog_->IsEmpty()), Q_ARG(bool, allFormats));
 }
 
 void MainDialog::TakeOutput()

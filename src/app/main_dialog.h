@@ -117,6 +117,7 @@ private:
     QPushButton* clearButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* allFormatsAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QList<QAction*> idleActions_;  // enabled only while no command runs
     std::unique_ptr<ReportLog> reportLog_;

@@ -54,4 +54,14 @@ void RecentPaths::Remember(const QList<QByteArray>& paths, const QByteArray& fol
     settings.setValue(kLastFolder, last);
 }
 
+bool RecentPaths::AllFormats()
+{
+    return QSettings().value(QStringLiteral("allFormats"), false).toBool();
+}
+
+void RecentPaths::SetAllFormats(bool allFormats)
+{
+    QSettings().setValue(QStringLiteral("allFormats"), allFormats);
+}
+
 }  // namespace veskari

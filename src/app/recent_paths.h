@@ -20,6 +20,11 @@ public:
     /// Remembers `paths` as the newest ones and `folder` as the last folder
     /// (empty: the folder of the first path).
     static void Remember(const QList<QByteArray>& paths, const QByteArray& folder = QByteArray());
+
+    /// Whether updates of every layout are listed, not only the classic
+    /// ones: a choice the window keeps, off at first.
+    [[nodiscard]] static bool AllFormats();
+    static void SetAllFormats(bool allFormats);
 };
 
 }  // namespace veskari

@@ -77,10 +77,10 @@ bool UpdateTableModel::Less(int row, int other, int column) const
         order = Compare(a.offset, b.offset);
         break;
     case CsvColumn::cpuid:
-        order = Compare(a.header.signature, b.header.signature);
+        order = Compare(a.LineSignature(), b.LineSignature());
         break;
     case CsvColumn::platformFlags:
-        order = Compare(a.header.platformFlags, b.header.platformFlags);
+        order = Compare(a.LinePlatformFlags(), b.LinePlatformFlags());
         break;
     case CsvColumn::revision:
         order = Compare(a.header.revision, b.header.revision);
@@ -89,10 +89,10 @@ bool UpdateTableModel::Less(int row, int other, int column) const
         order = Compare(a.header.dateText, b.header.dateText);
         break;
     case CsvColumn::package:
-        order = Compare(a.header.packageText, b.header.packageText);
+        order = Compare(a.LinePackage(), b.LinePackage());
         break;
     case CsvColumn::processor:
-        order = Compare(a.header.processorName, b.header.processorName);
+        order = Compare(a.LineProcessor(), b.LineProcessor());
         break;
     case CsvColumn::checksumValid:
         order = Compare(a.checksumValid, b.checksumValid);

@@ -30,6 +30,30 @@ struct UpdateRecord {
     /// Whether the dwords of the whole update add up to 0: only with bytes,
     /// and always for the later format, where it is a rule.
     bool checksumValid = false;
+
+    /// The processor the line shows: an extended line's entry, else the header's.
+    [[nodiscard]] std::uint32_t LineSignature() const noexcept
+    {
+        return extendedIndex < 0 ? header.signature : Entry().signature;
+    }
+    [[nodiscard]] std::uint32_t LinePlatformFlags() const noexcept
+    {
+        return extendedIndex < 0 ? header.platformFlags : Entry().platformFlags;
+    }
+    [[nodiscard]] const std::string& LinePackage() const noexcept
+    {
+        return extendedIndex < 0 ? header.packageText : Entry().packageText;
+    }
+    [[nodiscard]] const std::string& LineProcessor() const noexcept
+    {
+        return extendedIndex < 0 ? header.processorName : Entry().processorName;
+    }
+
+private:
+    [[nodiscard]] const ExtendedSignature& Entry() const noexcept
+    {
+        return header.extendedSignatures[static_cast<std::size_t>(extendedIndex)];
+    }
 };
 
 /// Keeps the accepted updates of one scan of a file, in report order: by

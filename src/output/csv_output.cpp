@@ -60,12 +60,12 @@ std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
     return {row.path,
             std::move(chain),
             Hex(row.update.offset, 0),
-            Hex(header.signature, 0),
-            Hex(header.platformFlags, 2),
+            Hex(row.update.LineSignature(), 0),
+            Hex(row.update.LinePlatformFlags(), 2),
             Hex(header.revision, 2),
             header.dateText,
-            header.packageText,
-            header.processorName,
+            row.update.LinePackage(),
+            row.update.LineProcessor(),
             row.update.checksumValid ? "yes" : "no"};
 }
 

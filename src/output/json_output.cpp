@@ -124,11 +124,8 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
     const int depth = FileDepth(file.depth) + 2;
     const MicrocodeHeaderFields& header = update.header;
     // An extended line shows the entry's processor; everything else is the update's.
-    const ExtendedSignature* entry =
-        update.extendedIndex >= 0 ? &header.extendedSignatures[static_cast<std::size_t>(update.extendedIndex)]
-                                  : nullptr;
-    const std::uint32_t signature = entry != nullptr ? entry->signature : header.signature;
-    const std::uint32_t platformFlags = entry != nullptr ? entry->platformFlags : header.platformFlags;
+    const std::uint32_t signature = update.LineSignature();
+    const std::uint32_t platformFlags = update.LinePlatformFlags();
     JsonObject object(style_, depth);
     object.Number("offset", update.offset).Raw("chain", ChainJson(file.chain, style_, depth + 1, false));
     bool hex = false;
@@ -148,15 +145,15 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
         .Number("checksum", header.checksum)
         .Bool("checksumValid", update.checksumValid)
         .Number("loaderRevision", header.loaderRevision)
-        .String("package", entry != nullptr ? entry->packageText : header.packageText)
-        .String("processor", entry != nullptr ? entry->processorName : header.processorName)
+        .String("package", update.LinePackage())
+        .String("processor", update.LineProcessor())
         .String("signatureText", HexText(signature, 0))
         .String("revisionText", HexText(header.revision, 2));
     if (allFormats_) {
         object.String("format", header.format == MicrocodeFormat::classic ? "classic" : "later")
             .Number("dataSize", header.dataSize)
             .Number("totalSize", header.totalSize);
-        if (entry != nullptr) {
+        if (update.extendedIndex >= 0) {
             object.Number("extendedIndex", static_cast<std::uint64_t>(update.extendedIndex));
         } else {
             object.Raw("extendedIndex", "null");

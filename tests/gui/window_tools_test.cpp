@@ -138,6 +138,42 @@ private slots:
                                      QStringLiteral("\touter.bin/inner.bin\t")));
     }
 
+    // The remembered choice of every update format: the report, the table
+    // (extended lines by their own processor) and the JSON document are
+    // those of veskari-scan --all-formats.
+    void everyFormatOnRequest()
+    {
+        const std::string shared = test::SharedDir();
+        if (shared.empty()) {
+            QSKIP("no shared test data");
+        }
+        const QStringList paths{QString::fromStdString(shared + "/testdata/microcode-modern/06-9a-04")};
+        MainDialog dialog(Language::English);
+        QAction* allFormats = nullptr;
+        for (QAction* action : dialog.findChildren<QAction*>()) {
+            if (action->text() == QStringLiteral("List Updates of &Every Format")) {
+                allFormats = action;
+            }
+        }
+        QVERIFY(allFormats != nullptr);
+        QVERIFY(!allFormats->isChecked());  // off at first
+        allFormats->setChecked(true);
+        dialog.AnalyzePaths(paths);
+        QVERIFY(WaitIdle(dialog));
+        const QStringList options{QStringLiteral("--all-formats")};
+        QCOMPARE(dialog.ReportBox().toPlainText(), QString::fromUtf8(Scan(options + paths)));
+        QCOMPARE(dialog.SavedBytes(SaveFormat::json), Scan(options + QStringList{QStringLiteral("--json")} + paths));
+        const QString csv = QString::fromUtf8(dialog.SavedBytes(SaveFormat::csv));
+        QVERIFY(csv.contains(QStringLiteral(",0x906A4,0x80,0x43A,2025/10/12,")));
+        MainDialog remembered(Language::English);
+        for (QAction* action : remembered.findChildren<QAction*>()) {
+            if (action->text() == allFormats->text()) {
+                QVERIFY(action->isChecked());
+                action->setChecked(false);
+            }
+        }
+    }
+
     // The report follows new text while its view is at the bottom and stays
     // where a reader has scrolled to otherwise. Prints how long 100,000
     // report lines take to append in blocks, as the analysis appends them;

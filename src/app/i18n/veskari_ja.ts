@@ -142,6 +142,10 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <translation>消去(&amp;L)</translation>
     </message>
     <message>
+        <source>List Updates of &amp;Every Format</source>
+        <translation>すべての形式の更新を一覧表示(&amp;E)</translation>
+    </message>
+    <message>
         <source>Report (*.txt)</source>
         <translation>レポート (*.txt)</translation>
     </message>
