@@ -32,6 +32,8 @@ constexpr const char* kHelp =
     "                       file, member and update with all its fields\n"
     "      --json-lines     write one JSON object per line instead: each top-level\n"
     "                       file's as soon as it is complete\n"
+    "      --csv            write one CSV row per update instead (RFC 4180), with\n"
+    "                       a header row\n"
     "      --all-formats    also list the updates of the later published layout\n"
     "                       (any family, sizes, extended signatures, checksums\n"
     "                       that add up), named from a table of processors\n"
@@ -72,12 +74,13 @@ constexpr const char* kHelp =
     "               first of them that is set) starts with \"ja\"\n";
 #endif
 
-enum LongOnly : int { kCrlf = 256, kJson, kJsonLines, kExtract, kExtractMembers, kVersion, kAllFormats };
+enum LongOnly : int { kCrlf = 256, kJson, kJsonLines, kCsv, kExtract, kExtractMembers, kVersion, kAllFormats };
 
 constexpr option kLongOptions[] = {
     {"crlf", no_argument, nullptr, kCrlf},
     {"json", no_argument, nullptr, kJson},
     {"json-lines", no_argument, nullptr, kJsonLines},
+    {"csv", no_argument, nullptr, kCsv},
     {"verbose", no_argument, nullptr, 'v'},
     {"all-formats", no_argument, nullptr, kAllFormats},
     {"extract", required_argument, nullptr, kExtract},
@@ -179,6 +182,9 @@ ParseResult ParseOptions(int argc, char** argv)
         case kJsonLines:
             options.jsonLines = true;
             break;
+        case kCsv:
+            options.csv = true;
+            break;
         case 'v':
             options.verbose = true;
             break;
@@ -222,8 +228,10 @@ ParseResult ParseOptions(int argc, char** argv)
     if (options.extractMembers && options.extractDir.empty()) {
         return Usage("--extract-members needs --extract DIR");
     }
-    if (static_cast<int>(options.json) + static_cast<int>(options.jsonLines) + static_cast<int>(options.crlf) > 1) {
-        return Usage("--json, --json-lines and --crlf do not go together");
+    if (static_cast<int>(options.json) + static_cast<int>(options.jsonLines) + static_cast<int>(options.csv) +
+            static_cast<int>(options.crlf) >
+        1) {
+        return Usage("--json, --json-lines, --csv and --crlf do not go together");
     }
     ParseResult result;
     result.options = std::move(options);

@@ -16,6 +16,7 @@ struct Options {
     bool crlf = false;
     bool json = false;
     bool jsonLines = false;  ///< one JSON object per top-level file and line
+    bool csv = false;        ///< one CSV row per accepted update
     bool verbose = false;
     bool allFormats = false;  ///< list updates of every published layout, not only the classic one
     std::string extractDir;  ///< empty: no extraction

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "output/csv_output.h"
 #include "platform/visible_text.h"
 #include "verbose_output.h"
 
@@ -28,6 +29,9 @@ public:
         }
         if (!options.extractDir.empty()) {
             fanOut_.Add(&extractor.emplace(options.extractMembers));
+        }
+        if (options.csv) {
+            fanOut_.Add(&rows.emplace());
         }
     }
 
@@ -57,6 +61,7 @@ public:
     std::optional<JsonRecorder> json;
     std::optional<VerboseRecorder> verbose;
     std::optional<Extractor> extractor;
+    std::optional<output::UpdateRowRecorder> rows;
 
 private:
     ObserverFanOut fanOut_;
@@ -77,6 +82,10 @@ void ScanRun::Tell(const std::string& text)
 
 void ScanRun::Begin()
 {
+    if (options_.csv) {
+        const std::string header = output::CsvHeader();
+        std::fwrite(header.data(), 1, header.size(), stdout);
+    }
     if (options_.json) {
         json_.emplace([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); },
                       options_.paths, language_);
@@ -86,7 +95,7 @@ void ScanRun::Begin()
 
 std::unique_ptr<UnitObserver> ScanRun::UnitStarted(const RunUnit& /*unit*/)
 {
-    if (!options_.json && !options_.jsonLines && !options_.verbose && options_.extractDir.empty()) {
+    if (!options_.json && !options_.jsonLines && !options_.csv && !options_.verbose && options_.extractDir.empty()) {
         return nullptr;
     }
     return std::make_unique<UnitOutputs>(options_, language_);
@@ -94,7 +103,7 @@ std::unique_ptr<UnitObserver> ScanRun::UnitStarted(const RunUnit& /*unit*/)
 
 void ScanRun::ReportAppended(const std::string& text)
 {
-    if (options_.json || options_.jsonLines) {
+    if (options_.json || options_.jsonLines || options_.csv) {
         return;
     }
     if (options_.crlf) {
@@ -131,6 +140,12 @@ void ScanRun::UnitFinished(UnitResult& result)
     }
     if (options_.jsonLines) {
         WriteJsonLine(result, outputs != nullptr && outputs->json ? outputs->json->Text() : std::string());
+    }
+    if (outputs != nullptr && outputs->rows) {
+        for (const output::UpdateRow& row : outputs->rows->Rows()) {
+            const std::string record = output::CsvRecord(row);
+            std::fwrite(record.data(), 1, record.size(), stdout);
+        }
     }
     if (extraction_ != nullptr && outputs != nullptr && outputs->extractor) {
         extraction_->Write(*outputs->extractor);

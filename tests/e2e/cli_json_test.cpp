@@ -301,6 +301,23 @@ TEST(CliJsonLinesTest, OneObjectPerFileInRunOrder)
     }
 }
 
+// One CSV row per update in report order, a header first, names quoted
+// when they hold a comma, whatever the number of jobs.
+TEST(CliCsvTest, OneRowPerUpdateWithAHeader)
+{
+    const TempDir dir;
+    Bytes image = Update(1);
+    test::Append(image, MakeStoredMember("a,b.bin", Update(2)));
+    const std::string path = dir.Write("fw, copy.bin", image);
+    const CommandResult result = RunCommand(kScan + " --csv -j4 " + ShellQuote(path) + " " + ShellQuote(path));
+    EXPECT_EQ(result.exitStatus, 0);
+    const std::string row = "\"" + path + "\",\"a,b.bin\",0x0,0x652,0x04,0x02,1999/05/25,SECC,Pentium II Xeon Processor,yes\r\n";
+    EXPECT_TRUE(result.out.starts_with("path,member chain,offset,CPUID,platform flags,revision,date,package,processor,"
+                                       "checksum valid\r\n" + row))
+        << result.out;
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1 + 2 * 3);  // the member's update is in the file too
+}
+
 TEST(CliJobsTest, UsageErrorsOfTheNewOptions)
 {
     for (const char* arguments :
