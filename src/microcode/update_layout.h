@@ -1,0 +1,102 @@
+#pragma once
+
+// The layout of an update header and the helpers that both sets of rules
+// use: shared by the classic and the later rules of MicrocodeHeader only.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "records/little_endian.h"
+#include "records/record_text.h"
+
+namespace veskari::update_layout {
+
+// Field offsets of the update header.
+inline constexpr std::size_t kHeaderVersionOffset = 0;
+inline constexpr std::size_t kRevisionOffset = 4;
+inline constexpr std::size_t kDateOffset = 8;
+inline constexpr std::size_t kSignatureOffset = 12;
+inline constexpr std::size_t kChecksumOffset = 16;
+inline constexpr std::size_t kLoaderOffset = 20;
+inline constexpr std::size_t kFlagsOffset = 24;
+inline constexpr std::size_t kReservedOffset = 28;
+inline constexpr std::size_t kReservedSize = 20;
+// In the published layout the first reserved bytes hold the sizes; the 12
+// after them are not checked: current updates keep a minimum revision there.
+inline constexpr std::size_t kDataSizeOffset = 28;
+inline constexpr std::size_t kTotalSizeOffset = 32;
+
+// Stored sizes of zero stand for the classic 2000 data bytes in 2048.
+inline constexpr std::uint32_t kDefaultDataSize = 2000;
+inline constexpr std::uint32_t kDataSizeUnit = 4;
+inline constexpr std::uint32_t kTotalSizeUnit = 1024;
+inline constexpr std::uint32_t kMaxPlatformMask = 0xFF;
+
+// The extended signature table: count, checksum and 12 reserved bytes,
+// then entries of signature, platform-ID mask and checksum.
+inline constexpr std::size_t kExtendedHeaderSize = 20;
+inline constexpr std::size_t kExtendedEntrySize = 12;
+
+inline constexpr std::uint32_t kMaxRevision = 0xFF;
+inline constexpr std::uint32_t kMaxPlatformFlags = 0x80;
+inline constexpr std::uint32_t kFamilyMask = 0xF00;
+inline constexpr std::uint32_t kFamily6 = 0x600;
+
+// The message left when the file ends inside the header: the bytes beyond
+// the end count as missing, not as zero.
+inline constexpr const char* kEndOfFileMessage = "ファイル終端か？";
+
+// %d renders the 32-bit field as a signed number, as printf does.
+inline std::string FormatSigned(const char* format, std::uint32_t value)
+{
+    return FormatField(format, value);
+}
+
+inline std::string FormatUnsigned(const char* format, std::uint32_t value)
+{
+    return FormatField(format, value);
+}
+
+// Year/month/day, the digits as stored.
+inline std::string DateText(std::uint32_t date)
+{
+    std::string text;
+    AppendHex(text, date & 0xFFFF, 4);
+    text += '/';
+    AppendHex(text, date >> 24, 2);
+    text += '/';
+    AppendHex(text, (date >> 16) & 0xFF, 2);
+    return text;
+}
+
+// The diagnostic of a date out of range, or an empty text. The digits read
+// as a decimal date, but the bounds are plain numbers.
+inline std::string DateProblem(std::uint32_t date)
+{
+    const std::uint32_t year = date & 0xFFFF;
+    const std::uint32_t day = (date >> 16) & 0xFF;
+    const std::uint32_t month = date >> 24;
+    if (year < 0x1990 || year > 0x2100) {
+        return FormatSigned("変な年 %d", year);
+    }
+    if (month < 0x01 || month > 0x12) {
+        return FormatSigned("変な月 %d", month);
+    }
+    if (day < 0x01 || day > 0x31) {
+        return FormatSigned("変な日 %d", day);
+    }
+    return {};
+}
+
+// The 32-bit sum of the little-endian dwords of `bytes` (a multiple of 4 long).
+inline std::uint32_t SumOfDwords(std::span<const std::uint8_t> bytes) noexcept
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        sum += ReadLe32(bytes, i);
+    }
+    return sum;
+}
+
+}  // namespace veskari::update_layout
