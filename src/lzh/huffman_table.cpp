@@ -87,24 +87,6 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
     return true;
 }
 
-bool HuffmanTables::WalkTree(const BitReader& reader, std::uint32_t node, int tableBits, std::uint32_t symbolCount,
-                             std::uint32_t& symbol) const
-{
-    // Codes longer than the table walk the tree one bit at a time. Every
-    // branch leads to a higher node number or to a symbol, so the walk ends.
-    std::uint32_t bit = 1U << (31 - tableBits);
-    std::uint32_t s = node;
-    do {
-        if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
-            return false;
-        }
-        s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
-        bit >>= 1;
-    } while (s >= symbolCount);
-    symbol = s;
-    return true;
-}
-
 bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
 {
     const auto n = static_cast<int>(reader.GetBits(input, countBits));
@@ -210,9 +192,13 @@ bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 
 void HuffmanTables::CacheCodeLengths()
 {
+    if (!cTableUsable) {
+        cTableLength.fill(kNoShortCode);
+        return;
+    }
     for (std::size_t i = 0; i < cTable.size(); ++i) {
         const std::uint16_t entry = cTable[i];
-        cTableLength[i] = cTableUsable && entry < kLiteralLengthSymbols ? cLen[entry] : kNoShortCode;
+        cTableLength[i] = entry < kLiteralLengthSymbols ? cLen[entry] : kNoShortCode;
     }
 }
 
