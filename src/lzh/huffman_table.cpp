@@ -7,6 +7,18 @@ namespace {
 
 constexpr int kLiteralCountBits = 9;
 
+// The count that opens a length set and, when it is 0, the one symbol that
+// the code then consists of; false when either lies outside the alphabet.
+bool ReadCount(BitReader& reader, CFile& input, int countBits, int symbolCount, int& count, std::uint32_t& single)
+{
+    count = static_cast<int>(reader.GetBits(input, countBits));
+    if (count == 0) {
+        single = reader.GetBits(input, countBits);
+        return single < static_cast<std::uint32_t>(symbolCount);
+    }
+    return count <= symbolCount;
+}
+
 }  // namespace
 
 bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
@@ -89,17 +101,14 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
 
 bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
 {
-    const auto n = static_cast<int>(reader.GetBits(input, countBits));
-    if (n > symbolCount) {
+    int n = 0;
+    std::uint32_t single = 0;
+    if (!ReadCount(reader, input, countBits, symbolCount, n, single)) {
         return false;
     }
     if (n == 0) {
-        const std::uint32_t c = reader.GetBits(input, countBits);
-        if (c >= static_cast<std::uint32_t>(symbolCount)) {
-            return false;
-        }
         std::fill(ptLen.begin(), ptLen.begin() + symbolCount, std::uint8_t{0});
-        ptTable.fill(static_cast<std::uint16_t>(c));
+        ptTable.fill(static_cast<std::uint16_t>(single));
         ptSymbolCount = static_cast<std::uint32_t>(symbolCount);
         ptTableUsable = true;
         return true;
@@ -142,17 +151,14 @@ bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCou
 
 bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 {
-    const auto n = static_cast<int>(reader.GetBits(input, kLiteralCountBits));
-    if (n > kLiteralLengthSymbols) {
+    int n = 0;
+    std::uint32_t single = 0;
+    if (!ReadCount(reader, input, kLiteralCountBits, kLiteralLengthSymbols, n, single)) {
         return false;
     }
     if (n == 0) {
-        const std::uint32_t c = reader.GetBits(input, kLiteralCountBits);
-        if (c >= static_cast<std::uint32_t>(kLiteralLengthSymbols)) {
-            return false;
-        }
         cLen.fill(0);
-        cTable.fill(static_cast<std::uint16_t>(c));
+        cTable.fill(static_cast<std::uint16_t>(single));
         cTableUsable = true;
         CacheCodeLengths();
         return true;
