@@ -7,6 +7,18 @@ namespace {
 
 constexpr int kLiteralCountBits = 9;
 
+// The count that opens a length set and, when it is 0, the one symbol that
+// the code then consists of; false when either lies outside the alphabet.
+bool ReadCount(BitReader& reader, CFile& input, int countBits, int symbolCount, int& count, std::uint32_t& single)
+{
+    count = static_cast<int>(reader.GetBits(input, countBits));
+    if (count == 0) {
+        single = reader.GetBits(input, countBits);
+        return single < static_cast<std::uint32_t>(symbolCount);
+    }
+    return count <= symbolCount;
+}
+
 }  // namespace
 
 bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
@@ -87,37 +99,16 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
     return true;
 }
 
-bool HuffmanTables::WalkTree(const BitReader& reader, std::uint32_t node, int tableBits, std::uint32_t symbolCount,
-                             std::uint32_t& symbol) const
-{
-    // Codes longer than the table walk the tree one bit at a time. Every
-    // branch leads to a higher node number or to a symbol, so the walk ends.
-    std::uint32_t bit = 1U << (31 - tableBits);
-    std::uint32_t s = node;
-    do {
-        if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
-            return false;
-        }
-        s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
-        bit >>= 1;
-    } while (s >= symbolCount);
-    symbol = s;
-    return true;
-}
-
 bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
 {
-    const auto n = static_cast<int>(reader.GetBits(input, countBits));
-    if (n > symbolCount) {
+    int n = 0;
+    std::uint32_t single = 0;
+    if (!ReadCount(reader, input, countBits, symbolCount, n, single)) {
         return false;
     }
     if (n == 0) {
-        const std::uint32_t c = reader.GetBits(input, countBits);
-        if (c >= static_cast<std::uint32_t>(symbolCount)) {
-            return false;
-        }
         std::fill(ptLen.begin(), ptLen.begin() + symbolCount, std::uint8_t{0});
-        ptTable.fill(static_cast<std::uint16_t>(c));
+        ptTable.fill(static_cast<std::uint16_t>(single));
         ptSymbolCount = static_cast<std::uint32_t>(symbolCount);
         ptTableUsable = true;
         return true;
@@ -160,17 +151,14 @@ bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCou
 
 bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 {
-    const auto n = static_cast<int>(reader.GetBits(input, kLiteralCountBits));
-    if (n > kLiteralLengthSymbols) {
+    int n = 0;
+    std::uint32_t single = 0;
+    if (!ReadCount(reader, input, kLiteralCountBits, kLiteralLengthSymbols, n, single)) {
         return false;
     }
     if (n == 0) {
-        const std::uint32_t c = reader.GetBits(input, kLiteralCountBits);
-        if (c >= static_cast<std::uint32_t>(kLiteralLengthSymbols)) {
-            return false;
-        }
         cLen.fill(0);
-        cTable.fill(static_cast<std::uint16_t>(c));
+        cTable.fill(static_cast<std::uint16_t>(single));
         cTableUsable = true;
         CacheCodeLengths();
         return true;
@@ -210,9 +198,13 @@ bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 
 void HuffmanTables::CacheCodeLengths()
 {
+    if (!cTableUsable) {
+        cTableLength.fill(kNoShortCode);
+        return;
+    }
     for (std::size_t i = 0; i < cTable.size(); ++i) {
         const std::uint16_t entry = cTable[i];
-        cTableLength[i] = cTableUsable && entry < kLiteralLengthSymbols ? cLen[entry] : kNoShortCode;
+        cTableLength[i] = entry < kLiteralLengthSymbols ? cLen[entry] : kNoShortCode;
     }
 }
 

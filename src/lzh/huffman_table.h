@@ -62,7 +62,7 @@ public:
         // lengths is read side by side with cTable.
         const std::uint32_t index = reader.bitBuf >> (32 - kCTableBits);
         const std::uint32_t length = cTableLength[index];
-        if (length != kNoShortCode) {
+        if (length != kNoShortCode) [[likely]] {
             symbol = cTable[index];
             reader.Fill(input, static_cast<int>(length));
             return true;
@@ -98,14 +98,27 @@ private:
             return false;
         }
         const std::uint32_t s = table[reader.bitBuf >> (32 - tableBits)];
-        if (s < symbolCount) {
-            symbol = s;
-            return true;
-        }
-        return WalkTree(reader, s, tableBits, symbolCount, symbol);
+        symbol = s < symbolCount ? s : WalkTree(reader, s, tableBits, symbolCount);
+        return symbol < symbolCount;
     }
-    [[nodiscard]] bool WalkTree(const BitReader& reader, std::uint32_t node, int tableBits,
-                                std::uint32_t symbolCount, std::uint32_t& symbol) const;
+    /// The symbol that the tree below `node` names for the reader's bits, or
+    /// kTreeNodes when the walk leaves the arrays.
+    [[nodiscard]] std::uint32_t WalkTree(const BitReader& reader, std::uint32_t node, int tableBits,
+                                         std::uint32_t symbolCount) const
+    {
+        // Codes longer than the table walk the tree one bit at a time. Every
+        // branch leads to a higher node number or to a symbol, so the walk ends.
+        std::uint32_t bit = 1U << (31 - tableBits);
+        std::uint32_t s = node;
+        do {
+            if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
+                return kTreeNodes;
+            }
+            s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
+            bit >>= 1;
+        } while (s >= symbolCount);
+        return s;
+    }
     void CacheCodeLengths();
 
     std::array<std::uint16_t, kTreeNodes> left{};

@@ -43,38 +43,45 @@ bool LzhDecoder::StartBlock(CFile& input)
            tables.ReadPtLengths(reader, input, np, pbit, HuffmanTables::kNoSpecialIndex);
 }
 
-inline bool LzhDecoder::DecodeLiteralLength(CFile& input, std::uint32_t& symbol)
+inline bool LzhDecoder::DecodeLiteralLength(CFile& input, BitReader& bits, std::uint32_t& symbol)
 {
-    if (blockSize == 0 && !StartBlock(input)) {
-        return false;
+    if (blockSize == 0) [[unlikely]] {
+        // The block header is read through the member, so that the chunk's
+        // local reader never has its address taken.
+        reader = bits;
+        const bool started = StartBlock(input);
+        bits = reader;
+        if (!started) {
+            return false;
+        }
     }
     // A block size of 0 passes below zero: its tables then stay in force
     // for the rest of the member.
     --blockSize;
-    return tables.ReadCSymbol(reader, input, symbol);
+    return tables.ReadCSymbol(bits, input, symbol);
 }
 
-inline bool LzhDecoder::DecodePosition(CFile& input, std::uint32_t& position)
+inline bool LzhDecoder::DecodePosition(CFile& input, BitReader& bits, std::uint32_t& position)
 {
     std::uint32_t j = 0;
     int codeBits = 0;
-    if (!tables.PeekPtSymbol(reader, j, codeBits)) {
+    if (!tables.PeekPtSymbol(bits, j, codeBits)) {
         return false;
     }
     if (j <= 1) {
-        reader.Fill(input, codeBits);
+        bits.Fill(input, codeBits);
         position = j;
         return true;
     }
     // Symbol j covers 2^(j-1) to 2^j - 1: its j - 1 extra bits follow the
     // code and are consumed with it.
     const int extraBits = static_cast<int>(j) - 1;
-    position = (1U << extraBits) + ((reader.bitBuf << codeBits) >> (32 - extraBits));
-    reader.Fill(input, codeBits + extraBits);
+    position = (1U << extraBits) + ((bits.bitBuf << codeBits) >> (32 - extraBits));
+    bits.Fill(input, codeBits + extraBits);
     return true;
 }
 
-void LzhDecoder::CopyMatch(std::uint32_t& r, std::uint32_t n)
+std::uint32_t LzhDecoder::CopyMatch(std::uint32_t r, std::uint32_t n)
 {
     // The common case at once: source and destination neither overlap nor
     // wrap around the ring.
@@ -82,10 +89,9 @@ void LzhDecoder::CopyMatch(std::uint32_t& r, std::uint32_t n)
     if (copyCount > 0 && r + count <= n && copyPos + count <= kRingSize &&
         (copyPos + count <= r || r + count <= copyPos)) {
         std::memcpy(&ring[r], &ring[copyPos], count);
-        r += count;
         copyPos = (copyPos + count) & kRingMask;
         copyCount = 0;
-        return;
+        return r + count;
     }
     // Otherwise byte by byte, so that a match overlapping its own output
     // repeats a pattern (distance 1 repeats one byte).
@@ -94,16 +100,22 @@ void LzhDecoder::CopyMatch(std::uint32_t& r, std::uint32_t n)
         copyPos = (copyPos + 1) & kRingMask;
         --copyCount;
     }
+    return r;
 }
 
 bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
 {
-    std::uint32_t r = 0;
-    CopyMatch(r, n);  // the rest of a match cut by the previous chunk
+    // The reader is a local while the chunk is decoded, so that it stays in
+    // registers: a byte stored into the ring may alias any member, which
+    // would send every step of the member reader through memory.
+    BitReader bits = reader;
+    bool ok = true;
+    std::uint32_t r = CopyMatch(0, n);  // the rest of a match cut by the previous chunk
     while (r < n) {
         std::uint32_t c = 0;
-        if (!DecodeLiteralLength(input, c)) {
-            return false;
+        if (!DecodeLiteralLength(input, bits, c)) {
+            ok = false;
+            break;
         }
         if (c <= 0xFF) {
             ring[r++] = static_cast<std::uint8_t>(c);
@@ -111,13 +123,15 @@ bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
         }
         copyCount = static_cast<std::int32_t>(c) - kMatchOffset;
         std::uint32_t p = 0;
-        if (!DecodePosition(input, p)) {
-            return false;
+        if (!DecodePosition(input, bits, p)) {
+            ok = false;
+            break;
         }
         copyPos = (r - p - 1) & kRingMask;
-        CopyMatch(r, n);
+        r = CopyMatch(r, n);
     }
-    return true;
+    reader = bits;
+    return ok;
 }
 
 bool LzhDecoder::RanFarPastData(const LzhHeader& header) const

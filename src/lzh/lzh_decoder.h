@@ -57,10 +57,12 @@ public:
 
 private:
     [[nodiscard]] bool DecodeChunk(CFile& input, std::uint32_t n);
-    [[nodiscard]] bool DecodeLiteralLength(CFile& input, std::uint32_t& symbol);
-    [[nodiscard]] bool DecodePosition(CFile& input, std::uint32_t& position);
+    [[nodiscard]] bool DecodeLiteralLength(CFile& input, BitReader& bits, std::uint32_t& symbol);
+    [[nodiscard]] bool DecodePosition(CFile& input, BitReader& bits, std::uint32_t& position);
     [[nodiscard]] bool StartBlock(CFile& input);
-    void CopyMatch(std::uint32_t& r, std::uint32_t n);
+    /// Copies what is owed of the current match to ring positions r onward,
+    /// short of n; returns the position after the last byte copied.
+    [[nodiscard]] std::uint32_t CopyMatch(std::uint32_t r, std::uint32_t n);
     [[nodiscard]] bool RanFarPastData(const LzhHeader& header) const;
 
     DecodeFailure lastFailure = DecodeFailure::none;
