@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "platform/file_handle.h"
+#include "platform/processors.h"
 
 namespace veskari {
 namespace {
@@ -15,6 +16,20 @@ void TakeStream(OpenedFile stream, RunUnit& unit)
 {
     unit.kind = stream.IsOpen() ? RunUnit::Kind::stream : RunUnit::Kind::file;
     unit.file = std::move(stream);
+}
+
+// Every unit taken ahead of delivery holds its file open, and every unit
+// being analysed may hold a few more (members decoded to disk). When the
+// system allows few open files, fewer units run at once, so that a run
+// never fails to open a file that one unit at a time would have opened:
+// the report does not depend on the number of jobs.
+unsigned EffectiveJobs(unsigned requested)
+{
+    constexpr std::uint64_t kKeptForTheProcess = 32;  // standard streams, folders, output, libraries
+    constexpr std::uint64_t kPerJob = 2 + 4;          // two units waiting, and one analysed
+    const std::uint64_t limit = OpenFileLimit();
+    const std::uint64_t affordable = limit > kKeptForTheProcess ? (limit - kKeptForTheProcess) / kPerJob : 0;
+    return static_cast<unsigned>(std::clamp<std::uint64_t>(affordable, 1, std::max(1U, requested)));
 }
 
 }  // namespace
@@ -105,7 +120,8 @@ RunProgress RunEngine::Progress() const noexcept
 RunSummary RunEngine::Run(const std::vector<std::string>& paths)
 {
     paths_ = &paths;
-    const unsigned jobs = std::max(1U, settings_.jobs);
+    const unsigned jobs = EffectiveJobs(settings_.jobs);
+    jobs_ = jobs;
     const auto guardedWork = [this] {
         try {
             Work();
@@ -146,7 +162,7 @@ void RunEngine::Work()
     PrepareCp932Conversion();
     // Units taken ahead of delivery are bounded, and with them the memory
     // of the output waiting for its turn.
-    const std::size_t window = 2 * static_cast<std::size_t>(std::max(1U, settings_.jobs)) + 2;
+    const std::size_t window = 2 * static_cast<std::size_t>(jobs_) + 2;
     for (;;) {
         Slot* slot = nullptr;
         {

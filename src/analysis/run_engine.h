@@ -144,6 +144,7 @@ private:
     void Append(Slot& slot, const std::string& text);
 
     RunSettings settings_;
+    unsigned jobs_ = 1;  // units analysed at once: settings_.jobs as open files allow
     RunClient& client_;
     StopRequest stop_;
 

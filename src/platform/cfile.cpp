@@ -132,6 +132,19 @@ void CFile::CheckHook(FileOperation operation) const
     }
 }
 
+std::uint64_t CFile::Size() const noexcept
+{
+    switch (memory_) {
+    case Memory::reading:
+        return memoryBytes_.size();
+    case Memory::writing:
+        return memoryOutput_->size();
+    case Memory::none:
+        break;
+    }
+    return descriptor_ >= 0 ? io::SizeOf(descriptor_) : 0;
+}
+
 std::size_t CFile::Fill()
 {
     // Called when the buffer is used up: the next bytes come from the

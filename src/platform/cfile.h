@@ -80,6 +80,9 @@ public:
 
     [[nodiscard]] std::uint64_t GetPosition() const noexcept { return bufferStart_ + bufferIndex_; }
 
+    /// The file's size now in bytes (0 when the system cannot tell).
+    [[nodiscard]] std::uint64_t Size() const noexcept;
+
     /// Reads up to count bytes at the current position; returns how many
     /// were read, fewer than count only at the end of the file.
     [[nodiscard]] std::size_t Read(void* buffer, std::size_t count);

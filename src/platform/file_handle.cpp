@@ -6,8 +6,15 @@
 #include "platform/anonymous_file.h"
 #include "platform/cfile.h"
 #include "platform/descriptor_io.h"
+#include "platform/stop_request.h"
 
 namespace veskari {
+namespace {
+
+// How long a wait for a stream's bytes lasts before a stop request is looked at.
+constexpr int kStopPollMilliseconds = 100;
+
+}  // namespace
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
 {
@@ -27,6 +34,11 @@ void FileHandle::Reset() noexcept
     }
 }
 
+std::uint64_t FileSize(const FileHandle& handle) noexcept
+{
+    return io::SizeOf(handle.Get());
+}
+
 OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
 {
     OpenedFile copy;
@@ -38,9 +50,14 @@ OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
     output.Open(copy.handle, name);
     std::vector<char> chunk(1U << 16);
     for (;;) {
-        const std::int64_t got = io::ReadStream(source, chunk.data(), chunk.size());
+        // A stream may wait for its writer for ever: a stop ends the wait.
+        const std::int64_t got = io::ReadStream(source, chunk.data(), chunk.size(), kStopPollMilliseconds);
         if (got == 0) {
             break;
+        }
+        if (got < 0 && errno == EAGAIN) {
+            PollStop();
+            continue;
         }
         if (got < 0) {
             copy.error = errno;

@@ -48,7 +48,8 @@ struct OpenedFile {
 [[nodiscard]] OpenedFile OpenForReading(const std::string& path);
 
 /// The same, for the entry `name` of the folder open as `folder`: paths
-/// below a folder never need to fit into PATH_MAX.
+/// below a folder never need to fit into PATH_MAX. Block devices are not
+/// opened either: a disk is read only when it is named itself.
 [[nodiscard]] OpenedFile OpenForReadingAt(int folder, const std::string& name);
 
 /// Standard input, to be copied (see CopyStreamToAnonymousFile).
@@ -59,7 +60,8 @@ struct OpenedFile {
 
 /// Copies everything that the stream `source` delivers (standard input, a
 /// pipe) into a new anonymous file and opens that for reading; `name` names
-/// the stream in a file error. Blocks while the stream waits for its writer.
+/// the stream in a file error. Waits while the stream waits for its writer,
+/// until this thread's stop request is raised (then AnalysisStopped).
 [[nodiscard]] OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name);
 
 /// The size in bytes of an open file.

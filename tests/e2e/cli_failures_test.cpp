@@ -113,7 +113,32 @@ TEST(CliFailuresTest, EveryFailureIsToldInTheUsersLanguageAndTheReportKeepsItsBy
                                          " -j1 " + ShellQuote(nested)));
     EXPECT_EQ(starved.exitStatus, 3);
     EXPECT_EQ(starved.err, "veskari-scan: nested.bin/m.bin: member not analysed, no file for its data: too many open files\n");
+
+    // Few descriptors: as many jobs as asked for still give the report of one.
+    for (int i = 0; i < 40; ++i) {
+        (void)dir.Write("many/" + std::to_string(100 + i) + ".bin", Update(static_cast<std::uint8_t>(i + 1)));
+    }
+    const auto tight = [&](const std::string& jobs) {
+        return RunCommand("sh -c " + ShellQuote("ulimit -n 24 && exec " + kScan + " " + jobs + " " +
+                                                ShellQuote(dir / "many")));
+    };
+    const CommandResult one = tight("-j1");
+    EXPECT_EQ(one.exitStatus, 0) << one.err;
+    const CommandResult sixteen = tight("-j16");
+    EXPECT_EQ(sixteen.exitStatus, 0) << sixteen.err;
+    EXPECT_EQ(sixteen.out, one.out);
 #endif
+
+    // A named pipe given by name is read once its writer comes, not taken
+    // for an empty file.
+    const std::string pipe = dir / "late";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const CommandResult late = RunCommand("sh -c " + ShellQuote("(sleep 0.5; cat " + ShellQuote(good) + " > " +
+                                                                ShellQuote(pipe) + ") & exec " + kScan + " " +
+                                                                ShellQuote(pipe)));
+    EXPECT_EQ(late.exitStatus, 0) << late.err;
+    EXPECT_EQ(late.out, "<< " + pipe + " >>\n < late >\n1999/05/25 Rev. 0x01 (CPUID 0x652) SECC Pentium II Xeon "
+                        "Processor\n");
 #endif
 }
 

@@ -27,10 +27,12 @@ FileKind KindOf(mode_t mode) noexcept
     return FileKind::other;
 }
 
-}  // namespace
-
-OpenedFile OpenForReadingAt(int folder, const std::string& name)
+// Opens a regular file, and a block device when `blockDevices` allows it.
+OpenedFile OpenFile(int folder, const std::string& name, bool blockDevices)
 {
+    const auto readable = [blockDevices](FileKind kind) {
+        return kind == FileKind::regular || (blockDevices && kind == FileKind::blockDevice);
+    };
     OpenedFile opened;
     // Look before opening: a FIFO is never opened, so nothing can block.
     struct stat status {};
@@ -39,7 +41,7 @@ OpenedFile OpenForReadingAt(int folder, const std::string& name)
         return opened;
     }
     opened.kind = KindOf(status.st_mode);
-    if (opened.kind != FileKind::regular && opened.kind != FileKind::blockDevice) {
+    if (!readable(opened.kind)) {
         return opened;
     }
     if (FaultHookRefuses(FileOperation::open, name)) {
@@ -58,16 +60,24 @@ OpenedFile OpenForReadingAt(int folder, const std::string& name)
         return opened;
     }
     opened.kind = KindOf(status.st_mode);
-    if (opened.kind == FileKind::regular || opened.kind == FileKind::blockDevice) {
+    if (readable(opened.kind)) {
         ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
         opened.handle = std::move(handle);
     }
     return opened;
 }
 
+}  // namespace
+
+OpenedFile OpenForReadingAt(int folder, const std::string& name)
+{
+    // A disk found inside a folder (/dev) is never read whole by accident.
+    return OpenFile(folder, name, false);
+}
+
 OpenedFile OpenForReading(const std::string& path)
 {
-    return OpenForReadingAt(AT_FDCWD, path);
+    return OpenFile(AT_FDCWD, path, true);
 }
 
 namespace {
@@ -94,19 +104,6 @@ OpenedFile OpenStandardInput()
 OpenedFile OpenPipe(const std::string& path)
 {
     return Stream(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-}
-
-std::uint64_t FileSize(const FileHandle& handle) noexcept
-{
-    struct stat status {};
-    if (::fstat(handle.Get(), &status) != 0) {
-        return 0;
-    }
-    if (S_ISBLK(status.st_mode)) {
-        const off_t end = ::lseek(handle.Get(), 0, SEEK_END);
-        return end > 0 ? static_cast<std::uint64_t>(end) : 0;
-    }
-    return status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
 }  // namespace veskari

@@ -1,6 +1,7 @@
 #include "platform/processors.h"
 
 #include <sched.h>
+#include <sys/resource.h>
 #include <thread>
 
 namespace veskari {
@@ -17,6 +18,15 @@ unsigned UsableProcessorCount() noexcept
     }
     const unsigned cores = std::thread::hardware_concurrency();
     return cores > 0 ? cores : 1;
+}
+
+std::uint64_t OpenFileLimit() noexcept
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return UINT64_MAX;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 }  // namespace veskari

@@ -51,8 +51,9 @@ std::int64_t WriteAt(int descriptor, const void* buffer, std::size_t count, std:
     return put;
 }
 
-std::int64_t ReadStream(int descriptor, void* buffer, std::size_t count) noexcept
+std::int64_t ReadStream(int descriptor, void* buffer, std::size_t count, int /*waitMilliseconds*/) noexcept
 {
+    // A pipe's ReadFile waits for its writer; a stop takes effect when it returns.
     DWORD got = 0;
     if (!::ReadFile(windows::HandleOf(descriptor), buffer, static_cast<DWORD>(std::min(count, kMaxTransfer)), &got,
                     nullptr)) {
@@ -64,6 +65,15 @@ std::int64_t ReadStream(int descriptor, void* buffer, std::size_t count) noexcep
         return -1;
     }
     return got;
+}
+
+std::uint64_t SizeOf(int descriptor) noexcept
+{
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(windows::HandleOf(descriptor), &size) || size.QuadPart < 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 int TruncateTo(int descriptor, std::uint64_t size) noexcept

@@ -110,13 +110,4 @@ OpenedFile OpenPipe(const std::string& path)
                                 nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-std::uint64_t FileSize(const FileHandle& handle) noexcept
-{
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(HandleOf(handle.Get()), &size) || size.QuadPart < 0) {
-        return 0;
-    }
-    return static_cast<std::uint64_t>(size.QuadPart);
-}
-
 }  // namespace veskari

@@ -19,4 +19,10 @@ unsigned UsableProcessorCount() noexcept
     return count > 0 ? count : 1;
 }
 
+std::uint64_t OpenFileLimit() noexcept
+{
+    // The C runtime's table of low-level descriptors holds at most this many.
+    return 8192;
+}
+
 }  // namespace veskari
