@@ -70,7 +70,7 @@ int AllFormats(int count, char** paths)
     veskari::Analyzer analyzer(report);
     analyzer.SetMicrocodeFormats(veskari::MicrocodeFormats::all);
     for (int i = 0; i < count; ++i) {
-        analyzer.AnalyzePath(paths[i], paths[i]);
+        analyzer.AnalyzePath(paths[i]);
     }
     std::fwrite(report.Text().data(), 1, report.Text().size(), stdout);
     return 0;

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         veskari::Analyzer analyzer(report);
         analyzer.SetLimits(limits);
         analyzer.SetMicrocodeFormats(formats);
-        analyzer.AnalyzePath(path, path);
+        analyzer.AnalyzePath(path);
     }
     return 0;
 }

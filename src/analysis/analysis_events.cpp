@@ -29,10 +29,16 @@ const char* OutcomeName(MemberOutcome outcome) noexcept
     return "incomplete";
 }
 
-bool ObserverFanOut::WantsDetails() const
+bool ObserverFanOut::WantsUpdateBytes() const
 {
     return std::any_of(observers_.begin(), observers_.end(),
-                       [](const AnalysisObserver* observer) { return observer->WantsDetails(); });
+                       [](const AnalysisObserver* observer) { return observer->WantsUpdateBytes(); });
+}
+
+bool ObserverFanOut::WantsRejections() const
+{
+    return std::any_of(observers_.begin(), observers_.end(),
+                       [](const AnalysisObserver* observer) { return observer->WantsRejections(); });
 }
 
 void ObserverFanOut::FileStarted(const FileInfo& file)

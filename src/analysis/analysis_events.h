@@ -59,9 +59,11 @@ enum class RecordKind { microcode, lzh };
 /// the analysis meets it. Every operation has a default that does nothing.
 class AnalysisObserver {
 public:
-    /// True asks for the detailed events: the bytes and checksum of each
-    /// update and every rejected candidate.
-    [[nodiscard]] virtual bool WantsDetails() const { return false; }
+    /// True asks for each update's bytes and the verdict of its checksum.
+    [[nodiscard]] virtual bool WantsUpdateBytes() const { return false; }
+    /// True asks for every rejected candidate with its diagnostic: then
+    /// every candidate is read in full, without the scan's quick test.
+    [[nodiscard]] virtual bool WantsRejections() const { return false; }
     /// A file or decoded member is about to be analysed; a file that cannot
     /// be read is started and finished at once, after its problem.
     virtual void FileStarted(const FileInfo& /*file*/) {}
@@ -96,7 +98,8 @@ public:
         }
     }
 
-    [[nodiscard]] bool WantsDetails() const override;
+    [[nodiscard]] bool WantsUpdateBytes() const override;
+    [[nodiscard]] bool WantsRejections() const override;
     void FileStarted(const FileInfo& file) override;
     void FileFinished(const FileInfo& file) override;
     void MemberStarted(const MemberInfo& member) override;

@@ -100,9 +100,14 @@ Analyzer::Analyzer(ReportSink& sink, AnalysisObserver* observer) : sink_(sink), 
 {
 }
 
-bool Analyzer::Details() const
+bool Analyzer::WantsUpdateBytes() const
 {
-    return observer_ != nullptr && observer_->WantsDetails();
+    return observer_ != nullptr && observer_->WantsUpdateBytes();
+}
+
+bool Analyzer::WantsRejections() const
+{
+    return observer_ != nullptr && observer_->WantsRejections();
 }
 
 void Analyzer::Tell(const Problem& problem)
@@ -112,21 +117,8 @@ void Analyzer::Tell(const Problem& problem)
     }
 }
 
-void Analyzer::AnalyzePath(std::string path, std::string displayName)
+void Analyzer::AnalyzePath(const std::string& path)
 {
-    if (path != displayName) {
-        // A file reported under a name of its own: no headline, no folder test.
-        FileInfo file;
-        file.displayName = std::move(displayName);
-        file.chain = {file.displayName};
-        const OpenedFile opened = OpenForReading(path);
-        if (opened.IsOpen()) {
-            file.opened = true;
-            file.size = FileSize(opened.handle);
-            AnalyzeFile(ByteSource{&opened.handle, {}}, file);
-        }
-        return;
-    }
     const auto status = QueryPathStatus(path);
     if (!status || !status->isDirectory) {
         AnalyzeTopLevelFile(path, OpenForReading(path));
@@ -201,8 +193,9 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         Rejections lzhRejections(observer_, RecordKind::lzh);
         Rejections microcodeRejections(observer_, RecordKind::microcode);
         LzhHeader listingHeader;
-        LzhListingLane listing(listingHeader, Details() ? &lzhRejections : nullptr);
-        MicrocodeLane updates(microcodeFormats_, Details(), Details() ? &microcodeRejections : nullptr);
+        const bool told = WantsRejections();
+        LzhListingLane listing(listingHeader, told ? &lzhRejections : nullptr);
+        MicrocodeLane updates(microcodeFormats_, WantsUpdateBytes(), told ? &microcodeRejections : nullptr);
         {
             CFile input;
             input.Open(bytes, ErrorName(file));
@@ -301,7 +294,9 @@ void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, cons
                     continue;
                 }
             }
-            if (header.decodedSize <= kMemoryFileLimit) {
+            // A directory entry decodes to nothing, whatever size it announces.
+            const bool inMemory = header.method == kMethodDirectory || header.decodedSize <= kMemoryFileLimit;
+            if (inMemory) {
                 output.CreateInMemory(memberBytes, member.displayName);
             } else {
                 if (!memberFile.IsOpen()) {
@@ -322,7 +317,7 @@ void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, cons
             output.Truncate(decoded ? written : 0);
             source->header.SkipPast(source->file);
             if (decoded) {
-                const ByteSource decodedBytes = header.decodedSize <= kMemoryFileLimit
+                const ByteSource decodedBytes = inMemory
                                                     ? ByteSource{nullptr, std::span<const std::uint8_t>(memberBytes)}
                                                     : ByteSource{&memberFile, {}};
                 if (observer_ != nullptr) {
@@ -350,6 +345,9 @@ void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, cons
 
 void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
 {
+    if (const std::uint64_t unchecked = collector.UncheckedCandidates(); unchecked != 0) {
+        Tell(Problem{ProblemKind::checksumLimit, ErrorName(file), 0, unchecked});
+    }
     std::vector<UpdateRecord> updates;
     collector.Finish(updates);
     if (updates.empty()) {
@@ -374,7 +372,7 @@ void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
 void AnalyzePath(ReportSink& sink, const std::string& path)
 {
     Analyzer analyzer(sink);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
 }
 
 }  // namespace veskari

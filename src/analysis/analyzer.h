@@ -45,10 +45,9 @@ public:
     /// Which update layouts the microcode pass lists (classic unless set).
     void SetMicrocodeFormats(MicrocodeFormats formats) noexcept { microcodeFormats_ = formats; }
 
-    /// Analyses `path` and reports it under `displayName`; a call with two
-    /// equal texts is a top-level call (a selected or dropped path): a
-    /// folder is walked, and every file gets its headline.
-    void AnalyzePath(std::string path, std::string displayName);
+    /// Analyses `path` as a selected or dropped path: a folder is walked,
+    /// and every file gets its headline.
+    void AnalyzePath(const std::string& path);
 
     /// Analyses one top-level file that the caller has opened, or failed to
     /// open (its headline is written all the same, then the problem told).
@@ -61,7 +60,8 @@ private:
     // Counts a member against the limit; false once the limit is reached.
     [[nodiscard]] bool TakeMember();
     void Tell(const Problem& problem);
-    [[nodiscard]] bool Details() const;
+    [[nodiscard]] bool WantsUpdateBytes() const;
+    [[nodiscard]] bool WantsRejections() const;
 
     ReportSink& sink_;
     AnalysisObserver* observer_;

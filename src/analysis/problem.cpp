@@ -32,6 +32,9 @@ constexpr std::array kProblemTexts{
                  "ﾌｧｲﾙあたり %2 ﾊﾞｲﾄを超えて展開するﾒﾝﾊﾞｰは解析しません"},
     ProblemTexts{ProblemKind::memberLimit, "memberLimit", "members beyond %2 per file not analysed",
                  "ﾌｧｲﾙあたり %2 個を超えるﾒﾝﾊﾞｰは解析しません"},
+    ProblemTexts{ProblemKind::checksumLimit, "checksumLimit",
+                 "%2 later-format candidates not checked, the checksum reads allowed per file were used up",
+                 "ﾌｧｲﾙあたりのﾁｪｯｸｻﾑ読み込みの上限に達したため %2 個の候補を確認しません"},
 };
 
 const ProblemTexts& TextsOf(ProblemKind kind)

@@ -18,6 +18,7 @@ enum class ProblemKind {
     memberTooLarge,   ///< a member that announces more than a member may decode to
     decodeLimit,      ///< the members of one file used up their decoded-data budget
     memberLimit,      ///< one file reached its limit of members analysed
+    checksumLimit,    ///< later-format candidates left unchecked: checksum reads used up
 };
 
 /// One problem: what, where (a path, or the chain of names of a member)

@@ -9,7 +9,7 @@ namespace {
 // could not be analysed, and the events its JSON object is made from.
 class UnitRecorder final : public UnitObserver {
 public:
-    [[nodiscard]] bool WantsDetails() const override { return true; }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void FileStarted(const FileInfo& file) override
     {
         events.FileStarted(file);

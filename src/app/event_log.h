@@ -17,7 +17,7 @@ namespace veskari {
 class EventLog final : public AnalysisObserver {
 public:
     /// The checksum verdict of each update is part of the log.
-    [[nodiscard]] bool WantsDetails() const override { return true; }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void FileStarted(const FileInfo& file) override;
     void FileFinished(const FileInfo& file) override;
     void MemberStarted(const MemberInfo& member) override;

@@ -41,7 +41,7 @@ public:
 
     explicit Extractor(bool members) : members_(members) {}
 
-    [[nodiscard]] bool WantsDetails() const override { return true; }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override;
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
 

@@ -35,7 +35,8 @@ public:
         }
     }
 
-    [[nodiscard]] bool WantsDetails() const override { return fanOut_.WantsDetails(); }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return fanOut_.WantsUpdateBytes(); }
+    [[nodiscard]] bool WantsRejections() const override { return fanOut_.WantsRejections(); }
     void FileStarted(const FileInfo& file) override { fanOut_.FileStarted(file); }
     void FileFinished(const FileInfo& file) override { fanOut_.FileFinished(file); }
     void MemberStarted(const MemberInfo& member) override { fanOut_.MemberStarted(member); }

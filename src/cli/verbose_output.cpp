@@ -60,7 +60,7 @@ void VerboseRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& u
     const MicrocodeHeaderFields& header = update.header;
     const auto depth = static_cast<std::size_t>(file.depth);
     if (update.extendedIndex >= 0) {
-        const ExtendedSignature& entry = header.extendedSignatures[static_cast<std::size_t>(update.extendedIndex)];
+        const ExtendedSignature& entry = update.ExtendedSignatures()[static_cast<std::size_t>(update.extendedIndex)];
         Line(depth, "extended signature " + std::to_string(update.extendedIndex) + " of update at " +
                         Hex(update.offset) + " (CPUID " + Hex(entry.signature) + ", mask " +
                         Hex(entry.platformFlags, 2) + ")");
@@ -75,7 +75,7 @@ void VerboseRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& u
     Line(depth, "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", mask " +
                     Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + ", later format, " +
                     std::to_string(header.dataSize) + " of " + std::to_string(header.totalSize) + " bytes, " +
-                    std::to_string(header.extendedSignatures.size()) + " extended signatures): checksum " +
+                    std::to_string(update.ExtendedSignatures().size()) + " extended signatures): checksum " +
                     (update.checksumValid ? "valid" : "INVALID"));
 }
 

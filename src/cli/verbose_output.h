@@ -12,7 +12,8 @@ namespace veskari::cli {
 /// each after the name of the file it concerns.
 class VerboseRecorder final : public AnalysisObserver {
 public:
-    [[nodiscard]] bool WantsDetails() const override { return true; }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
+    [[nodiscard]] bool WantsRejections() const override { return true; }
     void FileStarted(const FileInfo& file) override;
     void FileFinished(const FileInfo& file) override;
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override;

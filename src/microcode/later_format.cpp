@@ -5,6 +5,7 @@
 
 #include "microcode/naming.h"
 #include "microcode/update_layout.h"
+#include "platform/stop_request.h"
 
 // The rules of the later published layout (sizes, the whole update's
 // checksum, the extended signature table), and the quick test of a
@@ -123,6 +124,11 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
 
 bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
 {
+    // An update that would end past the end of the file is rejected without
+    // reading it, so that a size that lies costs nothing of the allowance.
+    if (std::uint64_t{totalSize} > file.Size() || start > file.Size() - totalSize) {
+        return Reject(kEndOfFileMessage);
+    }
     if (allowance_ != nullptr && !allowance_->Allows(start)) {
         return Reject(FormatUnsigned("チェックサムを数えきれない %u", totalSize));
     }
@@ -140,6 +146,7 @@ bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
         }
         sum += SumOfDwords(std::span(data, got));
         file.Seek(start + summed);
+        PollStop();
     }
     if (sum != 0) {
         return Reject(FormatUnsigned("チェックサムが合わない %08X", sum));

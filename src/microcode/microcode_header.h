@@ -68,16 +68,28 @@ struct MicrocodeHeaderFields {
 /// summed while the sums of the rejected ones before it have read at most
 /// four times the bytes scanned so far plus 1 MiB; so a scan reads at most
 /// about five times its file, and an update of any size is summed unless
-/// lying candidates have used that up.
+/// lying candidates have used that up. Candidates refused for that are
+/// counted, so that the scan can tell that its report may lack updates.
 class ChecksumAllowance {
 public:
-    [[nodiscard]] bool Allows(std::uint64_t position) const noexcept { return spent_ <= kBase + kPerByte * position; }
+    /// Whether a candidate at `position` may be summed; counts it when not.
+    [[nodiscard]] bool Allows(std::uint64_t position) noexcept
+    {
+        if (spent_ <= kBase + kPerByte * position) {
+            return true;
+        }
+        ++refused_;
+        return false;
+    }
     void Spend(std::uint64_t bytes) noexcept { spent_ += bytes; }
+    /// How many candidates were not summed because the allowance was used up.
+    [[nodiscard]] std::uint64_t Refused() const noexcept { return refused_; }
 
 private:
     static constexpr std::uint64_t kBase = std::uint64_t{1} << 20;
     static constexpr std::uint64_t kPerByte = 4;
     std::uint64_t spent_ = 0;
+    std::uint64_t refused_ = 0;
 };
 
 /// The header of a processor microcode update, found anywhere in a file and

@@ -1,6 +1,7 @@
 #include "microcode/microcode_source.h"
 
-#include <algorithm>
+#include <set>
+#include <utility>
 
 #include "records/byte_pair.h"
 #include "records/little_endian.h"
@@ -25,27 +26,23 @@ bool ChecksumValid(const std::vector<std::uint8_t>& bytes, std::uint32_t totalSi
     return sum == 0;
 }
 
-// Whether entry `index` names a signature and mask that the header or an
-// earlier entry already named: the line would repeat theirs.
-bool RepeatsEarlier(const MicrocodeHeaderFields& header, std::size_t index)
-{
-    const ExtendedSignature& entry = header.extendedSignatures[index];
-    const auto same = [&entry](std::uint32_t signature, std::uint32_t platformFlags) {
-        return entry.signature == signature && entry.platformFlags == platformFlags;
-    };
-    const auto earlier = header.extendedSignatures.begin() + static_cast<std::ptrdiff_t>(index);
-    return same(header.signature, header.platformFlags) ||
-           std::any_of(header.extendedSignatures.begin(), earlier,
-                       [&same](const ExtendedSignature& other) { return same(other.signature, other.platformFlags); });
-}
-
 }  // namespace
 
 void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
 {
+    // The lines of one update share its extended signature table; each
+    // line's copy of the header fields leaves the table out.
+    MicrocodeHeaderFields fields = header;
+    std::shared_ptr<const std::vector<ExtendedSignature>> table;
+    if (!header.extendedSignatures.empty()) {
+        table = std::make_shared<const std::vector<ExtendedSignature>>(std::move(fields.extendedSignatures));
+    }
+    fields.extendedSignatures.clear();
+
     UpdateRecord record;
     record.offset = header.start;
-    record.header = header;
+    record.header = fields;
+    record.extendedSignatures = table;
     header.ReportLine(record.line);
     record.checksumValid = header.format == MicrocodeFormat::later;
     if (withBytes_) {
@@ -56,17 +53,21 @@ void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
     }
     const bool checksumValid = record.checksumValid;
     entries_.emplace(OrderKey(header.format, header.signature, header.platformFlags), std::move(record));
+    // An entry that names a signature and mask already named by the header
+    // or an earlier entry would repeat that line.
+    std::set<std::pair<std::uint32_t, std::uint32_t>> named{{header.signature, header.platformFlags}};
     for (std::size_t i = 0; i < header.extendedSignatures.size(); ++i) {
-        if (RepeatsEarlier(header, i)) {
+        const ExtendedSignature& entry = header.extendedSignatures[i];
+        if (!named.emplace(entry.signature, entry.platformFlags).second) {
             continue;
         }
         UpdateRecord extended;
         extended.offset = header.start;
-        extended.header = header;
+        extended.header = fields;
+        extended.extendedSignatures = table;
         extended.extendedIndex = static_cast<int>(i);
         extended.checksumValid = checksumValid;
         header.ExtendedReportLine(i, extended.line);
-        const ExtendedSignature& entry = header.extendedSignatures[i];
         entries_.emplace(OrderKey(header.format, entry.signature, entry.platformFlags), std::move(extended));
     }
     header.SkipPast(file);

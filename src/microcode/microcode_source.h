@@ -1,8 +1,10 @@
 #pragma once
 
-#include <map>
-#include <string>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "microcode/microcode_header.h"
@@ -18,11 +20,17 @@ namespace veskari {
 /// shows.
 struct UpdateRecord {
     std::uint64_t offset = 0;
+    /// The update's header fields; its extended signature table is held
+    /// once for all of the update's lines, in `extendedSignatures`.
     MicrocodeHeaderFields header;
     std::string line;  ///< the report line
     /// -1: the line of the header's own signature; otherwise the index of
-    /// the entry of `header.extendedSignatures` that the line shows.
+    /// the entry of the extended signature table that the line shows.
     int extendedIndex = -1;
+    /// The update's extended signature table, shared by all of its lines
+    /// (nullptr without one), so that a table of any length costs its
+    /// size once and not once per line.
+    std::shared_ptr<const std::vector<ExtendedSignature>> extendedSignatures;
     /// The update's bytes (2048 for a classic header, fewer when the file
     /// ends first; the total size for the later format), read only when
     /// asked for and only for the header's own line.
@@ -49,10 +57,16 @@ struct UpdateRecord {
         return extendedIndex < 0 ? header.processorName : Entry().processorName;
     }
 
+    [[nodiscard]] std::span<const ExtendedSignature> ExtendedSignatures() const noexcept
+    {
+        return extendedSignatures ? std::span<const ExtendedSignature>(*extendedSignatures)
+                                  : std::span<const ExtendedSignature>();
+    }
+
 private:
     [[nodiscard]] const ExtendedSignature& Entry() const noexcept
     {
-        return header.extendedSignatures[static_cast<std::size_t>(extendedIndex)];
+        return (*extendedSignatures)[static_cast<std::size_t>(extendedIndex)];
     }
 };
 
@@ -70,6 +84,9 @@ public:
 
     /// A header record for the next candidate of this scan.
     [[nodiscard]] MicrocodeHeader NewHeader() noexcept { return MicrocodeHeader(formats_, &allowance_); }
+    /// Candidates of the later format that were not checked because the
+    /// checksum reads of the scan were used up: updates may be missing.
+    [[nodiscard]] std::uint64_t UncheckedCandidates() const noexcept { return allowance_.Refused(); }
     /// Keeps an accepted header (and its extended lines); leaves the file
     /// past the update.
     void Add(MicrocodeHeader& header, CFile& file);

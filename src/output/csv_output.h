@@ -28,7 +28,7 @@ struct UpdateRow {
 class UpdateRowRecorder final : public AnalysisObserver {
 public:
     /// The checksum verdict is one of the columns.
-    [[nodiscard]] bool WantsDetails() const override { return true; }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void FileStarted(const FileInfo& file) override;
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
 

@@ -111,9 +111,9 @@ void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcom
             .Number("crc16", header.crc16);
     }
     object.String("outcome", OutcomeName(outcome));
-    std::string& analysis = analyses_[holder];
-    if (!analysis.empty()) {
-        object.Raw("analysis", analysis);
+    // A member whose start could not be recorded (memory ran out) has no analysis.
+    if (holder < analyses_.size() && !analyses_[holder].empty()) {
+        object.Raw("analysis", analyses_[holder]);
     }
     files_[holder].members.Add(object.Close());
     analyses_.resize(holder);
@@ -153,22 +153,24 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
         object.String("format", header.format == MicrocodeFormat::classic ? "classic" : "later")
             .Number("dataSize", header.dataSize)
             .Number("totalSize", header.totalSize);
+        // The table goes with the line of the header's own signature; the
+        // lines of its entries point into it by extendedIndex.
         if (update.extendedIndex >= 0) {
-            object.Number("extendedIndex", static_cast<std::uint64_t>(update.extendedIndex));
+            object.Number("extendedIndex", static_cast<std::uint64_t>(update.extendedIndex))
+                .Raw("extendedSignatures", "null");
         } else {
-            object.Raw("extendedIndex", "null");
+            JsonArray table(style_, depth + 1);
+            for (const ExtendedSignature& extended : update.ExtendedSignatures()) {
+                JsonObject row(style_, depth + 2);
+                row.Number("signature", extended.signature)
+                    .Number("platformFlags", extended.platformFlags)
+                    .Number("checksum", extended.checksum)
+                    .String("package", extended.packageText)
+                    .String("processor", extended.processorName);
+                table.Add(row.Close());
+            }
+            object.Raw("extendedIndex", "null").Raw("extendedSignatures", table.Close());
         }
-        JsonArray table(style_, depth + 1);
-        for (const ExtendedSignature& extended : header.extendedSignatures) {
-            JsonObject row(style_, depth + 2);
-            row.Number("signature", extended.signature)
-                .Number("platformFlags", extended.platformFlags)
-                .Number("checksum", extended.checksum)
-                .String("package", extended.packageText)
-                .String("processor", extended.processorName);
-            table.Add(row.Close());
-        }
-        object.Raw("extendedSignatures", table.Close());
     }
     files_[static_cast<std::size_t>(file.depth)].updates.Add(object.Close());
 }

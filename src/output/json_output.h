@@ -28,7 +28,8 @@ public:
     {
     }
 
-    [[nodiscard]] bool WantsDetails() const override { return true; }
+    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
+    [[nodiscard]] bool WantsRejections() const override { return withRejections_; }
     void FileStarted(const FileInfo& file) override;
     void FileFinished(const FileInfo& file) override;
     void MemberStarted(const MemberInfo& member) override;

@@ -46,7 +46,7 @@ std::string Analyze(const std::vector<std::string>& paths)
     StringReport report;
     Analyzer analyzer(report);
     for (const std::string& path : paths) {
-        analyzer.AnalyzePath(path, path);
+        analyzer.AnalyzePath(path);
     }
     return report.Text();
 }
@@ -64,9 +64,9 @@ TEST(ReportTest, HeadlinesBlocksAndEmptyLines)
     // After the report is cleared, the next headline has no empty line before it.
     StringReport report;
     Analyzer analyzer(report);
-    analyzer.AnalyzePath(a, a);
+    analyzer.AnalyzePath(a);
     report.Clear();
-    analyzer.AnalyzePath(none, none);
+    analyzer.AnalyzePath(none);
     EXPECT_EQ(report.Text(), "<< " + none + " >>\r\n");
 }
 
@@ -161,7 +161,7 @@ TEST(ReportTest, OneReadGivesTheReportOfTheStraightforwardTwoPasses)
             StringReport report;
             Analyzer analyzer(report);
             analyzer.SetMicrocodeFormats(formats);
-            analyzer.AnalyzePath(path, path);
+            analyzer.AnalyzePath(path);
             EXPECT_EQ(report.Text(), test::ReferenceReport(path, formats)) << path;
             nestedBlocks += report.Text().find(".lzh/deep >") != std::string::npos ? 1U : 0U;
         }
@@ -196,7 +196,7 @@ TEST(ReportTest, FileErrorUnwindsTheWalkAndKeepsTheReportSoFar)
     StringReport report;
     Analyzer analyzer(report);
     try {
-        analyzer.AnalyzePath(tree, tree);
+        analyzer.AnalyzePath(tree);
         ADD_FAILURE() << "no file error";
     } catch (const FileError& failure) {
         EXPECT_EQ(failure.FileName(), bad);

@@ -49,7 +49,7 @@ std::string Analyze(const std::string& path, AnalysisObserver* observer = nullpt
 {
     StringReport report;
     Analyzer analyzer(report, observer);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     return report.Text();
 }
 
@@ -174,12 +174,12 @@ TEST(ArchivePassTest, MembersOfOneFileShareADecodingBudget)
     WorkLimits limits;
     limits.decodedBytes = 1000000;
     analyzer.SetLimits(limits);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     EXPECT_EQ(outcomes.seen, (std::vector<MemberOutcome>{MemberOutcome::analysed, MemberOutcome::analysed,
                                                          MemberOutcome::analysed, MemberOutcome::limitReached}));
     // The budget starts again for the next top-level file.
     outcomes.seen.clear();
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     EXPECT_EQ(outcomes.seen.front(), MemberOutcome::analysed);
 }
 
@@ -221,7 +221,7 @@ TEST(ArchivePassTest, FileErrorsOnMemberFilesEndTheAnalysisCleanly)
             Analyzer analyzer(report);
             bool failed = false;
             try {
-                analyzer.AnalyzePath(path, path);
+                analyzer.AnalyzePath(path);
             } catch (const FileError& failure) {
                 failed = true;
                 EXPECT_TRUE(failure.FileName().starts_with("n.bin/"));

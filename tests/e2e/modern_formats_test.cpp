@@ -86,7 +86,7 @@ Listed Of(const UpdateRecord& update)
     std::uint32_t signature = h.signature;
     std::uint32_t mask = h.platformFlags;
     if (update.extendedIndex >= 0) {
-        const ExtendedSignature& entry = h.extendedSignatures.at(static_cast<std::size_t>(update.extendedIndex));
+        const ExtendedSignature& entry = update.ExtendedSignatures()[static_cast<std::size_t>(update.extendedIndex)];
         signature = entry.signature;
         mask = entry.platformFlags;
     }
@@ -158,7 +158,7 @@ std::map<std::string, std::vector<Listed>> Analyze(const std::string& path, Micr
     StringReport sink;
     Analyzer analyzer(sink, &collector);
     analyzer.SetMicrocodeFormats(formats);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     for (auto& [name, listed] : collector.byName) {
         std::sort(listed.begin(), listed.end());
     }
@@ -282,6 +282,80 @@ TEST(ClassicInAllFormatsTest, ClassicReportsAreUnchanged)
             EXPECT_EQ(all, classic) << path;
         }
     }
+}
+
+// Hostile sizes: an update is not hidden by a header before it that
+// announces more than the file holds, and where lying candidates do use up
+// the checksum reads, the analysis says so instead of listing less silently.
+TEST(HostileLaterFormatTest, LyingSizesNeverHideUpdatesSilently)
+{
+    test::MicrocodeFields fields;
+    fields.signature = 0x906A3;
+    fields.platformFlags = 0x80;
+    fields.revision = 0x43A;
+    const Bytes real = test::MakeLaterUpdate(fields, 4096);
+    const auto analyze = [](const Bytes& image, std::vector<Problem>& problems) {
+        struct Observer final : AnalysisObserver {
+            void UpdateAccepted(const FileInfo&, const UpdateRecord&) override { ++updates; }
+            void ProblemFound(const Problem& problem) override { problems->push_back(problem); }
+            std::vector<Problem>* problems = nullptr;
+            int updates = 0;
+        } observer;
+        observer.problems = &problems;
+        const TempDir dir;
+        StringReport sink;
+        Analyzer analyzer(sink, &observer);
+        analyzer.SetMicrocodeFormats(MicrocodeFormats::all);
+        analyzer.AnalyzePath(dir.Write("fw.bin", image));
+        return observer.updates;
+    };
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+    // One header at the start announcing almost 4 GiB, the real update after it.
+    Bytes image(4 * kMiB, 0xEE);
+    Bytes liar = test::MakeMicrocodeHeader(fields);
+    test::PutLe32(liar, 28, 0xFFFFF000 - 1024);
+    test::PutLe32(liar, 32, 0xFFFFF000);
+    std::copy(liar.begin(), liar.end(), image.begin());
+    std::copy(real.begin(), real.end(), image.begin() + kMiB / 4);
+    std::vector<Problem> problems;
+    EXPECT_EQ(analyze(image, problems), 1);
+    EXPECT_TRUE(problems.empty());
+
+    // Liars that fit in the file and are summed in vain, then the update.
+    test::PutLe32(liar, 28, 3 * kMiB - 48);
+    test::PutLe32(liar, 32, 3 * kMiB);
+    for (std::size_t at = 0; at < 4096; at += 64) {
+        std::copy(liar.begin(), liar.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    EXPECT_EQ(analyze(image, problems), 0);
+    ASSERT_EQ(problems.size(), 1U);
+    EXPECT_EQ(problems[0].kind, ProblemKind::checksumLimit);
+    EXPECT_EQ(problems[0].amount, 64U);  // every liar after the first, and the update
+}
+
+// A table of thousands of extended signatures costs its size once: one line
+// per entry, the table written once in JSON.
+TEST(HostileLaterFormatTest, ALongExtendedTableIsListedInLinearSpace)
+{
+    test::MicrocodeFields fields;
+    fields.signature = 0x906A3;
+    fields.platformFlags = 0x80;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> table;
+    for (std::uint32_t i = 0; i < 3000; ++i) {
+        table.emplace_back(0x50000 + i, 0x01);
+    }
+    const TempDir dir;
+    const std::string path = dir.Write("wide.bin", test::MakeLaterUpdate(fields, 37 * 1024, table));
+    const test::CommandResult json =
+        test::RunCommand(test::ShellQuote(VESKARI_SCAN_BINARY) + " --all-formats --json " + test::ShellQuote(path));
+    EXPECT_EQ(json.exitStatus, 0);
+    std::size_t lines = 0;
+    for (std::size_t at = json.out.find("\"line\""); at != std::string::npos; at = json.out.find("\"line\"", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 3001U);
+    EXPECT_LT(json.out.size(), std::size_t{8} << 20);  // once per line, it would be gigabytes
 }
 
 }  // namespace

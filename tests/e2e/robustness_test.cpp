@@ -39,7 +39,7 @@ TEST(FaultInjectionTest, EveryStepOfANestedAnalysisEndsCleanly)
         Analyzer analyzer(report);
         bool failed = false;
         try {
-            analyzer.AnalyzePath(path, path);
+            analyzer.AnalyzePath(path);
         } catch (const FileError&) {
             failed = true;
         }
@@ -81,7 +81,7 @@ TEST(HostileInputTest, SelfSimilarArchiveAndLinkedFoldersCostLinearWork)
     } count;
     StringReport report;
     Analyzer analyzer(report, &count);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     const WorkLimits limits;
     EXPECT_EQ(count.members, limits.MembersFor(archive.size()));
     ASSERT_EQ(count.problems.size(), 1U);

@@ -52,7 +52,7 @@ TEST(RunEngineTest, ParallelRunsDeliverWhatOneJobDeliversAndEndWhereItEnds)
     StringReport sequential;
     Analyzer analyzer(sequential);
     for (const std::string& path : paths) {
-        analyzer.AnalyzePath(path, path);
+        analyzer.AnalyzePath(path);
     }
     Recorder one;
     const RunSummary summary = RunWith(1, paths, one);

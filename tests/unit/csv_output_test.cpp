@@ -53,7 +53,7 @@ TEST(CsvOutputTest, RowsOfANestedMemberNameWhereTheUpdateWasFound)
     StringReport report;
     UpdateRowRecorder recorder;
     Analyzer analyzer(report, &recorder);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     const std::string fieldsText =
         ",0x66A,0x20,0x0C,1999/05/05,Micro-PGA1/Micro-PGA2,Mobile Pentium II Processor/Celeron Processor,yes\r\n";
     std::string expected;
