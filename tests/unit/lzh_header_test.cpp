@@ -114,13 +114,13 @@ TEST(LzhHeaderReadTest, ChecksumMessageShowsComputedThenStored)
 TEST(LzhHeaderReadTest, MethodsAndFields)
 {
     for (const char* method : {"-lh0-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhd-"}) {
-        LzhMemberFields spec;
-        spec.method = method;
-        spec.data = Bytes(10, 1);
-        spec.decodedSize = 77;
-        spec.crc = 0xBEEF;
+        LzhMemberFields fields;
+        fields.method = method;
+        fields.data = Bytes(10, 1);
+        fields.decodedSize = 77;
+        fields.crc = 0xBEEF;
         bool accepted = false;
-        const auto header = ReadAt(Padded(MakeLzhMember(spec)), accepted);
+        const auto header = ReadAt(Padded(MakeLzhMember(fields)), accepted);
         ASSERT_TRUE(accepted) << method;
         EXPECT_EQ(header->method, method[3] - '0');
         EXPECT_EQ(header->decodedSize, 77U);
@@ -133,12 +133,12 @@ TEST(LzhHeaderReadTest, MethodsAndFields)
 
 TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
 {
-    LzhMemberFields spec;
-    spec.level = 1;
-    spec.data = Bytes(40, 3);
-    spec.extended = {ExtendedHeader{0x40, Bytes(2, 0)}, ExtendedHeader{0x41, Bytes(4, 0)}};  // sizes 5 and 7
+    LzhMemberFields fields;
+    fields.level = 1;
+    fields.data = Bytes(40, 3);
+    fields.extended = {ExtendedHeader{0x40, Bytes(2, 0)}, ExtendedHeader{0x41, Bytes(4, 0)}};  // sizes 5 and 7
     bool accepted = false;
-    const auto header = ReadAt(Padded(MakeLzhMember(spec), 200), accepted);
+    const auto header = ReadAt(Padded(MakeLzhMember(fields), 200), accepted);
     ASSERT_TRUE(accepted) << header->message;
     EXPECT_EQ(header->headerSize, header->baseSize + 12);
     EXPECT_EQ(header->compressedSize, 40);
@@ -147,11 +147,11 @@ TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
 TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
 {
     const auto level2Name = [](std::vector<ExtendedHeader> chain) {
-        LzhMemberFields spec;
-        spec.level = 2;
-        spec.extended = std::move(chain);
+        LzhMemberFields fields;
+        fields.level = 2;
+        fields.extended = std::move(chain);
         bool accepted = false;
-        const auto header = ReadAt(Padded(MakeLzhMember(spec), 200), accepted);
+        const auto header = ReadAt(Padded(MakeLzhMember(fields), 200), accepted);
         EXPECT_TRUE(accepted) << header->message;
         return header->memberName;
     };
@@ -165,17 +165,17 @@ TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
 
 TEST(LzhHeaderReadTest, MalformedExtendedChainsAreRejected)
 {
-    LzhMemberFields spec;
-    spec.level = 2;
-    spec.extended = {{1, Bytes{'a'}}};
-    Bytes tiny = MakeLzhMember(spec);
+    LzhMemberFields fields;
+    fields.level = 2;
+    fields.extended = {{1, Bytes{'a'}}};
+    Bytes tiny = MakeLzhMember(fields);
     test::PutLe16(tiny, 24, 2);  // smaller than its own type byte and size field
     bool accepted = true;
     auto header = ReadAt(Padded(tiny, 100), accepted);
     EXPECT_FALSE(accepted);
     EXPECT_TRUE(header->error);
 
-    Bytes cut = MakeLzhMember(spec);
+    Bytes cut = MakeLzhMember(fields);
     test::PutLe16(cut, 24, 60000);  // the next size field lies beyond the end
     header = ReadAt(cut, accepted);
     EXPECT_FALSE(accepted);
