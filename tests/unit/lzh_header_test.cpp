@@ -205,6 +205,51 @@ TEST(LzhHeaderReadTest, OverlongExtendedChainsAreRejected)
     EXPECT_TRUE(accepted) << header->message;
 }
 
+// A level-2 header's chain must end within its stated size; archivers pad
+// it by a byte, and one counts it two bytes short (without the zero size
+// field that ends the chain). Nothing past that is walked or named.
+TEST(LzhHeaderReadTest, Level2ChainMustEndWithinTheHeaderSize)
+{
+    LzhMemberFields fields;
+    fields.level = 2;
+    const Bytes longName(60 * 1024, 'n');
+    fields.extended = {{1, longName}, {2, Bytes{'d', 0xFF}}};
+    const Bytes member = MakeLzhMember(fields);
+    const auto size = static_cast<std::int32_t>(member.size());
+    for (const std::int32_t stated : {size + 1, size, size - 2, size - 3}) {
+        Bytes bytes = member;
+        test::PutLe16(bytes, 0, static_cast<std::uint32_t>(stated));
+        bool accepted = false;
+        const auto header = ReadAt(Padded(bytes, member.size() + 64), accepted);
+        EXPECT_EQ(accepted, stated >= size - 2) << stated;
+        if (accepted) {
+            EXPECT_EQ(header->memberName, "d\\" + std::string(longName.begin(), longName.end())) << stated;
+            EXPECT_EQ(header->headerSize, stated);
+        } else {
+            EXPECT_TRUE(header->error);
+            EXPECT_EQ(header->message, "未知のヘッダー形式");
+        }
+    }
+
+    // A header of 32 bytes whose chain would run past the end of the file:
+    // the walk stops at the header's end, before it reaches the file's.
+    Bytes claimsLittle(member.begin(), member.begin() + 100);
+    test::PutLe16(claimsLittle, 0, 32);
+    bool accepted = true;
+    auto header = ReadAt(claimsLittle, accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(header->message, "未知のヘッダー形式");
+
+    // Too small for even an empty chain.
+    LzhMemberFields unnamed;
+    unnamed.level = 2;
+    Bytes tooSmall = MakeLzhMember(unnamed);
+    test::PutLe16(tooSmall, 0, 23);
+    header = ReadAt(Padded(tooSmall), accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(header->message, "未知のヘッダー形式");
+}
+
 TEST(LzhHeaderReadTest, Level2NameIsNotInheritedFromTheHeaderBefore)
 {
     Bytes bytes = MakeStoredMember("first.bin", Bytes(5, 1));
@@ -282,6 +327,7 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
     }
     EXPECT_FALSE(source.FindMember("m.bin"));
 }
+
 
 }  // namespace
 }  // namespace veskari
