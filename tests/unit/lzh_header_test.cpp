@@ -1,7 +1,9 @@
+#include <limits>
 #include <gtest/gtest.h>
 
 #include "lzh/lzh_header.h"
 #include "lzh/lzh_source.h"
+#include "records/sweep.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -328,6 +330,46 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
     EXPECT_FALSE(source.FindMember("m.bin"));
 }
 
+
+// A listing with a member limit stops trying candidates once it is full:
+// no name past the limit is held, no later candidate is read or rejected.
+TEST(LzhScanTest, ListingStopsAtItsMemberLimit)
+{
+    Bytes bytes;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        test::Append(bytes, MakeStoredMember(name, Bytes(3, 1)));
+    }
+    Bytes level3 = MakeStoredMember("e", Bytes(3, 1));
+    level3[20] = 3;
+    test::Append(bytes, level3);
+    bytes.resize(bytes.size() + 40, 0);
+    const TempDir dir;
+    const std::string path = dir.Write("a.lzh", bytes);
+
+    struct Count final : RejectionObserver {
+        void Rejected(const LocatedRecord& /*record*/) override { ++rejected; }
+        int rejected = 0;
+    };
+    const struct {
+        std::uint64_t maxMembers;
+        const char* names;
+        int rejected;
+    } cases[] = {{std::numeric_limits<std::uint64_t>::max(), "abcd", 1}, {4, "abcd", 0}, {2, "ab", 0}};
+    for (const auto& c : cases) {
+        CFile file;
+        ASSERT_TRUE(file.Open(path));
+        LzhHeader header;
+        Count count;
+        LzhListingLane lane(header, &count, c.maxMembers);
+        Sweep(file, std::vector<SweepLane*>{&lane});
+        std::string names;
+        for (const ListedMember& member : lane.members) {
+            names += member.name;
+        }
+        EXPECT_EQ(names, c.names) << c.maxMembers;
+        EXPECT_EQ(count.rejected, c.rejected) << c.maxMembers;
+    }
+}
 
 }  // namespace
 }  // namespace veskari
