@@ -123,5 +123,26 @@ void BM_PatternExtendedChains(benchmark::State& state)
 }
 BENCHMARK(BM_PatternExtendedChains)->Unit(benchmark::kMillisecond);
 
+// Level-2 headers every 32 bytes, each stating 32 bytes but naming itself
+// with a chain of almost 64 KiB that runs over the headers after it and
+// ends on the zero time stamp bytes of the header 2,000 places on.
+void BM_PatternOverlappingNames(benchmark::State& state)
+{
+    constexpr std::size_t kStride = 32;
+    constexpr std::size_t kChain = 2000 * kStride + 17 - 24;
+    std::vector<std::uint8_t> bytes(kPatternSize, 0);
+    for (std::size_t start = 0; start + kStride <= kPatternSize; start += kStride) {
+        std::uint8_t* header = bytes.data() + start;
+        header[0] = kStride;  // total header size
+        std::copy_n("-lh0-", 5, header + 2);
+        header[20] = 2;  // level
+        header[24] = static_cast<std::uint8_t>(kChain);
+        header[25] = static_cast<std::uint8_t>(kChain >> 8);
+        header[26] = 1;  // the file name
+    }
+    Analyze(state, Write("names", bytes), kPatternSize);
+}
+BENCHMARK(BM_PatternOverlappingNames)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace veskari::bench

@@ -35,6 +35,10 @@ constexpr std::int32_t kNameFrame = 24;
 constexpr int kMaxExtendedHeaders = 256;
 constexpr std::int64_t kMaxExtendedSize = 0xFFFF;
 
+// An OS-9 archiver counts a level-2 header without the zero size field
+// that ends its chain: its chain ends this many bytes past the stated size.
+constexpr std::int64_t kLevel2SizeShortfall = 2;
+
 constexpr std::uint8_t kExtendedFileName = 1;
 constexpr std::uint8_t kExtendedDirectory = 2;
 // Each extended header counts its type byte and the next size field.
@@ -138,7 +142,7 @@ bool LzhHeader::Read(CFile& file)
         name.assign(reinterpret_cast<const char*>(bytes + kNameOffset), static_cast<std::size_t>(nameLength));
     }
     memberName = std::move(name);
-    if (level > 0 && !ReadExtendedHeaders(file, extendedSize)) {
+    if (level > 0 && !WalkExtendedHeaders(file, extendedSize)) {
         return false;
     }
 
@@ -156,6 +160,10 @@ bool LzhHeader::Read(CFile& file)
         headerSize = static_cast<std::int32_t>(ReadLe16(headerBytes, kSizeOffset));
         break;
     }
+    // The name is copied only now that the header is accepted.
+    if (level > 0 && !ReadNameParts(file)) {
+        return false;
+    }
     compressedSize = static_cast<std::int32_t>(ReadLe32(headerBytes, kCompressedOffset));
     if (level == 1) {
         // At level 1 the stored size also counts the extended headers.
@@ -169,15 +177,28 @@ bool LzhHeader::Read(CFile& file)
 }
 
 // Walks the chain of extended headers that begins with the size field in
-// the last two bytes of the fixed part: sums their sizes and applies the
-// names of types 1 and 2 to `memberName` in chain order. A size of 1 or 2
-// (smaller than its own type byte and size field) or a chain cut by the end
-// of the file rejects the header.
-bool LzhHeader::ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize)
+// the last two bytes of the fixed part: sums their sizes and notes where
+// the names of types 1 and 2 lie, seeking past all data, so that a
+// candidate rejected on the way has copied none of it. A size of 1 or 2
+// (smaller than its own type byte and size field), a chain cut by the end
+// of the file or a level-2 chain longer than its header rejects the header.
+bool LzhHeader::WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize)
 {
+    // A level-2 header counts its chain in its size field. Walking no
+    // further keeps a candidate inside its own bytes: otherwise headers
+    // that claim a few bytes each, a few bytes apart, could each walk a
+    // name of up to 64 KiB over the headers after them, and a listing would
+    // hold far more name than the file has bytes.
+    const std::int64_t chainLimit =
+        level == 2 ? static_cast<std::int64_t>(ReadLe16(headerBytes, kSizeOffset)) - kLevel2BaseSize +
+                         kLevel2SizeShortfall
+                   : kMaxExtendedSize;
+    if (chainLimit < 0) {
+        return Reject("未知のヘッダー形式");
+    }
+    nameParts_.clear();
     std::uint64_t position = start + static_cast<std::uint64_t>(baseSize) - 2;
     file.Seek(position);
-    std::string data;
     for (int count = 0;; ++count) {
         std::uint32_t size = 0;
         if (!ReadSizeField(file, size)) {
@@ -187,36 +208,63 @@ bool LzhHeader::ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize)
             return true;
         }
         extendedSize += size;
-        if (size < kExtendedOverhead || count == kMaxExtendedHeaders || extendedSize > kMaxExtendedSize) {
+        if (size < kExtendedOverhead || count == kMaxExtendedHeaders || extendedSize > chainLimit) {
             return Reject("未知のヘッダー形式");
         }
-        position += size;
         const int type = file.ReadByte();
         if (type < 0) {
             return Reject("ファイルが切れてる？");
         }
-        if (type == kExtendedFileName || type == kExtendedDirectory) {
-            data.resize(size - kExtendedOverhead);
-            if (file.Read(data.data(), data.size()) != data.size()) {
-                return Reject("ファイルが切れてる？");
-            }
-            if (type == kExtendedFileName) {
-                memberName = data;
-            } else {
-                // 0xFF separates directory names; a trail byte is never one.
-                for (std::size_t i = 0; i < data.size(); ++i) {
-                    const auto byte = static_cast<std::uint8_t>(data[i]);
-                    if (IsCp932LeadByte(byte)) {
-                        ++i;
-                    } else if (byte == 0xFF) {
-                        data[i] = '\\';
-                    }
-                }
-                memberName.insert(0, data);
-            }
+        if (type == kExtendedFileName) {
+            // A file name replaces everything named before it.
+            nameParts_.clear();
         }
+        if (type == kExtendedFileName || type == kExtendedDirectory) {
+            nameParts_.push_back(NamePart{file.GetPosition(), size - kExtendedOverhead, type == kExtendedDirectory});
+        }
+        position += size;
         file.Seek(position);
     }
+}
+
+// Reads the name parts of an accepted header: its directories, the last
+// named first, before the chain's file name or, when the chain names no
+// file, before the name of the fixed part.
+bool LzhHeader::ReadNameParts(CFile& file)
+{
+    if (nameParts_.empty()) {
+        return true;
+    }
+    const bool chainNamesFile = !nameParts_.front().directory;
+    std::size_t length = chainNamesFile ? 0 : memberName.size();
+    for (const NamePart& part : nameParts_) {
+        length += part.size;
+    }
+    std::string name(length, '\0');
+    std::size_t at = 0;
+    for (auto part = nameParts_.rbegin(); part != nameParts_.rend(); ++part) {
+        file.Seek(part->position);
+        if (file.Read(name.data() + at, part->size) != part->size) {
+            return Reject("ファイルが切れてる？");
+        }
+        if (part->directory) {
+            // 0xFF separates directory names; a trail byte is never one.
+            for (std::size_t i = at; i < at + part->size; ++i) {
+                const auto byte = static_cast<std::uint8_t>(name[i]);
+                if (IsCp932LeadByte(byte)) {
+                    ++i;
+                } else if (byte == 0xFF) {
+                    name[i] = '\\';
+                }
+            }
+        }
+        at += part->size;
+    }
+    if (!chainNamesFile) {
+        name.replace(at, memberName.size(), memberName);
+    }
+    memberName = std::move(name);
+    return true;
 }
 
 bool LzhHeader::FindNext(CFile& file)

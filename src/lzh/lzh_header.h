@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "records/located_record.h"
 
@@ -49,8 +50,21 @@ public:
     std::array<std::uint8_t, kHeaderBytes> headerBytes{};
 
 private:
+    // The data of an extended header that names the member (type 1) or
+    // its directory (type 2), found by the walk and read once accepted.
+    struct NamePart {
+        std::uint64_t position = 0;
+        std::uint32_t size = 0;
+        bool directory = false;
+    };
+
     [[nodiscard]] bool Reject(const char* text);
-    [[nodiscard]] bool ReadExtendedHeaders(CFile& file, std::int64_t& extendedSize);
+    [[nodiscard]] bool WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize);
+    [[nodiscard]] bool ReadNameParts(CFile& file);
+
+    // The parts that make up the name, in chain order: at most one file
+    // name, first, then the directories named after it.
+    std::vector<NamePart> nameParts_;
 };
 
 }  // namespace veskari

@@ -1,5 +1,7 @@
 #include "lzh/lzh_source.h"
 
+#include <limits>
+
 #include "records/byte_pair.h"
 
 namespace veskari {
@@ -53,6 +55,10 @@ std::size_t LzhListingLane::NextCandidate(const std::uint8_t* window, std::size_
 
 std::uint64_t LzhListingLane::Try(CFile& file, std::uint64_t position)
 {
+    if (members.size() >= maxMembers_) {
+        // A full listing goes on from beyond any file: nothing more is tried.
+        return std::numeric_limits<std::uint64_t>::max();
+    }
     if (!header_.Read(file)) {
         if (rejections_ != nullptr) {
             rejections_->Rejected(header_);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,8 +26,14 @@ struct ListedMember {
 class LzhListingLane final : public SweepLane {
 public:
     /// Uses the source's one header record; rejected candidates are
-    /// reported to `rejections` (may be nullptr).
-    LzhListingLane(LzhHeader& header, RejectionObserver* rejections) : header_(header), rejections_(rejections) {}
+    /// reported to `rejections` (may be nullptr). Once `maxMembers` members
+    /// are listed the lane tries no further candidate: a caller that will
+    /// look at no more than that many holds no more names.
+    LzhListingLane(LzhHeader& header, RejectionObserver* rejections,
+                   std::uint64_t maxMembers = std::numeric_limits<std::uint64_t>::max())
+        : header_(header), rejections_(rejections), maxMembers_(maxMembers)
+    {
+    }
 
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return LzhHeader::kLookAhead; }
     [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
@@ -37,6 +45,7 @@ public:
 private:
     LzhHeader& header_;
     RejectionObserver* rejections_;
+    std::uint64_t maxMembers_;
     std::uint64_t searchFrom_ = 0;
 };
 

@@ -105,5 +105,50 @@ TEST(HostileInputTest, SelfSimilarArchiveAndLinkedFoldersCostLinearWork)
     EXPECT_EQ(walked.Text(), "<< " + route + "/end.bin >>\r\n");
 }
 
+// Level-2 headers every 32 bytes, each stating a size of 32 bytes but with
+// a chain that names it with almost 64,000 bytes running over the headers
+// after it (the chains end on zero bytes of later headers). Listed, 256 KiB
+// would hold some 6,000 such names; every header is rejected, having
+// walked no further than its stated size.
+TEST(HostileInputTest, NamesRunningOverTheHeadersAfterThemAreRejected)
+{
+    constexpr std::size_t kStride = 32;
+    constexpr std::size_t kFileSize = 256 * 1024;
+    test::LzhMemberFields fields;
+    fields.level = 2;
+    fields.extended = {{1, Bytes{'n'}}};
+    Bytes unit = test::MakeLzhMember(fields);
+    unit.resize(kStride);
+    test::PutLe16(unit, 0, kStride);
+    // The chain ends on bytes 17 and 18 (the time stamp, zero) of the
+    // header 2,000 places further on.
+    test::PutLe16(unit, 24, 2000 * kStride + 17 - 24);
+    Bytes file;
+    while (file.size() < kFileSize) {
+        test::Append(file, unit);
+    }
+    const TempDir dir;
+    const std::string path = dir.Write("names.bin", file);
+
+    struct Seen final : AnalysisObserver {
+        [[nodiscard]] bool WantsDetails() const override { return true; }
+        void MemberStarted(const MemberInfo& member) override { nameBytes += member.rawName.size(); }
+        void CandidateRejected(RecordKind kind, std::uint64_t /*offset*/, const std::string& message,
+                               bool /*malformed*/) override
+        {
+            if (kind == RecordKind::lzh && message == "未知のヘッダー形式") {
+                ++malformed;
+            }
+        }
+        std::size_t nameBytes = 0;
+        std::size_t malformed = 0;
+    } seen;
+    StringReport report;
+    Analyzer analyzer(report, &seen);
+    analyzer.AnalyzePath(path, path);
+    EXPECT_EQ(seen.malformed, kFileSize / kStride);
+    EXPECT_LE(seen.nameBytes, kFileSize);
+}
+
 }  // namespace
 }  // namespace veskari

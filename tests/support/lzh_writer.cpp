@@ -19,12 +19,12 @@ std::uint16_t Crc16(const Bytes& bytes)
     return crc;
 }
 
-Bytes MakeLzhMember(const LzhMemberFields& spec)
+Bytes MakeLzhMember(const LzhMemberFields& fields)
 {
     // Sized at construction: GCC 12 warns wrongly about resizing an empty vector.
-    Bytes header(spec.level < 2 ? 22 : 26, 0);
+    Bytes header(fields.level < 2 ? 22 : 26, 0);
     const auto putChain = [&](Bytes& out) {
-        for (const ExtendedHeader& extended : spec.extended) {
+        for (const ExtendedHeader& extended : fields.extended) {
             const std::size_t at = out.size();
             PutLe16(out, at, static_cast<std::uint32_t>(extended.data.size() + 3));
             out.push_back(extended.type);
@@ -33,49 +33,49 @@ Bytes MakeLzhMember(const LzhMemberFields& spec)
         PutLe16(out, out.size(), 0);
     };
     std::uint32_t extendedTotal = 0;
-    for (const ExtendedHeader& extended : spec.extended) {
+    for (const ExtendedHeader& extended : fields.extended) {
         extendedTotal += static_cast<std::uint32_t>(extended.data.size() + 3);
     }
 
-    if (spec.level < 2) {
-        Append(header, spec.name);
-        header[21] = static_cast<std::uint8_t>(spec.name.size());
-        PutLe16(header, header.size(), spec.crc);
-        if (spec.level == 1) {
+    if (fields.level < 2) {
+        Append(header, fields.name);
+        header[21] = static_cast<std::uint8_t>(fields.name.size());
+        PutLe16(header, header.size(), fields.crc);
+        if (fields.level == 1) {
             header.push_back('U');  // the operating system byte
-            PutLe16(header, header.size(), spec.extended.empty() ? 0 : static_cast<std::uint32_t>(spec.extended.front().data.size() + 3));
+            PutLe16(header, header.size(), fields.extended.empty() ? 0 : static_cast<std::uint32_t>(fields.extended.front().data.size() + 3));
         }
         header[0] = static_cast<std::uint8_t>(header.size() - 2);
     } else {
-        PutLe16(header, 21, spec.crc);
+        PutLe16(header, 21, fields.crc);
         header[23] = 'U';
     }
-    std::copy(spec.method.begin(), spec.method.end(), header.begin() + 2);
-    const std::uint32_t storedSize = static_cast<std::uint32_t>(spec.data.size()) + (spec.level == 1 ? extendedTotal : 0);
+    std::copy(fields.method.begin(), fields.method.end(), header.begin() + 2);
+    const std::uint32_t storedSize = static_cast<std::uint32_t>(fields.data.size()) + (fields.level == 1 ? extendedTotal : 0);
     PutLe32(header, 7, storedSize);
-    PutLe32(header, 11, spec.decodedSize);
-    header[20] = static_cast<std::uint8_t>(spec.level);
+    PutLe32(header, 11, fields.decodedSize);
+    header[20] = static_cast<std::uint8_t>(fields.level);
 
-    if (spec.level == 1) {
+    if (fields.level == 1) {
         // The first size field ends the base header; the rest of the chain follows it.
         Bytes chain;
         putChain(chain);
         Append(header, Bytes(chain.begin() + 2, chain.end()));
-    } else if (spec.level == 2) {
+    } else if (fields.level == 2) {
         Bytes chain;
         putChain(chain);
         header.resize(24);
         Append(header, chain);
         PutLe16(header, 0, static_cast<std::uint32_t>(header.size()));
     }
-    if (spec.level < 2) {
+    if (fields.level < 2) {
         std::uint32_t sum = 0;
         for (std::size_t i = 2; i < static_cast<std::size_t>(header[0]) + 2; ++i) {
             sum += header[i];
         }
         header[1] = static_cast<std::uint8_t>(sum);
     }
-    Append(header, spec.data);
+    Append(header, fields.data);
     return header;
 }
 
@@ -96,16 +96,16 @@ Bytes MakeSelfSimilarArchive(int members)
 
 Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level)
 {
-    LzhMemberFields spec;
-    spec.level = level;
-    spec.name = name;
-    spec.data = content;
-    spec.decodedSize = static_cast<std::uint32_t>(content.size());
-    spec.crc = Crc16(content);
+    LzhMemberFields fields;
+    fields.level = level;
+    fields.name = name;
+    fields.data = content;
+    fields.decodedSize = static_cast<std::uint32_t>(content.size());
+    fields.crc = Crc16(content);
     if (level == 2) {
-        spec.extended.push_back({1, Bytes(name.begin(), name.end())});
+        fields.extended.push_back({1, Bytes(name.begin(), name.end())});
     }
-    return MakeLzhMember(spec);
+    return MakeLzhMember(fields);
 }
 
 Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level)
@@ -129,17 +129,17 @@ Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level)
         encoder.Block(std::vector<Token>(tokens.begin() + static_cast<std::ptrdiff_t>(at),
                                          tokens.begin() + static_cast<std::ptrdiff_t>(std::min(at + 30000, tokens.size()))));
     }
-    LzhMemberFields spec;
-    spec.level = level;
-    spec.method = "-lh5-";
-    spec.name = name;
-    spec.data = encoder.Finish();
-    spec.decodedSize = static_cast<std::uint32_t>(content.size());
-    spec.crc = Crc16(content);
+    LzhMemberFields fields;
+    fields.level = level;
+    fields.method = "-lh5-";
+    fields.name = name;
+    fields.data = encoder.Finish();
+    fields.decodedSize = static_cast<std::uint32_t>(content.size());
+    fields.crc = Crc16(content);
     if (level == 2) {
-        spec.extended.push_back({1, Bytes(name.begin(), name.end())});
+        fields.extended.push_back({1, Bytes(name.begin(), name.end())});
     }
-    return MakeLzhMember(spec);
+    return MakeLzhMember(fields);
 }
 
 void BitWriter::Put(std::uint32_t value, int bits)

@@ -32,7 +32,7 @@ struct LzhMemberFields {
 };
 
 /// A member: header followed by its data, with a correct header checksum.
-[[nodiscard]] Bytes MakeLzhMember(const LzhMemberFields& spec);
+[[nodiscard]] Bytes MakeLzhMember(const LzhMemberFields& fields);
 
 /// A stored (-lh0-) member of these bytes.
 [[nodiscard]] Bytes MakeStoredMember(const std::string& name, const Bytes& content, int level = 0);

@@ -54,10 +54,10 @@ int main(int argc, char** argv)
     for (int level = 0; level <= 2; ++level) {
         const std::string suffix = "_level" + std::to_string(level);
         Put(root + "/fuzz_lzh_header", "stored" + suffix, MakeStoredMember("m.bin", content, level));
-        LzhMemberFields spec;
-        spec.level = level;
-        spec.method = "-lh5-";
-        spec.data = Compressed(content, 14);
+        LzhMemberFields memberFields;
+        memberFields.level = level;
+        memberFields.method = "-lh5-";
+        memberFields.data = Compressed(content, 14);
         const Bytes expanded = [&] {
             Bytes out = content;
             for (int i = 0; i < 20; ++i) {
@@ -65,13 +65,13 @@ int main(int argc, char** argv)
             }
             return out;
         }();
-        spec.decodedSize = static_cast<std::uint32_t>(expanded.size());
-        spec.crc = Crc16(expanded);
-        spec.extended.push_back({2, Bytes{'d', 'i', 'r', 0xFF}});
-        spec.extended.push_back({1, Bytes{'x', '.', 'b', 'i', 'n'}});
-        Put(root + "/fuzz_lzh_header", "lh5" + suffix, MakeLzhMember(spec));
+        memberFields.decodedSize = static_cast<std::uint32_t>(expanded.size());
+        memberFields.crc = Crc16(expanded);
+        memberFields.extended.push_back({2, Bytes{'d', 'i', 'r', 0xFF}});
+        memberFields.extended.push_back({1, Bytes{'x', '.', 'b', 'i', 'n'}});
+        Put(root + "/fuzz_lzh_header", "lh5" + suffix, MakeLzhMember(memberFields));
         Bytes image(40, 0xFF);
-        Append(image, MakeLzhMember(spec));
+        Append(image, MakeLzhMember(memberFields));
         Append(image, MakeStoredMember("n.bin", MakeStoredMember("inner.bin", update), level));
         Put(root + "/fuzz_analysis", "nested" + suffix, image);
     }

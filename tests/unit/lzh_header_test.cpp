@@ -1,7 +1,9 @@
+#include <limits>
 #include <gtest/gtest.h>
 
 #include "lzh/lzh_header.h"
 #include "lzh/lzh_source.h"
+#include "records/sweep.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -114,13 +116,13 @@ TEST(LzhHeaderReadTest, ChecksumMessageShowsComputedThenStored)
 TEST(LzhHeaderReadTest, MethodsAndFields)
 {
     for (const char* method : {"-lh0-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhd-"}) {
-        LzhMemberFields spec;
-        spec.method = method;
-        spec.data = Bytes(10, 1);
-        spec.decodedSize = 77;
-        spec.crc = 0xBEEF;
+        LzhMemberFields fields;
+        fields.method = method;
+        fields.data = Bytes(10, 1);
+        fields.decodedSize = 77;
+        fields.crc = 0xBEEF;
         bool accepted = false;
-        const auto header = ReadAt(Padded(MakeLzhMember(spec)), accepted);
+        const auto header = ReadAt(Padded(MakeLzhMember(fields)), accepted);
         ASSERT_TRUE(accepted) << method;
         EXPECT_EQ(header->method, method[3] - '0');
         EXPECT_EQ(header->decodedSize, 77U);
@@ -133,12 +135,12 @@ TEST(LzhHeaderReadTest, MethodsAndFields)
 
 TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
 {
-    LzhMemberFields spec;
-    spec.level = 1;
-    spec.data = Bytes(40, 3);
-    spec.extended = {ExtendedHeader{0x40, Bytes(2, 0)}, ExtendedHeader{0x41, Bytes(4, 0)}};  // sizes 5 and 7
+    LzhMemberFields fields;
+    fields.level = 1;
+    fields.data = Bytes(40, 3);
+    fields.extended = {ExtendedHeader{0x40, Bytes(2, 0)}, ExtendedHeader{0x41, Bytes(4, 0)}};  // sizes 5 and 7
     bool accepted = false;
-    const auto header = ReadAt(Padded(MakeLzhMember(spec), 200), accepted);
+    const auto header = ReadAt(Padded(MakeLzhMember(fields), 200), accepted);
     ASSERT_TRUE(accepted) << header->message;
     EXPECT_EQ(header->headerSize, header->baseSize + 12);
     EXPECT_EQ(header->compressedSize, 40);
@@ -147,11 +149,11 @@ TEST(LzhHeaderReadTest, Level1ExtendedSizesCountInTheHeaderNotTheData)
 TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
 {
     const auto level2Name = [](std::vector<ExtendedHeader> chain) {
-        LzhMemberFields spec;
-        spec.level = 2;
-        spec.extended = std::move(chain);
+        LzhMemberFields fields;
+        fields.level = 2;
+        fields.extended = std::move(chain);
         bool accepted = false;
-        const auto header = ReadAt(Padded(MakeLzhMember(spec), 200), accepted);
+        const auto header = ReadAt(Padded(MakeLzhMember(fields), 200), accepted);
         EXPECT_TRUE(accepted) << header->message;
         return header->memberName;
     };
@@ -165,17 +167,17 @@ TEST(LzhHeaderReadTest, ExtendedNamesApplyInChainOrder)
 
 TEST(LzhHeaderReadTest, MalformedExtendedChainsAreRejected)
 {
-    LzhMemberFields spec;
-    spec.level = 2;
-    spec.extended = {{1, Bytes{'a'}}};
-    Bytes tiny = MakeLzhMember(spec);
+    LzhMemberFields fields;
+    fields.level = 2;
+    fields.extended = {{1, Bytes{'a'}}};
+    Bytes tiny = MakeLzhMember(fields);
     test::PutLe16(tiny, 24, 2);  // smaller than its own type byte and size field
     bool accepted = true;
     auto header = ReadAt(Padded(tiny, 100), accepted);
     EXPECT_FALSE(accepted);
     EXPECT_TRUE(header->error);
 
-    Bytes cut = MakeLzhMember(spec);
+    Bytes cut = MakeLzhMember(fields);
     test::PutLe16(cut, 24, 60000);  // the next size field lies beyond the end
     header = ReadAt(cut, accepted);
     EXPECT_FALSE(accepted);
@@ -203,6 +205,51 @@ TEST(LzhHeaderReadTest, OverlongExtendedChainsAreRejected)
     many.extended.resize(200);
     header = ReadAt(Padded(MakeLzhMember(many), 2000), accepted);
     EXPECT_TRUE(accepted) << header->message;
+}
+
+// A level-2 header's chain must end within its stated size; archivers pad
+// it by a byte, and one counts it two bytes short (without the zero size
+// field that ends the chain). Nothing past that is walked or named.
+TEST(LzhHeaderReadTest, Level2ChainMustEndWithinTheHeaderSize)
+{
+    LzhMemberFields fields;
+    fields.level = 2;
+    const Bytes longName(60 * 1024, 'n');
+    fields.extended = {{1, longName}, {2, Bytes{'d', 0xFF}}};
+    const Bytes member = MakeLzhMember(fields);
+    const auto size = static_cast<std::int32_t>(member.size());
+    for (const std::int32_t stated : {size + 1, size, size - 2, size - 3}) {
+        Bytes bytes = member;
+        test::PutLe16(bytes, 0, static_cast<std::uint32_t>(stated));
+        bool accepted = false;
+        const auto header = ReadAt(Padded(bytes, member.size() + 64), accepted);
+        EXPECT_EQ(accepted, stated >= size - 2) << stated;
+        if (accepted) {
+            EXPECT_EQ(header->memberName, "d\\" + std::string(longName.begin(), longName.end())) << stated;
+            EXPECT_EQ(header->headerSize, stated);
+        } else {
+            EXPECT_TRUE(header->error);
+            EXPECT_EQ(header->message, "未知のヘッダー形式");
+        }
+    }
+
+    // A header of 32 bytes whose chain would run past the end of the file:
+    // the walk stops at the header's end, before it reaches the file's.
+    Bytes claimsLittle(member.begin(), member.begin() + 100);
+    test::PutLe16(claimsLittle, 0, 32);
+    bool accepted = true;
+    auto header = ReadAt(claimsLittle, accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(header->message, "未知のヘッダー形式");
+
+    // Too small for even an empty chain.
+    LzhMemberFields unnamed;
+    unnamed.level = 2;
+    Bytes tooSmall = MakeLzhMember(unnamed);
+    test::PutLe16(tooSmall, 0, 23);
+    header = ReadAt(Padded(tooSmall), accepted);
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(header->message, "未知のヘッダー形式");
 }
 
 TEST(LzhHeaderReadTest, Level2NameIsNotInheritedFromTheHeaderBefore)
@@ -281,6 +328,47 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
         source.header.SkipPast(source.file);
     }
     EXPECT_FALSE(source.FindMember("m.bin"));
+}
+
+
+// A listing with a member limit stops trying candidates once it is full:
+// no name past the limit is held, no later candidate is read or rejected.
+TEST(LzhScanTest, ListingStopsAtItsMemberLimit)
+{
+    Bytes bytes;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        test::Append(bytes, MakeStoredMember(name, Bytes(3, 1)));
+    }
+    Bytes level3 = MakeStoredMember("e", Bytes(3, 1));
+    level3[20] = 3;
+    test::Append(bytes, level3);
+    bytes.resize(bytes.size() + 40, 0);
+    const TempDir dir;
+    const std::string path = dir.Write("a.lzh", bytes);
+
+    struct Count final : RejectionObserver {
+        void Rejected(const LocatedRecord& /*record*/) override { ++rejected; }
+        int rejected = 0;
+    };
+    const struct {
+        std::uint64_t maxMembers;
+        const char* names;
+        int rejected;
+    } cases[] = {{std::numeric_limits<std::uint64_t>::max(), "abcd", 1}, {4, "abcd", 0}, {2, "ab", 0}};
+    for (const auto& c : cases) {
+        CFile file;
+        ASSERT_TRUE(file.Open(path));
+        LzhHeader header;
+        Count count;
+        LzhListingLane lane(header, &count, c.maxMembers);
+        Sweep(file, std::vector<SweepLane*>{&lane});
+        std::string names;
+        for (const ListedMember& member : lane.members) {
+            names += member.name;
+        }
+        EXPECT_EQ(names, c.names) << c.maxMembers;
+        EXPECT_EQ(count.rejected, c.rejected) << c.maxMembers;
+    }
 }
 
 }  // namespace
