@@ -131,7 +131,7 @@ TEST(HostileInputTest, NamesRunningOverTheHeadersAfterThemAreRejected)
     const std::string path = dir.Write("names.bin", file);
 
     struct Seen final : AnalysisObserver {
-        [[nodiscard]] bool WantsDetails() const override { return true; }
+        [[nodiscard]] bool WantsRejections() const override { return true; }
         void MemberStarted(const MemberInfo& member) override { nameBytes += member.rawName.size(); }
         void CandidateRejected(RecordKind kind, std::uint64_t /*offset*/, const std::string& message,
                                bool /*malformed*/) override
@@ -145,7 +145,7 @@ TEST(HostileInputTest, NamesRunningOverTheHeadersAfterThemAreRejected)
     } seen;
     StringReport report;
     Analyzer analyzer(report, &seen);
-    analyzer.AnalyzePath(path, path);
+    analyzer.AnalyzePath(path);
     EXPECT_EQ(seen.malformed, kFileSize / kStride);
     EXPECT_LE(seen.nameBytes, kFileSize);
 }
