@@ -1,6 +1,7 @@
 #include "analysis/analyzer.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -194,7 +195,10 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         Rejections microcodeRejections(observer_, RecordKind::microcode);
         LzhHeader listingHeader;
         const bool told = WantsRejections();
-        LzhListingLane listing(listingHeader, told ? &lzhRejections : nullptr);
+        // The archive pass stops at the member that finds the per-file
+        // allowance used up, so the listing holds no name beyond it.
+        const std::uint64_t listed = std::min(membersLeft_, std::numeric_limits<std::uint64_t>::max() - 1) + 1;
+        LzhListingLane listing(listingHeader, told ? &lzhRejections : nullptr, listed);
         MicrocodeLane updates(microcodeFormats_, WantsUpdateBytes(), told ? &microcodeRejections : nullptr);
         {
             CFile input;
