@@ -8,7 +8,8 @@ as the microcode files and their release notes write them (06-9a-04/80):
     kept beside the test data: ../shared/testdata/microcode-modern/processors.tsv
     (fms_pi, codename, stepping, products);
   - tools/processors-before-2011.tsv: older parts, from the processors'
-    public specification updates, with the source of each row. Their mask is
+    public errata documents (processor identification tables), with the
+    source of each row. Their mask is
     "*": the name covers every platform of that stepping.
 
 A processor is named "products (codename stepping)". The trademark sign of

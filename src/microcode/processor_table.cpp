@@ -8,105 +8,105 @@ namespace veskari {
 namespace {
 
 constexpr LaterProcessorRow kRows[] = {
-    // 06-09-05/*: Intel Pentium M Processor Specification Update: processor identification
+    // 06-09-05/*: Intel Pentium M Processor errata document: processor identification
     {0x00695, kAnyPlatformMask, "Pentium M, Celeron M (Banias B1)"},
-    // 06-0d-06/*: Intel Pentium M Processor on 90 nm Process Specification Update: processor identification
+    // 06-0d-06/*: Intel Pentium M Processor on 90 nm Process errata document: processor identification
     {0x006D6, kAnyPlatformMask, "Pentium M, Celeron M (Dothan B1)"},
-    // 06-0d-08/*: Intel Pentium M Processor on 90 nm Process Specification Update: processor identification
+    // 06-0d-08/*: Intel Pentium M Processor on 90 nm Process errata document: processor identification
     {0x006D8, kAnyPlatformMask, "Pentium M, Celeron M (Dothan C0)"},
-    // 06-0e-08/*: Intel Core Solo and Intel Core Duo Processor Specification Update: processor identification
+    // 06-0e-08/*: Intel Core Solo and Intel Core Duo Processor errata document: processor identification
     {0x006E8, kAnyPlatformMask, "Core Solo, Core Duo, Celeron M, Xeon LV (Yonah/Sossaman C0)"},
-    // 06-0e-0c/*: Intel Core Solo and Intel Core Duo Processor Specification Update: processor identification
+    // 06-0e-0c/*: Intel Core Solo and Intel Core Duo Processor errata document: processor identification
     {0x006EC, kAnyPlatformMask, "Core Solo, Core Duo, Pentium Dual-Core T2000, Celeron M, Xeon LV (Yonah/Sossaman D0)"},
-    // 06-0f-02/*: Intel Core 2 Duo Desktop Processor Specification Update: processor identification
+    // 06-0f-02/*: Intel Core 2 Duo Desktop Processor errata document: processor identification
     {0x006F2, kAnyPlatformMask, "Core 2 Duo, Pentium Dual-Core E2000, Xeon 3000 (Conroe/Allendale/Merom L2)"},
-    // 06-0f-06/*: Intel Core 2 Duo Desktop Processor and Dual-Core Intel Xeon Processor 5100 Series Specification Updates: processor identification
+    // 06-0f-06/*: Intel Core 2 Duo Desktop Processor and Dual-Core Intel Xeon Processor 5100 Series errata documents: processor identification
     {0x006F6, kAnyPlatformMask, "Core 2 Duo, Core 2 Extreme, Xeon 3000, Xeon 5100 (Conroe/Merom/Woodcrest B2)"},
-    // 06-0f-07/*: Intel Core 2 Extreme and Intel Core 2 Quad Processor and Quad-Core Intel Xeon Processor 5300 Series Specification Updates: processor identification
+    // 06-0f-07/*: Intel Core 2 Extreme and Intel Core 2 Quad Processor and Quad-Core Intel Xeon Processor 5300 Series errata documents: processor identification
     {0x006F7, kAnyPlatformMask, "Core 2 Quad, Core 2 Extreme QX6000, Xeon 3200, Xeon 5300 (Kentsfield/Clovertown B3)"},
-    // 06-0f-0a/*: Intel Core 2 Duo Processor for Mobile Platforms Specification Update: processor identification
+    // 06-0f-0a/*: Intel Core 2 Duo Processor for Mobile Platforms errata document: processor identification
     {0x006FA, kAnyPlatformMask, "Core 2 Duo Mobile, Celeron 500 (Merom E1)"},
-    // 06-0f-0b/*: Intel Core 2 Duo, Core 2 Quad and Intel Xeon Processor 3000, 5100, 5300 and 7300 Series Specification Updates: processor identification
+    // 06-0f-0b/*: Intel Core 2 Duo, Core 2 Quad and Intel Xeon Processor 3000, 5100, 5300 and 7300 Series errata documents: processor identification
     {0x006FB, kAnyPlatformMask, "Core 2 Duo, Core 2 Quad, Core 2 Extreme, Xeon 3000/3200/5100/5300/7200/7300 (Conroe/Merom/Kentsfield/Clovertown/Tigerton G0/G2)"},
-    // 06-0f-0d/*: Intel Core 2 Duo Desktop Processor and Intel Pentium Dual-Core Processor Specification Updates: processor identification
+    // 06-0f-0d/*: Intel Core 2 Duo Desktop Processor and Intel Pentium Dual-Core Processor errata documents: processor identification
     {0x006FD, kAnyPlatformMask, "Core 2 Duo, Pentium Dual-Core E2000, Celeron E1000 (Conroe/Allendale/Merom M0/M1)"},
-    // 0f-00-07/*: Intel Pentium 4 Processor Specification Update: processor identification
+    // 0f-00-07/*: Intel Pentium 4 Processor errata document: processor identification
     {0x00F07, kAnyPlatformMask, "Pentium 4 (Willamette B2)"},
-    // 0f-00-0a/*: Intel Pentium 4 Processor and Intel Xeon Processor Specification Updates: processor identification
+    // 0f-00-0a/*: Intel Pentium 4 Processor and Intel Xeon Processor errata documents: processor identification
     {0x00F0A, kAnyPlatformMask, "Pentium 4, Xeon (Willamette/Foster C1)"},
-    // 0f-01-02/*: Intel Pentium 4 Processor and Intel Xeon Processor Specification Updates: processor identification
+    // 0f-01-02/*: Intel Pentium 4 Processor and Intel Xeon Processor errata documents: processor identification
     {0x00F12, kAnyPlatformMask, "Pentium 4, Xeon (Willamette/Foster D0)"},
-    // 0f-01-03/*: Intel Pentium 4 Processor and Intel Celeron Processor Specification Updates: processor identification
+    // 0f-01-03/*: Intel Pentium 4 Processor and Intel Celeron Processor errata documents: processor identification
     {0x00F13, kAnyPlatformMask, "Pentium 4, Celeron (Willamette E0)"},
-    // 0f-02-04/*: Intel Pentium 4, Mobile Pentium 4 Processor-M and Intel Xeon Processor Specification Updates: processor identification
+    // 0f-02-04/*: Intel Pentium 4, Mobile Pentium 4 Processor-M and Intel Xeon Processor errata documents: processor identification
     {0x00F24, kAnyPlatformMask, "Pentium 4, Mobile Pentium 4-M, Xeon, Celeron (Northwood/Prestonia B0)"},
-    // 0f-02-05/*: Intel Pentium 4 Processor and Intel Xeon Processor MP Specification Updates: processor identification
+    // 0f-02-05/*: Intel Pentium 4 Processor and Intel Xeon Processor MP errata documents: processor identification
     {0x00F25, kAnyPlatformMask, "Pentium 4, Xeon, Xeon MP (Northwood/Prestonia/Gallatin B1/M0)"},
-    // 0f-02-06/*: Intel Xeon Processor MP Specification Update: processor identification
+    // 0f-02-06/*: Intel Xeon Processor MP errata document: processor identification
     {0x00F26, kAnyPlatformMask, "Xeon MP (Gallatin C0)"},
-    // 0f-02-07/*: Intel Pentium 4, Mobile Pentium 4 Processor-M and Intel Xeon Processor Specification Updates: processor identification
+    // 0f-02-07/*: Intel Pentium 4, Mobile Pentium 4 Processor-M and Intel Xeon Processor errata documents: processor identification
     {0x00F27, kAnyPlatformMask, "Pentium 4, Mobile Pentium 4-M, Xeon, Celeron (Northwood/Prestonia C1)"},
-    // 0f-02-09/*: Intel Pentium 4, Mobile Intel Pentium 4 and Intel Xeon Processor Specification Updates: processor identification
+    // 0f-02-09/*: Intel Pentium 4, Mobile Intel Pentium 4 and Intel Xeon Processor errata documents: processor identification
     {0x00F29, kAnyPlatformMask, "Pentium 4, Mobile Pentium 4, Xeon, Celeron (Northwood/Prestonia D1)"},
-    // 0f-03-03/*: Intel Pentium 4 Processor on 90 nm Process Specification Update: processor identification
+    // 0f-03-03/*: Intel Pentium 4 Processor on 90 nm Process errata document: processor identification
     {0x00F33, kAnyPlatformMask, "Pentium 4, Celeron D (Prescott C0)"},
-    // 0f-03-04/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor Specification Updates: processor identification
+    // 0f-03-04/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor errata documents: processor identification
     {0x00F34, kAnyPlatformMask, "Pentium 4, Celeron D, Xeon (Prescott/Nocona D0)"},
-    // 0f-04-01/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor (MP) Specification Updates: processor identification
+    // 0f-04-01/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor (MP) errata documents: processor identification
     {0x00F41, kAnyPlatformMask, "Pentium 4, Celeron D, Xeon, Xeon MP (Prescott/Nocona/Cranford/Potomac E0/A0/C0)"},
-    // 0f-04-03/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor Specification Updates: processor identification
+    // 0f-04-03/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor errata documents: processor identification
     {0x00F43, kAnyPlatformMask, "Pentium 4, Xeon (Prescott/Nocona/Irwindale N0)"},
-    // 0f-04-04/*: Intel Pentium D Processor 800 Sequence and Pentium Processor Extreme Edition 840 Specification Update: processor identification
+    // 0f-04-04/*: Intel Pentium D Processor 800 Sequence and Pentium Processor Extreme Edition 840 errata document: processor identification
     {0x00F44, kAnyPlatformMask, "Pentium D 800, Pentium Extreme Edition 840 (Smithfield A0)"},
-    // 0f-04-07/*: Intel Pentium D Processor 800 Sequence and Pentium Processor Extreme Edition 840 Specification Update: processor identification
+    // 0f-04-07/*: Intel Pentium D Processor 800 Sequence and Pentium Processor Extreme Edition 840 errata document: processor identification
     {0x00F47, kAnyPlatformMask, "Pentium D 800, Pentium Extreme Edition 840 (Smithfield B0)"},
-    // 0f-04-08/*: Dual-Core Intel Xeon Processor 7000 Sequence Specification Update: processor identification
+    // 0f-04-08/*: Dual-Core Intel Xeon Processor 7000 Sequence errata document: processor identification
     {0x00F48, kAnyPlatformMask, "Dual-Core Xeon, Xeon 7000 (Paxville A0)"},
-    // 0f-04-09/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor MP Specification Updates: processor identification
+    // 0f-04-09/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor MP errata documents: processor identification
     {0x00F49, kAnyPlatformMask, "Pentium 4, Celeron D, Xeon MP (Prescott/Cranford G1/B0)"},
-    // 0f-04-0a/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor Specification Updates: processor identification
+    // 0f-04-0a/*: Intel Pentium 4 Processor on 90 nm Process and 64-bit Intel Xeon Processor errata documents: processor identification
     {0x00F4A, kAnyPlatformMask, "Pentium 4, Xeon (Prescott/Nocona/Irwindale R0)"},
-    // 0f-06-02/*: Intel Pentium 4 Processor 6x1 Sequence and Pentium D Processor 900 Sequence Specification Updates: processor identification
+    // 0f-06-02/*: Intel Pentium 4 Processor 6x1 Sequence and Pentium D Processor 900 Sequence errata documents: processor identification
     {0x00F62, kAnyPlatformMask, "Pentium 4 6x1, Pentium D 900, Pentium Extreme Edition 955 (Cedar Mill/Presler B1)"},
-    // 0f-06-04/*: Intel Pentium 4 Processor 6x1 Sequence, Pentium D Processor 900 Sequence and Dual-Core Intel Xeon Processor 5000 Series Specification Updates: processor identification
+    // 0f-06-04/*: Intel Pentium 4 Processor 6x1 Sequence, Pentium D Processor 900 Sequence and Dual-Core Intel Xeon Processor 5000 Series errata documents: processor identification
     {0x00F64, kAnyPlatformMask, "Pentium 4 6x1, Pentium D 900, Pentium Extreme Edition, Celeron D, Xeon 5000 (Cedar Mill/Presler/Dempsey C1)"},
-    // 0f-06-05/*: Intel Pentium 4 Processor 6x1 Sequence and Intel Celeron D Processor 300 Sequence Specification Updates: processor identification
+    // 0f-06-05/*: Intel Pentium 4 Processor 6x1 Sequence and Intel Celeron D Processor 300 Sequence errata documents: processor identification
     {0x00F65, kAnyPlatformMask, "Pentium 4 6x1, Pentium Extreme Edition, Celeron D (Cedar Mill/Presler D0)"},
-    // 0f-06-08/*: Dual-Core Intel Xeon Processor 7100 Series Specification Update: processor identification
+    // 0f-06-08/*: Dual-Core Intel Xeon Processor 7100 Series errata document: processor identification
     {0x00F68, kAnyPlatformMask, "Xeon 7100 (Tulsa B0)"},
-    // 06-16-01/*: Intel Celeron Processor 400 Sequence and Intel Celeron M Processor Specification Updates: processor identification
+    // 06-16-01/*: Intel Celeron Processor 400 Sequence and Intel Celeron M Processor errata documents: processor identification
     {0x10661, kAnyPlatformMask, "Celeron 200/400/500, Core 2 Duo Mobile (Conroe-L/Merom-L A1)"},
-    // 06-17-06/*: Intel Core 2 Duo Processor E8000 and E7000 Series and Intel Xeon Processor 5200 and 5400 Series Specification Updates: processor identification
+    // 06-17-06/*: Intel Core 2 Duo Processor E8000 and E7000 Series and Intel Xeon Processor 5200 and 5400 Series errata documents: processor identification
     {0x10676, kAnyPlatformMask, "Core 2 Duo, Core 2 Extreme QX9000, Pentium E5000, Xeon 3100/3300/5200/5400 (Wolfdale/Yorkfield/Harpertown/Penryn C0/M0)"},
-    // 06-17-07/*: Intel Core 2 Extreme Processor QX9000 Series and Intel Core 2 Quad Processor Q9000 Series Specification Update: processor identification
+    // 06-17-07/*: Intel Core 2 Extreme Processor QX9000 Series and Intel Core 2 Quad Processor Q9000 Series errata document: processor identification
     {0x10677, kAnyPlatformMask, "Core 2 Quad Q9000, Core 2 Extreme QX9000, Xeon 3300 (Yorkfield C1/M1)"},
-    // 06-17-0a/*: Intel Core 2 Duo Processor E8000 and E7000 Series and Intel Xeon Processor 5200 and 5400 Series Specification Updates: processor identification
+    // 06-17-0a/*: Intel Core 2 Duo Processor E8000 and E7000 Series and Intel Xeon Processor 5200 and 5400 Series errata documents: processor identification
     {0x1067A, kAnyPlatformMask, "Core 2 Duo, Core 2 Quad, Pentium E5000/E6000, Celeron E3000, Xeon 3100/3300/5200/5400 (Wolfdale/Yorkfield/Harpertown/Penryn E0/R0)"},
-    // 06-1a-04/*: Intel Core i7-900 Desktop Processor Extreme Edition Series and Intel Core i7-900 Desktop Processor Series Specification Update: processor identification
+    // 06-1a-04/*: Intel Core i7-900 Desktop Processor Extreme Edition Series and Intel Core i7-900 Desktop Processor Series errata document: processor identification
     {0x106A4, kAnyPlatformMask, "Core i7-900 (Bloomfield C0)"},
-    // 06-1a-05/*: Intel Core i7-900 Desktop Processor Series and Intel Xeon Processor 5500 Series Specification Updates: processor identification
+    // 06-1a-05/*: Intel Core i7-900 Desktop Processor Series and Intel Xeon Processor 5500 Series errata documents: processor identification
     {0x106A5, kAnyPlatformMask, "Core i7-900, Xeon 3500, Xeon 5500 (Bloomfield/Gainestown D0)"},
-    // 06-1c-02/*: Intel Atom Processor 200 Series, N200 Series and Z5xx Series Specification Updates: processor identification
+    // 06-1c-02/*: Intel Atom Processor 200 Series, N200 Series and Z5xx Series errata documents: processor identification
     {0x106C2, kAnyPlatformMask, "Atom 200/N200/300, Atom Z500 (Diamondville/Silverthorne C0)"},
-    // 06-1c-0a/*: Intel Atom Processor D400, N400 and D500 Series Specification Update: processor identification
+    // 06-1c-0a/*: Intel Atom Processor D400, N400 and D500 Series errata document: processor identification
     {0x106CA, kAnyPlatformMask, "Atom D400/N400/D500/N500 (Pineview A0/B0)"},
-    // 06-1d-01/*: Intel Xeon Processor 7400 Series Specification Update: processor identification
+    // 06-1d-01/*: Intel Xeon Processor 7400 Series errata document: processor identification
     {0x106D1, kAnyPlatformMask, "Xeon 7400 (Dunnington A1)"},
-    // 06-1e-05/*: Intel Core i7-800 and i5-700 Desktop Processor Series and Intel Xeon Processor 3400 Series Specification Updates: processor identification
+    // 06-1e-05/*: Intel Core i7-800 and i5-700 Desktop Processor Series and Intel Xeon Processor 3400 Series errata documents: processor identification
     {0x106E5, kAnyPlatformMask, "Core i5-700, Core i7-800, Core i7 Mobile, Xeon 3400 (Lynnfield/Clarksfield B1)"},
-    // 06-25-02/*: Intel Core i5-600, i3-500 Desktop Processor Series and Intel Core i7-600, i5-500, i5-400 and i3-300 Mobile Processor Series Specification Updates: processor identification
+    // 06-25-02/*: Intel Core i5-600, i3-500 Desktop Processor Series and Intel Core i7-600, i5-500, i5-400 and i3-300 Mobile Processor Series errata documents: processor identification
     {0x20652, kAnyPlatformMask, "Core i3/i5/i7, Pentium, Celeron, Xeon L3406 (Clarkdale/Arrandale C2)"},
-    // 06-25-05/*: Intel Core i5-600, i3-500 Desktop Processor Series and Intel Core i7-600, i5-500, i5-400 and i3-300 Mobile Processor Series Specification Updates: processor identification
+    // 06-25-05/*: Intel Core i5-600, i3-500 Desktop Processor Series and Intel Core i7-600, i5-500, i5-400 and i3-300 Mobile Processor Series errata documents: processor identification
     {0x20655, kAnyPlatformMask, "Core i3/i5/i7, Pentium, Celeron (Clarkdale/Arrandale K0)"},
     // 06-2a-07/12: microcode release notes, processor table
     {0x206A7, 0x12, "Core Gen2 (SNB D2/G1/Q0)"},
-    // 06-2c-02/*: Intel Core i7-900 Desktop Processor Series on 32-nm Process and Intel Xeon Processor 5600 Series Specification Updates: processor identification
+    // 06-2c-02/*: Intel Core i7-900 Desktop Processor Series on 32-nm Process and Intel Xeon Processor 5600 Series errata documents: processor identification
     {0x206C2, kAnyPlatformMask, "Core i7-900, Xeon 3600, Xeon 5600 (Gulftown/Westmere-EP B1)"},
     // 06-2d-06/6d: microcode release notes, processor table
     {0x206D6, 0x6D, "Xeon E3/E5, Core X (SNB-E/EN/EP C1/M0)"},
     // 06-2d-07/6d: microcode release notes, processor table
     {0x206D7, 0x6D, "Xeon E3/E5, Core X (SNB-E/EN/EP C2/M1)"},
-    // 06-2e-06/*: Intel Xeon Processor 7500 Series Specification Update: processor identification
+    // 06-2e-06/*: Intel Xeon Processor 7500 Series errata document: processor identification
     {0x206E6, kAnyPlatformMask, "Xeon 6500, Xeon 7500 (Beckton D0)"},
     // 06-37-08/02: microcode release notes, processor table
     {0x30678, 0x02, "Atom Z series (VLV C0)"},
