@@ -300,18 +300,13 @@ TEST(LzhScanTest, FindsHeadersAcrossWindowsButNotAtTheFirstTwoBytes)
     }
 }
 
-// A header that announces a negative data size is passed over as a whole:
-// a header hidden in its name is neither listed nor found. Resuming inside
-// the header would let a crafted file have every later header read again
-// from each of its bytes.
 TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
 {
     Bytes bytes = MakeStoredMember("m.bin", Bytes{1});
     test::Append(bytes, MakeStoredMember("m.bin", Bytes{2}));
     LzhMemberFields backwards;
     backwards.data = Bytes(4, 0);
-    const Bytes hidden = MakeStoredMember("in.bin", Bytes{9});
-    backwards.name.assign(hidden.begin(), hidden.end());
+    backwards.name = "back.bin";
     Bytes back = MakeLzhMember(backwards);
     test::PutLe32(back, 7, 0xFFFFFF00);  // compressed size -256
     FixChecksum(back);
@@ -324,7 +319,7 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
     ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
     std::vector<std::string> names;
     (void)source.Collect(names);
-    EXPECT_EQ(names, (std::vector<std::string>{"m.bin", "m.bin", backwards.name, "m.bin"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"m.bin", "m.bin", "back.bin", "m.bin"}));
 
     source.file.Seek(0);
     for (const int expected : {1, 2, 3}) {
@@ -333,6 +328,31 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
         source.header.SkipPast(source.file);
     }
     EXPECT_FALSE(source.FindMember("m.bin"));
+}
+
+
+// A header that announces a negative data size is passed over as a whole:
+// a header hidden in its name is not listed, nor found. Resuming inside the
+// header would let a crafted file have every later header read again from
+// each of its bytes.
+TEST(LzhScanTest, NegativeDataSizeResumesAfterTheHeaderNotInsideIt)
+{
+    const Bytes inner = MakeStoredMember("in.bin", Bytes{9});
+    LzhMemberFields outerFields;
+    outerFields.name.assign(inner.begin(), inner.end());
+    Bytes bytes = MakeLzhMember(outerFields);
+    test::PutLe32(bytes, 7, 0xFFFFFFF0);  // compressed size -16
+    FixChecksum(bytes);
+    test::Append(bytes, MakeStoredMember("after.bin", Bytes{1}));
+    bytes.resize(bytes.size() + 30, 0);
+
+    const TempDir dir;
+    LzhSource source;
+    ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
+    std::vector<std::string> names;
+    (void)source.Collect(names);
+    ASSERT_EQ(names.size(), 2U);
+    EXPECT_EQ(names[1], "after.bin");
     source.file.Seek(0);
     EXPECT_FALSE(source.FindMember("in.bin"));
 }
