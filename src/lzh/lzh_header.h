@@ -39,8 +39,7 @@ public:
 
     [[nodiscard]] bool Read(CFile& file) override;
     [[nodiscard]] bool FindNext(CFile& file) override;
-    /// Moves past the member's data (a negative size counting as none);
-    /// never back to or before `start`, nor into the header itself, so
+    /// Moves past the member's data; never back to or before `start`, so
     /// every scan that uses it makes progress.
     void SkipPast(CFile& file) override;
     void SeekToData(CFile& file) override;

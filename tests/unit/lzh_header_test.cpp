@@ -331,32 +331,6 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
 }
 
 
-// A header that announces a negative data size is passed over as a whole:
-// a header hidden in its name is not listed, nor found. Resuming inside the
-// header would let a crafted file have every later header read again from
-// each of its bytes.
-TEST(LzhScanTest, NegativeDataSizeResumesAfterTheHeaderNotInsideIt)
-{
-    const Bytes inner = MakeStoredMember("in.bin", Bytes{9});
-    LzhMemberFields outerFields;
-    outerFields.name.assign(inner.begin(), inner.end());
-    Bytes bytes = MakeLzhMember(outerFields);
-    test::PutLe32(bytes, 7, 0xFFFFFFF0);  // compressed size -16
-    FixChecksum(bytes);
-    test::Append(bytes, MakeStoredMember("after.bin", Bytes{1}));
-    bytes.resize(bytes.size() + 30, 0);
-
-    const TempDir dir;
-    LzhSource source;
-    ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
-    std::vector<std::string> names;
-    (void)source.Collect(names);
-    ASSERT_EQ(names.size(), 2U);
-    EXPECT_EQ(names[1], "after.bin");
-    source.file.Seek(0);
-    EXPECT_FALSE(source.FindMember("in.bin"));
-}
-
 // A listing with a member limit stops trying candidates once it is full:
 // no name past the limit is held, no later candidate is read or rejected.
 TEST(LzhScanTest, ListingStopsAtItsMemberLimit)
