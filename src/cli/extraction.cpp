@@ -66,7 +66,7 @@ std::string WindowsAllowedName(std::string name)
     const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
                           stem[3] >= '1' && stem[3] <= '9';
     if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
-        name.insert(0, "_");
+        name.insert(name.begin(), '_');
     }
     return name;
 }
