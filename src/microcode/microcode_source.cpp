@@ -5,10 +5,12 @@
 
 #include "records/byte_pair.h"
 #include "records/little_endian.h"
+#include "records/wide_vectors.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
 
 namespace veskari {
 namespace {
@@ -101,6 +103,35 @@ bool MicrocodeLane::IsCandidateAt(const std::uint8_t* window, std::size_t size, 
            (observed_ || MicrocodeHeader::MayAccept(std::span(window + i, size - i), formats_));
 }
 
+#if defined(VESKARI_WIDE_VECTORS)
+// The sixteen-position test below, thirty-two positions at a time where
+// the processor has 256-bit vectors. Returns where the search stands and
+// sets `found` to the first candidate, if any.
+VESKARI_TARGET_WIDE std::size_t MicrocodeLane::WideCandidateSearch(
+    const std::uint8_t* window, std::size_t size, std::size_t i, std::size_t end, std::size_t& found) const noexcept
+{
+    constexpr std::size_t kLastByte = 26;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i one = _mm256_set1_epi8(1);
+    const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
+    };
+    for (; i + 32 <= end && i + 32 + kLastByte <= size; i += 32) {
+        const __m256i fixed =
+            _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(at(i), one), _mm256_cmpeq_epi8(at(i + 1), zero)),
+                             _mm256_and_si256(_mm256_cmpeq_epi8(at(i + 20), one), _mm256_cmpeq_epi8(at(i + 25), zero)));
+        for (auto lanes = static_cast<unsigned>(_mm256_movemask_epi8(fixed)); lanes != 0; lanes &= lanes - 1) {
+            const std::size_t j = i + static_cast<std::size_t>(__builtin_ctz(lanes));
+            if (IsCandidateAt(window, size, j)) {
+                found = j;
+                return i;
+            }
+        }
+    }
+    return i;
+}
+#endif
+
 std::size_t MicrocodeLane::NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                          std::size_t end) const noexcept
 {
@@ -114,6 +145,15 @@ std::size_t MicrocodeLane::NextCandidate(const std::uint8_t* window, std::size_t
     std::size_t i = from;
 #if defined(__SSE2__)
     constexpr std::size_t kLastByte = 26;  // the second byte of the platform field ends there
+#if defined(VESKARI_WIDE_VECTORS)
+    if (!observed_ && HasWideVectors()) {
+        std::size_t found = end;
+        i = WideCandidateSearch(window, size, i, end, found);
+        if (found != end) {
+            return found;
+        }
+    }
+#endif
     if (!observed_) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i one = _mm_set1_epi8(1);

@@ -10,6 +10,7 @@
 #include "microcode/microcode_header.h"
 #include "records/file_source.h"
 #include "records/sweep.h"
+#include "records/wide_vectors.h"
 
 namespace veskari {
 
@@ -124,6 +125,10 @@ public:
 
 private:
     [[nodiscard]] bool IsCandidateAt(const std::uint8_t* window, std::size_t size, std::size_t i) const noexcept;
+#if defined(VESKARI_WIDE_VECTORS)
+    std::size_t WideCandidateSearch(const std::uint8_t* window, std::size_t size, std::size_t i, std::size_t end,
+                                    std::size_t& found) const noexcept;
+#endif
 
     MicrocodeFormats formats_;
     bool observed_;  // rejections are told, each with its diagnostic: every candidate is read

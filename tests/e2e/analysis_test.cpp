@@ -11,6 +11,7 @@
 
 #include "analysis/analyzer.h"
 #include "platform/cfile.h"
+#include "records/wide_vectors.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/reference_analysis.h"
@@ -158,12 +159,17 @@ TEST(ReportTest, OneReadGivesTheReportOfTheStraightforwardTwoPasses)
         }
         const std::string path = dir.Write("image" + std::to_string(image) + ".bin", bytes);
         for (const MicrocodeFormats formats : {MicrocodeFormats::classic, MicrocodeFormats::all}) {
-            StringReport report;
-            Analyzer analyzer(report);
-            analyzer.SetMicrocodeFormats(formats);
-            analyzer.AnalyzePath(path);
-            EXPECT_EQ(report.Text(), test::ReferenceReport(path, formats)) << path;
-            nestedBlocks += report.Text().find(".lzh/deep >") != std::string::npos ? 1U : 0U;
+            // With and without the 256-bit scans, where the processor has them.
+            for (const bool wide : {true, false}) {
+                wideVectorsAllowed = wide;
+                StringReport report;
+                Analyzer analyzer(report);
+                analyzer.SetMicrocodeFormats(formats);
+                analyzer.AnalyzePath(path);
+                wideVectorsAllowed = true;
+                EXPECT_EQ(report.Text(), test::ReferenceReport(path, formats)) << path << (wide ? "" : " (16 wide)");
+                nestedBlocks += wide && report.Text().find(".lzh/deep >") != std::string::npos ? 1U : 0U;
+            }
         }
     }
     EXPECT_GT(nestedBlocks, 20U);  // the images hold what they should
