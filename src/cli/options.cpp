@@ -71,8 +71,9 @@ constexpr const char* kHelp =
     "\n"
     "Environment:\n"
 #if defined(_WIN32)
-    "  TMP, TEMP    where decoded members are kept while they are analysed\n"
-    "               (files that nobody else can open, deleted when closed)\n"
+    "  TMP, TEMP    where decoded members above 16 MiB are kept while they are\n"
+    "               analysed (files that nobody else can open, deleted when\n"
+    "               closed)\n"
     "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
     "               first of them that is set) starts with \"ja\", or when none\n"
     "               is set and the language of Windows is Japanese\n";
