@@ -9,6 +9,7 @@
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
 #include "platform/stop_request.h"
+#include "records/wide_vectors.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -357,21 +358,27 @@ TEST(DecoderTest, AStoppedOrCorruptMemberLeavesTheDecoderReadyForTheNext)
     EXPECT_EQ(decoded.output, expected);
 }
 
-// Both production CRCs against the bit-by-bit reference of the test
-// support, at every length across several 16-byte steps and from a
+// Every production CRC against the bit-by-bit reference of the test
+// support, at every length across several steps of the sliced tables and
+// of the folding (with and without the carry-less multiply) and from a
 // running value; the reference itself against the catalogue value.
-TEST(Crc16Test, TableAndSlicedCrcsAgreeWithABitByBitReference)
+TEST(Crc16Test, TableSlicedAndFoldedCrcsAgreeWithABitByBitReference)
 {
     EXPECT_EQ(test::Crc16(Bytes{'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xBB3D);
-    const Bytes bytes = Noise(80, 11);
+    const Bytes bytes = Noise(700, 11);
     for (std::size_t length = 0; length <= bytes.size(); ++length) {
         const Bytes part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
         const std::uint32_t expected = test::Crc16(part);
         EXPECT_EQ(UpdateCrc16(0, part.data(), length), expected) << length;
-        EXPECT_EQ(UpdateCrc16Fast(0, part.data(), length), expected) << length;
-        const std::size_t half = length / 2;
-        EXPECT_EQ(UpdateCrc16Fast(UpdateCrc16(0, part.data(), half), part.data() + half, length - half), expected)
-            << length;
+        EXPECT_EQ(UpdateCrc16Sliced(0, part.data(), length), expected) << length;
+        for (const bool wide : {true, false}) {
+            wideVectorsAllowed = wide;
+            EXPECT_EQ(UpdateCrc16Fast(0, part.data(), length), expected) << length;
+            const std::size_t half = length / 2;
+            EXPECT_EQ(UpdateCrc16Fast(UpdateCrc16(0, part.data(), half), part.data() + half, length - half), expected)
+                << length;
+            wideVectorsAllowed = true;
+        }
     }
 }
 
