@@ -50,13 +50,14 @@ OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
     output.Open(copy.handle, name);
     std::vector<char> chunk(1U << 16);
     for (;;) {
-        // A stream may wait for its writer for ever: a stop ends the wait.
+        // A stream may wait for its writer, or deliver, for ever: a stop
+        // ends either, within one wait or one chunk.
+        PollStop();
         const std::int64_t got = io::ReadStream(source, chunk.data(), chunk.size(), kStopPollMilliseconds);
         if (got == 0) {
             break;
         }
         if (got < 0 && errno == EAGAIN) {
-            PollStop();
             continue;
         }
         if (got < 0) {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <thread>
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -13,6 +17,8 @@
 #include "platform/file_error.h"
 #include "platform/folder.h"
 #include "platform/anonymous_file.h"
+#include "platform/file_handle.h"
+#include "platform/stop_request.h"
 #include "platform/visible_text.h"
 #include "support/temp_dir.h"
 
@@ -247,6 +253,47 @@ TEST(AnonymousFileTest, HasNoNameInMemoryOrOnDisk)
         const std::string where = target;
         EXPECT_EQ(where.starts_with("/memfd:"), size <= kMemoryFileLimit) << where;
         EXPECT_TRUE(where.starts_with("/memfd:") || where.ends_with("(deleted)")) << where;
+    }
+}
+#endif
+
+#if !defined(_WIN32)
+// A stream copy ends at a stop whether its writer is silent or keeps
+// sending: a pipe fed for ever must not hold a stopped run.
+TEST(StreamCopyTest, AStopEndsTheCopyOfASilentOrEndlessStream)
+{
+    for (const bool endless : {false, true}) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        // The writer never blocks, so that it sees the end of the test.
+        ASSERT_EQ(::fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            const std::vector<char> chunk(4096, 'x');
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (endless && !done && std::chrono::steady_clock::now() < until) {
+                if (::write(ends[1], chunk.data(), chunk.size()) < 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
+            while (!done && std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ::close(ends[1]);
+        });
+        StopRequest request;
+        std::thread stopper([&request] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            request.Raise();
+        });
+        {
+            const StopScope scope(request);
+            EXPECT_THROW((void)CopyStreamToAnonymousFile(ends[0], "pipe"), AnalysisStopped) << endless;
+        }
+        done = true;
+        stopper.join();
+        writer.join();
+        ::close(ends[0]);
     }
 }
 #endif
