@@ -18,15 +18,18 @@ void TakeStream(OpenedFile stream, RunUnit& unit)
     unit.file = std::move(stream);
 }
 
-// Every unit taken ahead of delivery holds its file open, and every unit
-// being analysed may hold a few more (members decoded to disk). When the
-// system allows few open files, fewer units run at once, so that a run
-// never fails to open a file that one unit at a time would have opened:
-// the report does not depend on the number of jobs.
+// Every unit taken ahead of delivery holds its file open (and, with
+// --extract, the file its extractions wait in), and every unit being
+// analysed may hold one more file per nesting level (members decoded to
+// disk). When the system allows few open files, fewer units run at once,
+// so that a run does not fail to open a file that one unit at a time would
+// have opened and the report does not depend on the number of jobs.
 unsigned EffectiveJobs(unsigned requested)
 {
     constexpr std::uint64_t kKeptForTheProcess = 32;  // standard streams, folders, output, libraries
-    constexpr std::uint64_t kPerJob = 2 + 4;          // two units waiting, and one analysed
+    constexpr std::uint64_t kPerUnit = 2;             // its file, its extractions
+    constexpr std::uint64_t kPerJob =
+        2 * kPerUnit + kPerUnit + static_cast<std::uint64_t>(kMaxNestingLevel);  // two waiting, one analysed
     const std::uint64_t limit = OpenFileLimit();
     const std::uint64_t affordable = limit > kKeptForTheProcess ? (limit - kKeptForTheProcess) / kPerJob : 0;
     return static_cast<unsigned>(std::clamp<std::uint64_t>(affordable, 1, std::max(1U, requested)));

@@ -21,8 +21,9 @@ unsigned UsableProcessorCount() noexcept
 
 std::uint64_t OpenFileLimit() noexcept
 {
-    // The C runtime's table of low-level descriptors holds at most this many.
-    return 8192;
+    // The table of low-level descriptors of the C runtime we link (msvcrt)
+    // holds 2048.
+    return 2048;
 }
 
 }  // namespace veskari
