@@ -126,7 +126,10 @@ bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
 {
     // An update that would end past the end of the file is rejected without
     // reading it, so that a size that lies costs nothing of the allowance.
-    if (std::uint64_t{totalSize} > file.Size() || start > file.Size() - totalSize) {
+    // Where the system cannot tell the size (some special files), the read
+    // below finds the end.
+    if (const std::uint64_t size = file.Size();
+        size != 0 && (std::uint64_t{totalSize} > size || start > size - totalSize)) {
         return Reject(kEndOfFileMessage);
     }
     if (allowance_ != nullptr && !allowance_->Allows(start)) {
