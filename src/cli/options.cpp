@@ -62,8 +62,9 @@ constexpr const char* kHelp =
     "  2  usage error\n"
     "  3  the report is incomplete: something could not be read (a missing or\n"
     "     unreadable path, a folder that cannot be listed, a member that could not\n"
-    "     be decoded for lack of files or beyond a limit); each cause is told on\n"
-    "     standard error, and everything else was analysed\n"
+    "     be decoded for lack of files or beyond a limit, later-format candidates\n"
+    "     left unchecked); each cause is told on standard error, and everything\n"
+    "     else was analysed\n"
 #if !defined(_WIN32)
     "  128+n  ended by signal n (Ctrl-C gives 130, a closed pipe 141); no member\n"
     "     file is left behind\n"
