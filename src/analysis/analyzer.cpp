@@ -174,8 +174,10 @@ void Analyzer::AnalyzeTopLevelFile(const std::string& path, const OpenedFile& op
     decodeLeft_ = limits_.decodedBytes;
     memberLimit_ = limits_.MembersFor(file.size);
     membersLeft_ = memberLimit_;
+    extendedLinesLeft_ = limits_.extendedLines;
     decodeLimitTold_ = false;
     memberLimitTold_ = false;
+    extendedLimitTold_ = false;
     AnalyzeFile(ByteSource{&opened.handle, {}}, file);
 }
 
@@ -200,6 +202,7 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         const std::uint64_t listed = std::min(membersLeft_, std::numeric_limits<std::uint64_t>::max() - 1) + 1;
         LzhListingLane listing(listingHeader, told ? &lzhRejections : nullptr, listed);
         MicrocodeLane updates(microcodeFormats_, WantsUpdateBytes(), told ? &microcodeRejections : nullptr);
+        updates.collector.LimitExtendedLines(extendedLinesLeft_);
         {
             CFile input;
             input.Open(bytes, ErrorName(file));
@@ -351,6 +354,10 @@ void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
 {
     if (const std::uint64_t unchecked = collector.UncheckedCandidates(); unchecked != 0) {
         Tell(Problem{ProblemKind::checksumLimit, ErrorName(file), 0, unchecked});
+    }
+    if (collector.OmittedExtendedLines() != 0 && !extendedLimitTold_) {
+        extendedLimitTold_ = true;
+        Tell(Problem{ProblemKind::extendedLimit, topName_, 0, limits_.extendedLines});
     }
     std::vector<UpdateRecord> updates;
     collector.Finish(updates);

@@ -26,6 +26,9 @@ struct WorkLimits {
     std::uint64_t baseMembers = 4096;
     std::uint64_t bytesPerMember = 64;
     std::uint64_t maxMembers = std::uint64_t{1} << 20;
+    /// Lines of extended signatures, in the file and all its members. Real
+    /// updates carry a handful; each line costs memory until it is written.
+    std::uint64_t extendedLines = 16384;
 
     [[nodiscard]] std::uint64_t MembersFor(std::uint64_t fileSize) const noexcept;
 };
@@ -72,8 +75,10 @@ private:
     std::uint64_t decodeLeft_ = 0;
     std::uint64_t memberLimit_ = 0;
     std::uint64_t membersLeft_ = 0;
+    std::uint64_t extendedLinesLeft_ = 0;
     bool decodeLimitTold_ = false;
     bool memberLimitTold_ = false;
+    bool extendedLimitTold_ = false;
 };
 
 /// Convenience for callers that analyse one path into a sink.

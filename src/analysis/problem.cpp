@@ -35,6 +35,8 @@ constexpr std::array kProblemTexts{
     ProblemTexts{ProblemKind::checksumLimit, "checksumLimit",
                  "%2 later-format candidates not checked, the checksum reads allowed per file were used up",
                  "ﾌｧｲﾙあたりのﾁｪｯｸｻﾑ読み込みの上限に達したため %2 個の候補を確認しません"},
+    ProblemTexts{ProblemKind::extendedLimit, "extendedLimit", "extended signatures beyond %2 per file not listed",
+                 "ﾌｧｲﾙあたり %2 個を超える拡張ｼｸﾞﾈﾁｬは表示しません"},
 };
 
 const ProblemTexts& TextsOf(ProblemKind kind)

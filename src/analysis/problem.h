@@ -19,6 +19,7 @@ enum class ProblemKind {
     decodeLimit,      ///< the members of one file used up their decoded-data budget
     memberLimit,      ///< one file reached its limit of members analysed
     checksumLimit,    ///< later-format candidates left unchecked: checksum reads used up
+    extendedLimit,    ///< one file reached its limit of extended signature lines
 };
 
 /// One problem: what, where (a path, or the chain of names of a member)

@@ -75,6 +75,7 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
     dataSize = storedDataSize == 0 ? kDefaultDataSize : storedDataSize;
     totalSize = storedTotalSize == 0 ? static_cast<std::uint32_t>(kUpdateSize) : storedTotalSize;
     extendedSignatures.clear();
+    extendedLeftOut = 0;
 
     if (headerVersion != 1) {
         return Reject(FormatSigned("知らないヘッダーバージョン %d", headerVersion));
@@ -173,28 +174,37 @@ bool MicrocodeHeader::ReadExtendedTable(CFile& file)
     if (count != (extendedSize - kExtendedHeaderSize) / kExtendedEntrySize) {
         return Reject(FormatUnsigned("拡張シグネチャの数が変 %u", count));
     }
-    extendedSignatures.resize(count);
-    for (ExtendedSignature& entry : extendedSignatures) {
+    // Each entry's checksum is the header's with the entry's signature and
+    // mask in place of the header's: the three add up to the same. Every
+    // entry is checked; only the first `extendedKeep_` are kept.
+    const std::uint64_t kept = std::min<std::uint64_t>(count, extendedKeep_);
+    extendedSignatures.resize(static_cast<std::size_t>(kept));
+    std::string problem;
+    for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t bytes[kExtendedEntrySize];
         (void)file.Read(bytes, sizeof bytes);
         sum += SumOfDwords(bytes);
+        ExtendedSignature entry;
         entry.signature = ReadLe32(bytes, 0);
         entry.platformFlags = ReadLe32(bytes, 4);
         entry.checksum = ReadLe32(bytes, 8);
+        if (problem.empty() && entry.platformFlags > kMaxPlatformMask) {
+            problem = FormatSigned("パッケージタイプが変 %d", entry.platformFlags);
+        } else if (problem.empty() &&
+                   entry.signature + entry.platformFlags + entry.checksum != signature + platformFlags + checksum) {
+            problem = FormatUnsigned("拡張シグネチャのチェックサムが合わない %X", entry.signature);
+        }
+        if (i < kept) {
+            extendedSignatures[i] = std::move(entry);
+        }
     }
     if (sum != 0) {
         return Reject(FormatUnsigned("拡張シグネチャテーブルのチェックサムが合わない %08X", sum));
     }
-    // Each entry's checksum is the header's with the entry's signature and
-    // mask in place of the header's: the three add up to the same.
-    for (const ExtendedSignature& entry : extendedSignatures) {
-        if (entry.platformFlags > kMaxPlatformMask) {
-            return Reject(FormatSigned("パッケージタイプが変 %d", entry.platformFlags));
-        }
-        if (entry.signature + entry.platformFlags + entry.checksum != signature + platformFlags + checksum) {
-            return Reject(FormatUnsigned("拡張シグネチャのチェックサムが合わない %X", entry.signature));
-        }
+    if (!problem.empty()) {
+        return Reject(std::move(problem));
     }
+    extendedLeftOut = count - kept;
     return true;
 }
 

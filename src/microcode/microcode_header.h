@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -106,10 +107,12 @@ public:
     static constexpr std::size_t kLookAhead = 16;
 
     /// `allowance` bounds the checksum reads of rejected candidates (nullptr:
-    /// unbounded, for a Read on its own).
+    /// unbounded, for a Read on its own); `extendedKeep` the entries of an
+    /// extended signature table that are kept.
     explicit MicrocodeHeader(MicrocodeFormats formats = MicrocodeFormats::classic,
-                             ChecksumAllowance* allowance = nullptr) noexcept
-        : formats_(formats), allowance_(allowance)
+                             ChecksumAllowance* allowance = nullptr,
+                             std::uint64_t extendedKeep = std::numeric_limits<std::uint64_t>::max()) noexcept
+        : formats_(formats), allowance_(allowance), extendedKeep_(extendedKeep)
     {
     }
 
@@ -129,6 +132,11 @@ public:
     void ExtendedReportLine(std::size_t index, std::string& line) const;
 
     [[nodiscard]] EntryKey Key() const noexcept { return (signature << 16) | platformFlags; }
+
+    /// Entries of the extended signature table beyond those kept: checked
+    /// all the same, then left out, so that a table of millions costs no
+    /// memory.
+    std::uint64_t extendedLeftOut = 0;
 
     /// Whether the bytes at `window[0..13]` look like a classic header:
     /// version 1, revision below 256, family 6.
@@ -154,6 +162,7 @@ private:
 
     MicrocodeFormats formats_;
     ChecksumAllowance* allowance_;
+    std::uint64_t extendedKeep_;
 };
 
 /// The order of report lines, ascending; equal keys keep file order. A

@@ -57,11 +57,19 @@ void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
     entries_.emplace(OrderKey(header.format, header.signature, header.platformFlags), std::move(record));
     // An entry that names a signature and mask already named by the header
     // or an earlier entry would repeat that line.
+    omittedExtendedLines_ += header.extendedLeftOut;
     std::set<std::pair<std::uint32_t, std::uint32_t>> named{{header.signature, header.platformFlags}};
     for (std::size_t i = 0; i < header.extendedSignatures.size(); ++i) {
         const ExtendedSignature& entry = header.extendedSignatures[i];
         if (!named.emplace(entry.signature, entry.platformFlags).second) {
             continue;
+        }
+        if (extendedLinesLeft_ != nullptr) {
+            if (*extendedLinesLeft_ == 0) {
+                ++omittedExtendedLines_;
+                continue;
+            }
+            --*extendedLinesLeft_;
         }
         UpdateRecord extended;
         extended.offset = header.start;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 #include <span>
@@ -84,10 +85,20 @@ public:
     }
 
     /// A header record for the next candidate of this scan.
-    [[nodiscard]] MicrocodeHeader NewHeader() noexcept { return MicrocodeHeader(formats_, &allowance_); }
+    [[nodiscard]] MicrocodeHeader NewHeader() noexcept
+    {
+        return MicrocodeHeader(formats_, &allowance_,
+                               extendedLinesLeft_ != nullptr ? *extendedLinesLeft_
+                                                             : std::numeric_limits<std::uint64_t>::max());
+    }
     /// Candidates of the later format that were not checked because the
     /// checksum reads of the scan were used up: updates may be missing.
     [[nodiscard]] std::uint64_t UncheckedCandidates() const noexcept { return allowance_.Refused(); }
+    /// Counts the lines of extended signatures against `left`, shared with
+    /// the scans of other files; once it is 0 they are omitted.
+    void LimitExtendedLines(std::uint64_t& left) noexcept { extendedLinesLeft_ = &left; }
+    /// Lines of extended signatures omitted for the limit.
+    [[nodiscard]] std::uint64_t OmittedExtendedLines() const noexcept { return omittedExtendedLines_; }
     /// Keeps an accepted header (and its extended lines); leaves the file
     /// past the update.
     void Add(MicrocodeHeader& header, CFile& file);
@@ -102,6 +113,8 @@ private:
     bool withBytes_;
     RejectionObserver* rejections_;
     ChecksumAllowance allowance_;
+    std::uint64_t* extendedLinesLeft_ = nullptr;
+    std::uint64_t omittedExtendedLines_ = 0;
     std::multimap<std::uint64_t, UpdateRecord> entries_;  // equal keys stay in insertion order
 };
 

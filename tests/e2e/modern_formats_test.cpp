@@ -284,6 +284,26 @@ TEST(ClassicInAllFormatsTest, ClassicReportsAreUnchanged)
     }
 }
 
+// Lines listed (updates and extended signatures) with every format, and
+// the problems told.
+int AnalyzeAllFormats(const std::string& path, std::vector<Problem>& problems, const WorkLimits& limits = {})
+{
+    struct Observer final : AnalysisObserver {
+        void UpdateAccepted(const FileInfo&, const UpdateRecord&) override { ++updates; }
+        void ProblemFound(const Problem& problem) override { problems->push_back(problem); }
+        std::vector<Problem>* problems = nullptr;
+        int updates = 0;
+    } observer;
+    observer.problems = &problems;
+    problems.clear();
+    StringReport sink;
+    Analyzer analyzer(sink, &observer);
+    analyzer.SetLimits(limits);
+    analyzer.SetMicrocodeFormats(MicrocodeFormats::all);
+    analyzer.AnalyzePath(path);
+    return observer.updates;
+}
+
 // Hostile sizes: an update is not hidden by a header before it that
 // announces more than the file holds, and where lying candidates do use up
 // the checksum reads, the analysis says so instead of listing less silently.
@@ -295,19 +315,8 @@ TEST(HostileLaterFormatTest, LyingSizesNeverHideUpdatesSilently)
     fields.revision = 0x43A;
     const Bytes real = test::MakeLaterUpdate(fields, 4096);
     const auto analyze = [](const Bytes& image, std::vector<Problem>& problems) {
-        struct Observer final : AnalysisObserver {
-            void UpdateAccepted(const FileInfo&, const UpdateRecord&) override { ++updates; }
-            void ProblemFound(const Problem& problem) override { problems->push_back(problem); }
-            std::vector<Problem>* problems = nullptr;
-            int updates = 0;
-        } observer;
-        observer.problems = &problems;
         const TempDir dir;
-        StringReport sink;
-        Analyzer analyzer(sink, &observer);
-        analyzer.SetMicrocodeFormats(MicrocodeFormats::all);
-        analyzer.AnalyzePath(dir.Write("fw.bin", image));
-        return observer.updates;
+        return AnalyzeAllFormats(dir.Write("fw.bin", image), problems);
     };
     constexpr std::size_t kMiB = std::size_t{1} << 20;
 
@@ -335,7 +344,8 @@ TEST(HostileLaterFormatTest, LyingSizesNeverHideUpdatesSilently)
 }
 
 // A table of thousands of extended signatures costs its size once: one line
-// per entry, the table written once in JSON.
+// per entry, the table written once in JSON; and no more lines than a file
+// may have.
 TEST(HostileLaterFormatTest, ALongExtendedTableIsListedInLinearSpace)
 {
     test::MicrocodeFields fields;
@@ -356,6 +366,16 @@ TEST(HostileLaterFormatTest, ALongExtendedTableIsListedInLinearSpace)
     }
     EXPECT_EQ(lines, 3001U);
     EXPECT_LT(json.out.size(), std::size_t{8} << 20);  // once per line, it would be gigabytes
+
+    // Lines cost memory until they are written: past a bound per file,
+    // extended lines are left out and that is told.
+    WorkLimits limits;
+    limits.extendedLines = 2000;
+    std::vector<Problem> problems;
+    EXPECT_EQ(AnalyzeAllFormats(path, problems, limits), 2001);
+    ASSERT_EQ(problems.size(), 1U);
+    EXPECT_EQ(problems[0].kind, ProblemKind::extendedLimit);
+    EXPECT_EQ(problems[0].amount, 2000U);
 }
 
 }  // namespace
