@@ -190,11 +190,13 @@ private slots:
         }
         MainDialog dialog(Language::English);
         dialog.show();
-        dialog.AnalyzePaths({QString::fromStdString(dir / "tree")});
+        // Far more work than the wait, however fast the machine.
+        constexpr int kTimes = 50;
+        dialog.AnalyzePaths(QStringList(kTimes, QString::fromStdString(dir / "tree")));
         QTest::qWait(50);
         dialog.reject();
         QVERIFY(!dialog.isVisible());
-        QVERIFY(!dialog.ReportBox().toPlainText().contains(QStringLiteral("4.bin")));
+        QVERIFY(dialog.ReportBox().toPlainText().count(QStringLiteral("4.bin")) < kTimes);
     }
 };
 
