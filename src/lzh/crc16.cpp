@@ -1,6 +1,6 @@
 #include "lzh/crc16.h"
 
-#include "records/wide_vectors.h"
+#include "records/processor_extensions.h"
 
 namespace veskari {
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "records/byte_pair.h"
-#include "records/wide_vectors.h"
+#include "records/processor_extensions.h"
 
 namespace veskari {
 

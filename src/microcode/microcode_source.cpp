@@ -5,7 +5,7 @@
 
 #include "records/byte_pair.h"
 #include "records/little_endian.h"
-#include "records/wide_vectors.h"
+#include "records/processor_extensions.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

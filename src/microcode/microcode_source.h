@@ -10,8 +10,8 @@
 
 #include "microcode/microcode_header.h"
 #include "records/file_source.h"
+#include "records/processor_extensions.h"
 #include "records/sweep.h"
-#include "records/wide_vectors.h"
 
 namespace veskari {
 

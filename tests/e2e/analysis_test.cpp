@@ -11,7 +11,7 @@
 
 #include "analysis/analyzer.h"
 #include "platform/cfile.h"
-#include "records/wide_vectors.h"
+#include "records/processor_extensions.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/reference_analysis.h"
@@ -161,12 +161,12 @@ TEST(ReportTest, OneReadGivesTheReportOfTheStraightforwardTwoPasses)
         for (const MicrocodeFormats formats : {MicrocodeFormats::classic, MicrocodeFormats::all}) {
             // With and without the 256-bit scans, where the processor has them.
             for (const bool wide : {true, false}) {
-                wideVectorsAllowed = wide;
+                processorExtensionsAllowed = wide;
                 StringReport report;
                 Analyzer analyzer(report);
                 analyzer.SetMicrocodeFormats(formats);
                 analyzer.AnalyzePath(path);
-                wideVectorsAllowed = true;
+                processorExtensionsAllowed = true;
                 EXPECT_EQ(report.Text(), test::ReferenceReport(path, formats)) << path << (wide ? "" : " (16 wide)");
                 nestedBlocks += wide && report.Text().find(".lzh/deep >") != std::string::npos ? 1U : 0U;
             }

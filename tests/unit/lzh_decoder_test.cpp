@@ -9,7 +9,7 @@
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
 #include "platform/stop_request.h"
-#include "records/wide_vectors.h"
+#include "records/processor_extensions.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -372,12 +372,12 @@ TEST(Crc16Test, TableSlicedAndFoldedCrcsAgreeWithABitByBitReference)
         EXPECT_EQ(UpdateCrc16(0, part.data(), length), expected) << length;
         EXPECT_EQ(UpdateCrc16Sliced(0, part.data(), length), expected) << length;
         for (const bool wide : {true, false}) {
-            wideVectorsAllowed = wide;
+            processorExtensionsAllowed = wide;
             EXPECT_EQ(UpdateCrc16Fast(0, part.data(), length), expected) << length;
             const std::size_t half = length / 2;
             EXPECT_EQ(UpdateCrc16Fast(UpdateCrc16(0, part.data(), half), part.data() + half, length - half), expected)
                 << length;
-            wideVectorsAllowed = true;
+            processorExtensionsAllowed = true;
         }
     }
 }

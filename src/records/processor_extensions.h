@@ -21,14 +21,14 @@ namespace veskari {
 /// Whether the scans may use 256-bit vectors, and the CRC the carry-less
 /// multiply, where the processor has them. Tests turn them off to run the
 /// plain code on any machine.
-inline std::atomic<bool> wideVectorsAllowed{true};
+inline std::atomic<bool> processorExtensionsAllowed{true};
 
 #if defined(VESKARI_WIDE_VECTORS)
 /// Whether the scans use 256-bit integer vectors; the processor is asked once.
 [[nodiscard]] inline bool HasWideVectors() noexcept
 {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has && wideVectorsAllowed.load(std::memory_order_relaxed);
+    return has && processorExtensionsAllowed.load(std::memory_order_relaxed);
 }
 
 /// Whether the CRC may multiply without carries (PCLMULQDQ); tests turn it
@@ -36,7 +36,7 @@ inline std::atomic<bool> wideVectorsAllowed{true};
 [[nodiscard]] inline bool HasCarrylessMultiply() noexcept
 {
     static const bool has = __builtin_cpu_supports("pclmul");
-    return has && wideVectorsAllowed.load(std::memory_order_relaxed);
+    return has && processorExtensionsAllowed.load(std::memory_order_relaxed);
 }
 #endif
 
