@@ -11,6 +11,10 @@ _veskari_scan()
             _filedir -d
             return
             ;;
+        --reference)
+            _filedir
+            return
+            ;;
         -j | --jobs)
             COMPREPLY=($(compgen -W "1 2 4 8 16 $(nproc 2>/dev/null)" -- "$cur"))
             return
@@ -22,7 +26,8 @@ _veskari_scan()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--crlf --json --json-lines --csv -v --verbose
-            --extract --extract-members -j --jobs --all-formats -h --help --version' -- "$cur"))
+            --extract --extract-members -j --jobs --all-formats --standing --reference
+            --reference-only -h --help --version' -- "$cur"))
         return
     fi
     # PATH: any file or folder; "-" reads standard input.

@@ -15,7 +15,11 @@ public:
         events.FileStarted(file);
         rows.FileStarted(file);
     }
-    void FileFinished(const FileInfo& file) override { events.FileFinished(file); }
+    void FileFinished(const FileInfo& file) override
+    {
+        events.FileFinished(file);
+        rows.FileFinished(file);
+    }
     void MemberStarted(const MemberInfo& member) override { events.MemberStarted(member); }
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
     {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QColor>
+
+#include "output/standing_output.h"
 #include "platform/visible_text.h"
 
 namespace veskari {
@@ -9,7 +12,24 @@ namespace {
 
 using output::CsvColumn;
 
-constexpr int kColumns = static_cast<int>(output::kCsvColumnCount);
+// The table shows the CSV's columns up to the standing; what the CSV adds
+// about the standing is in the standing cell's tooltip.
+constexpr int kColumns = static_cast<int>(CsvColumn::standing) + 1;
+
+// Older updates and uncovered ones stand out; newest and newer ones read plainly.
+QVariant StandingColour(Standing standing)
+{
+    switch (standing) {
+    case Standing::older:
+        return QColor(0xC0, 0x50, 0x00);
+    case Standing::notCovered:
+        return QColor(0x80, 0x80, 0x80);
+    case Standing::newest:
+    case Standing::newer:
+        break;
+    }
+    return {};
+}
 
 std::string LowerAscii(std::string text)
 {
@@ -54,9 +74,30 @@ QString UpdateTableModel::CellText(int row, int column) const
         return QString::fromStdString(VisibleText(output::CsvFields(entry)[static_cast<std::size_t>(column)]));
     case CsvColumn::checksumValid:
         return entry.update.checksumValid ? tr("valid") : tr("invalid");
+    case CsvColumn::standing:
+        return StandingText(entry);
     default:
         return QString::fromStdString(output::CsvFields(entry)[static_cast<std::size_t>(column)]);
     }
+}
+
+QString UpdateTableModel::StandingText(const output::UpdateRow& row)
+{
+    if (row.reference == nullptr) {
+        return {};
+    }
+    switch (row.standing.standing) {
+    case Standing::newest:
+        return tr("newest");
+    case Standing::older:
+        return tr("older: 0x%1 published")
+            .arg(QString::number(row.standing.newestRevision, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    case Standing::newer:
+        return tr("newer than published");
+    case Standing::notCovered:
+        break;
+    }
+    return tr("not covered");
 }
 
 bool UpdateTableModel::Less(int row, int other, int column) const
@@ -97,6 +138,11 @@ bool UpdateTableModel::Less(int row, int other, int column) const
     case CsvColumn::checksumValid:
         order = Compare(a.checksumValid, b.checksumValid);
         break;
+    case CsvColumn::standing:
+        order = Compare(rowA.standing.standing, rowB.standing.standing);
+        break;
+    default:  // not shown
+        break;
     }
     return order < 0;
 }
@@ -134,6 +180,13 @@ QVariant UpdateTableModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole) {
         return CellText(index.row(), index.column());
     }
+    const output::UpdateRow& entry = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ForegroundRole && entry.reference != nullptr) {
+        return StandingColour(entry.standing.standing);
+    }
+    if (role == Qt::ToolTipRole && column == CsvColumn::standing && entry.reference != nullptr) {
+        return QString::fromStdString(VisibleText(output::StandingWords(entry.standing, *entry.reference)));
+    }
     if (role == Qt::TextAlignmentRole) {
         const bool number = column == CsvColumn::offset || column == CsvColumn::cpuid ||
                             column == CsvColumn::platformFlags || column == CsvColumn::revision;
@@ -168,6 +221,10 @@ QVariant UpdateTableModel::headerData(int section, Qt::Orientation orientation, 
         return tr("Processor");
     case CsvColumn::checksumValid:
         return tr("Checksum");
+    case CsvColumn::standing:
+        return tr("Standing");
+    default:  // not shown
+        break;
     }
     return {};
 }

@@ -10,7 +10,8 @@
 namespace veskari {
 
 /// Every accepted update of what the window analysed, in report order, one
-/// row each, with the columns of the CSV output.
+/// row each, with the columns of the CSV output up to the standing; older
+/// and uncovered updates are coloured.
 class UpdateTableModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -24,6 +25,8 @@ public:
     /// The text a cell shows: the CSV field, names with unprintable bytes
     /// shown as \xHH, the checksum verdict in words.
     [[nodiscard]] QString CellText(int row, int column) const;
+    /// The standing in a few words: "older: 0x2B published".
+    [[nodiscard]] static QString StandingText(const output::UpdateRow& row);
     /// Whether `row` sorts before `other` by `column`: numbers by value,
     /// texts by their bytes.
     [[nodiscard]] bool Less(int row, int other, int column) const;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/reference_loader.h"
 #include "analysis/run_engine.h"
 #include "extraction.h"
 #include "options.h"
@@ -34,8 +35,38 @@ int FinishOutput(int status)
     return status;
 }
 
+// The reference that standings are judged against: the public releases,
+// and on top of them (or alone) each --reference. A reference that cannot be
+// read whole, or holds no update, ends the program before any analysis: a
+// verdict against part of what the user named would mislead.
+std::optional<ReleaseReference> LoadReference(const Options& options, unsigned jobs, Language language)
+{
+    ReleaseReference reference = options.referenceOnly ? ReleaseReference() : ReleaseReference::Public();
+    for (const std::string& path : options.references) {
+        const ReferenceLoad load = AddReference(reference, path, jobs);
+        for (const Problem& problem : load.problems) {
+            std::fprintf(stderr, "veskari-scan: --reference: %s\n", problem.Text(language).c_str());
+        }
+        if (load.failure) {
+            std::fprintf(stderr, "veskari-scan: --reference: %s\n", load.failure->Text(language).c_str());
+        } else if (load.updates == 0 && load.problems.empty()) {
+            std::fprintf(stderr, "veskari-scan: --reference %s: no microcode update found\n",
+                         VisibleText(path).c_str());
+        }
+        if (load.failure || load.updates == 0 || !load.problems.empty()) {
+            return std::nullopt;
+        }
+    }
+    return reference;
+}
+
 int Scan(const Options& options, Language language)
 {
+    const unsigned jobs = options.jobs != 0 ? options.jobs : UsableProcessorCount();
+    const std::optional<ReleaseReference> reference = LoadReference(options, jobs, language);
+    if (!reference) {
+        return kExitUsage;
+    }
     std::optional<ExtractionFolder> extraction;
     if (!options.extractDir.empty()) {
         bool isLink = false;
@@ -53,9 +84,9 @@ int Scan(const Options& options, Language language)
             return kExitFailure;
         }
     }
-    ScanRun output(options, language, extraction ? &*extraction : nullptr);
+    ScanRun output(options, language, extraction ? &*extraction : nullptr, *reference);
     RunSettings settings;
-    settings.jobs = options.jobs != 0 ? options.jobs : UsableProcessorCount();
+    settings.jobs = jobs;
     settings.formats = options.allFormats ? MicrocodeFormats::all : MicrocodeFormats::classic;
     RunEngine engine(settings, output);
     output.Begin();

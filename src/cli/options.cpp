@@ -43,6 +43,16 @@ constexpr const char* kHelp =
     "  -v, --verbose        also tell, on standard error, every candidate that was\n"
     "                       rejected and why, every member and what became of it,\n"
     "                       and whether each update's checksum is valid\n"
+    "      --standing       after each file's report, a block with one line per\n"
+    "                       processor and platform that it carries updates for:\n"
+    "                       the highest revision found and its standing against\n"
+    "                       the public releases (newest, older, newer than any\n"
+    "                       published, not covered); JSON and CSV always carry it\n"
+    "      --reference PATH  judge standings also against the updates found in\n"
+    "                       PATH, a file or folder (an unpacked newer release,\n"
+    "                       the system's installed microcode); may be repeated\n"
+    "      --reference-only  judge against the --reference PATHs alone, not the\n"
+    "                       public releases bundled with the program\n"
     "      --extract DIR    write each accepted update into DIR (2048 bytes each,\n"
     "                       or its whole size with --all-formats)\n"
     "      --extract-members  with --extract, also write each decoded member\n"
@@ -55,11 +65,17 @@ constexpr const char* kHelp =
     "Names are shown as they are, except that bytes which are not printable UTF-8\n"
     "(control characters, invalid bytes) are written as \\xHH.\n"
     "\n"
+    "A standing compares revisions, never dates. An update is covered by the\n"
+    "published updates of its signature whose platform mask shares a bit with\n"
+    "its platform flags; flags 0, found in the oldest headers, match only\n"
+    "updates published with mask 0.\n"
+    "\n"
     "Exit status:\n"
     "  0  every PATH was analysed (whether or not updates were found)\n"
     "  1  a file operation was refused or memory ran out; the report up to it is\n"
     "     on standard output and the reason on standard error\n"
-    "  2  usage error\n"
+    "  2  usage error, or a --reference PATH that could not be read whole or holds\n"
+    "     no update (nothing is analysed then)\n"
     "  3  the report is incomplete: something could not be read (a missing or\n"
     "     unreadable path, a folder that cannot be listed, a member that could not\n"
     "     be decoded for lack of files or beyond a limit, later-format candidates\n"
@@ -85,7 +101,19 @@ constexpr const char* kHelp =
     "               first of them that is set) starts with \"ja\"\n";
 #endif
 
-enum LongOnly : int { kCrlf = 256, kJson, kJsonLines, kCsv, kExtract, kExtractMembers, kVersion, kAllFormats };
+enum LongOnly : int {
+    kCrlf = 256,
+    kJson,
+    kJsonLines,
+    kCsv,
+    kExtract,
+    kExtractMembers,
+    kVersion,
+    kAllFormats,
+    kStanding,
+    kReference,
+    kReferenceOnly,
+};
 
 constexpr option kLongOptions[] = {
     {"crlf", no_argument, nullptr, kCrlf},
@@ -94,6 +122,9 @@ constexpr option kLongOptions[] = {
     {"csv", no_argument, nullptr, kCsv},
     {"verbose", no_argument, nullptr, 'v'},
     {"all-formats", no_argument, nullptr, kAllFormats},
+    {"standing", no_argument, nullptr, kStanding},
+    {"reference", required_argument, nullptr, kReference},
+    {"reference-only", no_argument, nullptr, kReferenceOnly},
     {"extract", required_argument, nullptr, kExtract},
     {"extract-members", no_argument, nullptr, kExtractMembers},
     {"jobs", required_argument, nullptr, 'j'},
@@ -208,6 +239,18 @@ ParseResult ParseOptions(int argc, char** argv)
             }
             options.extractDir = optarg;
             break;
+        case kStanding:
+            options.standing = true;
+            break;
+        case kReference:
+            if (*optarg == '\0') {
+                return Usage("--reference needs a file or folder");
+            }
+            options.references.emplace_back(optarg);
+            break;
+        case kReferenceOnly:
+            options.referenceOnly = true;
+            break;
         case kExtractMembers:
             options.extractMembers = true;
             break;
@@ -238,6 +281,9 @@ ParseResult ParseOptions(int argc, char** argv)
     }
     if (options.extractMembers && options.extractDir.empty()) {
         return Usage("--extract-members needs --extract DIR");
+    }
+    if (options.referenceOnly && options.references.empty()) {
+        return Usage("--reference-only needs --reference PATH");
     }
     if (static_cast<int>(options.json) + static_cast<int>(options.jsonLines) + static_cast<int>(options.csv) +
             static_cast<int>(options.crlf) >

@@ -22,6 +22,10 @@ struct Options {
     std::string extractDir;  ///< empty: no extraction
     bool extractMembers = false;
     unsigned jobs = 0;  ///< 0: one per usable processor
+    /// Files or folders of updates that standings are also judged against.
+    std::vector<std::string> references;
+    bool referenceOnly = false;  ///< judge against `references` alone, not the public releases
+    bool standing = false;       ///< a standing block after each file's report
     std::vector<std::string> paths;
 };
 

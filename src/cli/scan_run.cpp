@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "output/csv_output.h"
+#include "output/standing_output.h"
 #include "platform/visible_text.h"
 #include "verbose_output.h"
 
@@ -16,22 +17,23 @@ using output::JsonStyle;
 // The observers of one unit: the outputs that the options ask for.
 class UnitOutputs final : public UnitObserver {
 public:
-    UnitOutputs(const Options& options, Language language)
+    UnitOutputs(const Options& options, Language language, const ReleaseReference& reference)
+        : standing_(options.standing)
     {
         if (options.json || options.jsonLines) {
             // One line per file in JSON Lines: compact, at the top level.
             const JsonStyle style{!options.jsonLines};
             fanOut_.Add(&json.emplace(style, options.jsonLines ? 0 : JsonDocument::kFileDepth, options.verbose,
-                                      options.allFormats, language));
+                                      options.allFormats, language, &reference));
         }
         if (options.verbose) {
-            fanOut_.Add(&verbose.emplace());
+            fanOut_.Add(&verbose.emplace(reference));
         }
         if (!options.extractDir.empty()) {
             fanOut_.Add(&extractor.emplace(options.extractMembers));
         }
         if (options.csv) {
-            fanOut_.Add(&rows.emplace());
+            fanOut_.Add(&rows.emplace(&reference));
         }
     }
 
@@ -51,6 +53,10 @@ public:
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override
     {
         fanOut_.UpdateAccepted(file, update);
+        if (standing_) {
+            processors.Add(update.LineSignature(), update.LinePlatformFlags(), update.header.revision,
+                           update.header.date);
+        }
     }
     void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
                            bool malformed) override
@@ -63,15 +69,18 @@ public:
     std::optional<VerboseRecorder> verbose;
     std::optional<Extractor> extractor;
     std::optional<output::UpdateRowRecorder> rows;
+    ProcessorSummary processors;  // with --standing
 
 private:
+    bool standing_;
     ObserverFanOut fanOut_;
 };
 
 }  // namespace
 
-ScanRun::ScanRun(const Options& options, Language language, ExtractionFolder* extraction)
-    : options_(options), language_(language), extraction_(extraction)
+ScanRun::ScanRun(const Options& options, Language language, ExtractionFolder* extraction,
+                 const ReleaseReference& reference)
+    : options_(options), language_(language), extraction_(extraction), reference_(reference)
 {
 }
 
@@ -83,23 +92,35 @@ void ScanRun::Tell(const std::string& text)
 
 void ScanRun::Begin()
 {
+    if (options_.verbose) {
+        Tell("standings against " + VisibleText(output::ReferenceWords(reference_)));
+    }
     if (options_.csv) {
         const std::string header = output::CsvHeader();
         std::fwrite(header.data(), 1, header.size(), stdout);
     }
+    if (options_.jsonLines && !options_.references.empty()) {
+        // A reference of the user's own is named in a line before the files';
+        // without one the lines stay those of the files.
+        output::JsonObject line(JsonStyle{false}, 0);
+        line.Raw("reference", output::ReferenceJson(reference_, JsonStyle{false}, 1));
+        const std::string text = line.Close() + "\n";
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    }
     if (options_.json) {
         json_.emplace([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); },
-                      options_.paths, language_);
+                      options_.paths, language_, &reference_);
         json_->Begin();
     }
 }
 
 std::unique_ptr<UnitObserver> ScanRun::UnitStarted(const RunUnit& /*unit*/)
 {
-    if (!options_.json && !options_.jsonLines && !options_.csv && !options_.verbose && options_.extractDir.empty()) {
+    if (!options_.json && !options_.jsonLines && !options_.csv && !options_.verbose && !options_.standing &&
+        options_.extractDir.empty()) {
         return nullptr;
     }
-    return std::make_unique<UnitOutputs>(options_, language_);
+    return std::make_unique<UnitOutputs>(options_, language_, reference_);
 }
 
 void ScanRun::ReportAppended(const std::string& text)
@@ -107,6 +128,11 @@ void ScanRun::ReportAppended(const std::string& text)
     if (options_.json || options_.jsonLines || options_.csv) {
         return;
     }
+    WriteReport(text);
+}
+
+void ScanRun::WriteReport(const std::string& text)
+{
     if (options_.crlf) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return;
@@ -129,6 +155,10 @@ void ScanRun::ReportAppended(const std::string& text)
 void ScanRun::UnitFinished(UnitResult& result)
 {
     auto* outputs = static_cast<UnitOutputs*>(result.observer);
+    const bool report = !options_.json && !options_.jsonLines && !options_.csv;
+    if (report && options_.standing && outputs != nullptr && !outputs->processors.Empty()) {
+        WriteReport(output::StandingBlock(outputs->processors.Rows(reference_), reference_));
+    }
     if (outputs != nullptr && outputs->verbose && !outputs->verbose->Text().empty()) {
         std::fflush(stdout);
         std::fputs(outputs->verbose->Text().c_str(), stderr);

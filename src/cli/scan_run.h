@@ -17,8 +17,10 @@ namespace veskari::cli {
 
 class ScanRun final : public RunClient {
 public:
-    /// `extraction` may be nullptr (no --extract).
-    ScanRun(const Options& options, Language language, ExtractionFolder* extraction);
+    /// `extraction` may be nullptr (no --extract); standings are judged
+    /// against `reference`.
+    ScanRun(const Options& options, Language language, ExtractionFolder* extraction,
+            const ReleaseReference& reference);
 
     void Begin();
     [[nodiscard]] std::unique_ptr<UnitObserver> UnitStarted(const RunUnit& unit) override;
@@ -30,10 +32,13 @@ public:
 private:
     void Tell(const std::string& text);
     void WriteJsonLine(const UnitResult& result, const std::string& fileObject);
+    /// Report text, its CR LF line ends made LF unless --crlf.
+    void WriteReport(const std::string& text);
 
     const Options& options_;
     Language language_;
     ExtractionFolder* extraction_;
+    const ReleaseReference& reference_;
     std::optional<output::JsonDocument> json_;
     bool pendingCr_ = false;  // a CR at the end of the last text, LF mode
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "output/standing_output.h"
 #include "platform/cp932.h"
 #include "platform/visible_text.h"
 
@@ -57,26 +58,38 @@ void VerboseRecorder::MemberFinished(const MemberInfo& member, MemberOutcome out
 
 void VerboseRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
 {
-    const MicrocodeHeaderFields& header = update.header;
     const auto depth = static_cast<std::size_t>(file.depth);
+    Line(depth, UpdateText(update));
+    // Then its standing, in a line of its own.
+    const std::string what = update.extendedIndex >= 0
+                                 ? "extended signature " + std::to_string(update.extendedIndex) + " of update at "
+                                 : std::string("update at ");
+    Line(depth, "standing of " + what + Hex(update.offset) + " (CPUID " + Hex(update.LineSignature()) +
+                    ", platforms " + Hex(update.LinePlatformFlags(), 2) + ", Rev. " +
+                    Hex(update.header.revision, 2) + "): " +
+                    output::StandingWords(reference_.StandingOf(update.LineSignature(), update.LinePlatformFlags(),
+                                                                update.header.revision),
+                                          reference_));
+}
+
+std::string VerboseRecorder::UpdateText(const UpdateRecord& update)
+{
+    const MicrocodeHeaderFields& header = update.header;
     if (update.extendedIndex >= 0) {
         const ExtendedSignature& entry = update.ExtendedSignatures()[static_cast<std::size_t>(update.extendedIndex)];
-        Line(depth, "extended signature " + std::to_string(update.extendedIndex) + " of update at " +
-                        Hex(update.offset) + " (CPUID " + Hex(entry.signature) + ", mask " +
-                        Hex(entry.platformFlags, 2) + ")");
-        return;
+        return "extended signature " + std::to_string(update.extendedIndex) + " of update at " + Hex(update.offset) +
+               " (CPUID " + Hex(entry.signature) + ", mask " + Hex(entry.platformFlags, 2) + ")";
     }
     if (header.format == MicrocodeFormat::classic) {
-        Line(depth, "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", flags " +
-                        Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + "): checksum " +
-                        (update.checksumValid ? "valid" : "INVALID"));
-        return;
+        return "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", flags " +
+               Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + "): checksum " +
+               (update.checksumValid ? "valid" : "INVALID");
     }
-    Line(depth, "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", mask " +
-                    Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + ", later format, " +
-                    std::to_string(header.dataSize) + " of " + std::to_string(header.totalSize) + " bytes, " +
-                    std::to_string(update.ExtendedSignatures().size()) + " extended signatures): checksum " +
-                    (update.checksumValid ? "valid" : "INVALID"));
+    return "update at " + Hex(update.offset) + " (CPUID " + Hex(header.signature) + ", mask " +
+           Hex(header.platformFlags, 2) + ", Rev. " + Hex(header.revision, 2) + ", later format, " +
+           std::to_string(header.dataSize) + " of " + std::to_string(header.totalSize) + " bytes, " +
+           std::to_string(update.ExtendedSignatures().size()) + " extended signatures): checksum " +
+           (update.checksumValid ? "valid" : "INVALID");
 }
 
 void VerboseRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,

@@ -4,14 +4,18 @@
 #include <vector>
 
 #include "analysis/analysis_events.h"
+#include "microcode/release_reference.h"
 
 namespace veskari::cli {
 
 /// The --verbose lines of one top-level file: every rejected candidate,
 /// every member with its outcome and every update with its checksum verdict,
-/// each after the name of the file it concerns.
+/// each after the name of the file it concerns, and each update's standing
+/// against `reference` in words.
 class VerboseRecorder final : public AnalysisObserver {
 public:
+    explicit VerboseRecorder(const ReleaseReference& reference) noexcept : reference_(reference) {}
+
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     [[nodiscard]] bool WantsRejections() const override { return true; }
     void FileStarted(const FileInfo& file) override;
@@ -25,7 +29,10 @@ public:
 
 private:
     void Line(std::size_t depth, const std::string& text);
+    /// The line of an update or of an entry of its extended signature table.
+    [[nodiscard]] static std::string UpdateText(const UpdateRecord& update);
 
+    const ReleaseReference& reference_;
     std::vector<std::string> labels_;  // the shown name of each open file, by depth
     std::string text_;
 };

@@ -1,19 +1,29 @@
 #include "output/csv_output.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
+
+#include "microcode/update_layout.h"
 
 namespace veskari::output {
 namespace {
 
 constexpr std::array<std::string_view, kCsvColumnCount> kHeader = {
     "path", "member chain", "offset", "CPUID", "platform flags", "revision", "date", "package", "processor",
-    "checksum valid"};
+    "checksum valid", "standing", "newest published revision", "newest published date", "newest published in",
+    "first published in", "last published in", "highest revision in file", "standing of highest"};
 
 std::string Hex(std::uint64_t value, int width)
 {
     char text[24];
     std::snprintf(text, sizeof text, "0x%0*llX", width, static_cast<unsigned long long>(value));
     return text;
+}
+
+std::string StandingField(const UpdateRow& row, const UpdateStanding& standing)
+{
+    return row.reference != nullptr ? StandingName(standing.standing) : "";
 }
 
 std::string Record(const auto& fields)
@@ -35,6 +45,7 @@ void UpdateRowRecorder::FileStarted(const FileInfo& file)
 {
     if (file.depth == 0) {
         path_ = file.path;
+        fileStart_ = rows_.size();
     }
 }
 
@@ -47,6 +58,34 @@ void UpdateRowRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord&
     }
     row.update = update;
     std::vector<std::uint8_t>().swap(row.update.bytes);  // a table of many rows keeps no update's bytes
+    row.reference = reference_;
+    if (reference_ != nullptr) {
+        row.standing = reference_->StandingOf(update.LineSignature(), update.LinePlatformFlags(), update.header.revision);
+    }
+}
+
+void UpdateRowRecorder::FileFinished(const FileInfo& file)
+{
+    if (file.depth != 0 || reference_ == nullptr) {
+        return;
+    }
+    ProcessorSummary summary;
+    const auto rows = std::span(rows_).subspan(fileStart_);
+    for (const UpdateRow& row : rows) {
+        summary.Add(row.update.LineSignature(), row.update.LinePlatformFlags(), row.update.header.revision,
+                    row.update.header.date);
+    }
+    const std::vector<ProcessorSummary::Row> highest = summary.Rows(*reference_);
+    for (UpdateRow& row : rows) {
+        const auto found = std::lower_bound(
+            highest.begin(), highest.end(), std::pair(row.update.LineSignature(), row.update.LinePlatformFlags()),
+            [](const ProcessorSummary::Row& a, const auto& key) {
+                return std::pair(a.signature, a.platformFlags) < key;
+            });
+        row.highestInFile = found->revision;
+        row.highestStanding = found->standing;
+    }
+    fileStart_ = rows_.size();
 }
 
 std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
@@ -57,6 +96,8 @@ std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
         chain += member;
     }
     const MicrocodeHeaderFields& header = row.update.header;
+    const UpdateStanding& standing = row.standing;
+    const bool covered = row.reference != nullptr && standing.standing != Standing::notCovered;
     return {row.path,
             std::move(chain),
             Hex(row.update.offset, 0),
@@ -66,7 +107,15 @@ std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
             header.dateText,
             row.update.LinePackage(),
             row.update.LineProcessor(),
-            row.update.checksumValid ? "yes" : "no"};
+            row.update.checksumValid ? "yes" : "no",
+            StandingField(row, row.standing),
+            covered ? Hex(standing.newestRevision, 2) : std::string(),
+            covered ? update_layout::DateText(standing.newestDate) : std::string(),
+            covered ? row.reference->ReleaseName(standing.newestFirstRelease) : std::string(),
+            standing.published ? row.reference->ReleaseName(standing.firstRelease) : std::string(),
+            standing.published ? row.reference->ReleaseName(standing.lastRelease) : std::string(),
+            row.reference != nullptr ? Hex(row.highestInFile, 2) : std::string(),
+            StandingField(row, row.highestStanding)};
 }
 
 std::string CsvField(std::string_view text)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/analysis_events.h"
+#include "microcode/release_reference.h"
 
 namespace veskari::output {
 
@@ -22,19 +23,38 @@ struct UpdateRow {
     std::vector<std::string> members;
     /// The update as the analysis told it, without its bytes.
     UpdateRecord update;
+    /// What the standing columns say: the reference they were judged
+    /// against (nullptr: they are empty), the update's standing, and the
+    /// highest revision that the top-level file holds for the same
+    /// processor and platform, with its standing.
+    const ReleaseReference* reference = nullptr;
+    UpdateStanding standing;
+    std::uint32_t highestInFile = 0;
+    UpdateStanding highestStanding;
 };
 
-/// Collects the rows of one top-level file from its events, in report order.
+/// Collects the rows of one top-level file from its events, in report order,
+/// each with its standing against `reference` (nullptr: none).
 class UpdateRowRecorder final : public AnalysisObserver {
 public:
+    explicit UpdateRowRecorder(const ReleaseReference* reference = &ReleaseReference::Public()) noexcept
+        : reference_(reference)
+    {
+    }
+
     /// The checksum verdict is one of the columns.
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void FileStarted(const FileInfo& file) override;
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
+    /// At the end of the top-level file: the highest revision of each row's
+    /// processor in the whole file.
+    void FileFinished(const FileInfo& file) override;
 
     [[nodiscard]] std::vector<UpdateRow>& Rows() noexcept { return rows_; }
 
 private:
+    const ReleaseReference* reference_;
+    std::size_t fileStart_ = 0;  // the first row of the current top-level file
     std::string path_;
     std::vector<UpdateRow> rows_;
 };
@@ -51,12 +71,23 @@ enum class CsvColumn {
     package,
     processor,
     checksumValid,
+    standing,
+    newestRevision,
+    newestDate,
+    newestRelease,
+    firstRelease,
+    lastRelease,
+    highestInFile,
+    highestStanding,
 };
-inline constexpr std::size_t kCsvColumnCount = 10;
+inline constexpr std::size_t kCsvColumnCount = 18;
 
 /// The text of every column of a row, before quoting: names as their bytes,
 /// the member chain joined by '/', numbers in hex as the report writes
-/// them ("0x650"), the date as stored, the checksum verdict as "yes" or "no".
+/// them ("0x650"), the date as stored, the checksum verdict as "yes" or "no",
+/// the standings by their names ("older"), releases by their names; a
+/// field that does not apply (a release of a revision never published) is
+/// empty.
 [[nodiscard]] std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row);
 
 /// One field as RFC 4180 writes it: quoted when it holds a comma, a quote,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "output/standing_output.h"
 #include "platform/cp932.h"
 #include "platform/visible_text.h"
 #include "veskari/version.h"
@@ -51,6 +52,9 @@ std::string ProblemJson(const Problem& problem, JsonStyle style, int depth, Lang
 void JsonRecorder::FileStarted(const FileInfo& file)
 {
     const int depth = FileDepth(file.depth);
+    if (file.depth == 0) {
+        processors_ = ProcessorSummary();
+    }
     files_.erase(files_.begin() + std::min<std::ptrdiff_t>(file.depth, std::ssize(files_)), files_.end());
     files_.push_back(FileNode{JsonArray(style_, depth + 1), JsonArray(style_, depth + 1),
                               JsonArray(style_, depth + 1), JsonArray(style_, depth + 1)});
@@ -76,6 +80,10 @@ void JsonRecorder::FileFinished(const FileInfo& file)
     }
     if (file.incomplete) {
         object.Bool("incomplete", true);
+    }
+    if (file.depth == 0 && reference_ != nullptr) {
+        object.Raw("processors",
+                   ProcessorsJson(processors_.Rows(*reference_), *reference_, style_, FileDepth(0) + 1));
     }
     std::string text = object.Close();
     files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(index), files_.end());
@@ -149,6 +157,11 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
         .String("processor", update.LineProcessor())
         .String("signatureText", HexText(signature, 0))
         .String("revisionText", HexText(header.revision, 2));
+    if (reference_ != nullptr) {
+        object.Raw("standing", StandingJson(reference_->StandingOf(signature, platformFlags, header.revision),
+                                            *reference_, style_, depth + 1));
+        processors_.Add(signature, platformFlags, header.revision, header.date);
+    }
     if (allFormats_) {
         object.String("format", header.format == MicrocodeFormat::classic ? "classic" : "later")
             .Number("dataSize", header.dataSize)
@@ -199,8 +212,9 @@ void JsonRecorder::ProblemFound(const Problem& problem)
     files_.back().problems.Add(ProblemJson(problem, style_, depth, language_));
 }
 
-JsonDocument::JsonDocument(Writer write, const std::vector<std::string>& paths, Language language)
-    : write_(std::move(write)), paths_(paths), language_(language)
+JsonDocument::JsonDocument(Writer write, const std::vector<std::string>& paths, Language language,
+                           const ReleaseReference* reference)
+    : write_(std::move(write)), paths_(paths), language_(language), reference_(reference)
 {
 }
 
@@ -216,6 +230,9 @@ void JsonDocument::Begin()
     text += style.Break(1) + "\"tool\": \"veskari-scan\",";
     text += style.Break(1) + "\"version\": " + JsonString(kVersionText) + ",";
     text += style.Break(1) + "\"schema\": 1,";
+    if (reference_ != nullptr) {
+        text += style.Break(1) + "\"reference\": " + ReferenceJson(*reference_, style, 1) + ",";
+    }
     text += style.Break(1) + "\"paths\": [";
     Write(text);
 }

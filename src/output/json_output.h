@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/run_engine.h"
+#include "microcode/release_reference.h"
 #include "output/json_text.h"
 
 namespace veskari::output {
@@ -18,13 +19,17 @@ namespace veskari::output {
 /// Builds the JSON object of one top-level file from its events: its
 /// members with their own analyses nested inside, its updates with every
 /// field, its problems, and with `withRejections` every rejected candidate.
+/// With a reference, each update has its standing against it and the
+/// top-level file the summary of the processors it carries updates for.
 class JsonRecorder final : public AnalysisObserver {
 public:
     /// `depth` counts the containers around the file object; `allFormats`
-    /// adds the fields of the later layout to every update.
-    JsonRecorder(JsonStyle style, int depth, bool withRejections, bool allFormats, Language language)
+    /// adds the fields of the later layout to every update; `reference`
+    /// may be nullptr (no standing).
+    JsonRecorder(JsonStyle style, int depth, bool withRejections, bool allFormats, Language language,
+                 const ReleaseReference* reference = &ReleaseReference::Public())
         : style_(style), depth_(depth), withRejections_(withRejections), allFormats_(allFormats),
-          language_(language)
+          language_(language), reference_(reference)
     {
     }
 
@@ -56,6 +61,8 @@ private:
     bool withRejections_;
     bool allFormats_;
     Language language_;
+    const ReleaseReference* reference_;
+    ProcessorSummary processors_;             // of the top-level file, its members included
     std::vector<FileNode> files_;             // open files, by depth
     std::vector<std::string> analyses_;       // the finished analysis of each open member, by depth
     std::string text_;
@@ -70,7 +77,9 @@ class JsonDocument {
 public:
     using Writer = std::function<void(std::string_view text)>;
 
-    JsonDocument(Writer write, const std::vector<std::string>& paths, Language language);
+    /// `reference` (may be nullptr) is named in the document's head.
+    JsonDocument(Writer write, const std::vector<std::string>& paths, Language language,
+                 const ReleaseReference* reference = &ReleaseReference::Public());
 
     void Begin();
     /// A unit's share: its file object and its problems outside any file.
@@ -89,6 +98,7 @@ private:
     Writer write_;
     const std::vector<std::string>& paths_;
     Language language_;
+    const ReleaseReference* reference_;
     std::size_t nextPath_ = 0;       // the first argument not yet opened
     bool pathOpen_ = false;
     bool anyFile_ = false;           // in the open path

@@ -311,9 +311,12 @@ TEST(CliCsvTest, OneRowPerUpdateWithAHeader)
     const std::string path = dir.Write("fw, copy.bin", image);
     const CommandResult result = RunCommand(kScan + " --csv -j4 " + ShellQuote(path) + " " + ShellQuote(path));
     EXPECT_EQ(result.exitStatus, 0);
-    const std::string row = "\"" + path + "\",\"a,b.bin\",0x0,0x652,0x04,0x02,1999/05/25,SECC,Pentium II Xeon Processor,yes\r\n";
+    const std::string row = "\"" + path + "\",\"a,b.bin\",0x0,0x652,0x04,0x02,1999/05/25,SECC,Pentium II Xeon Processor,yes,"
+                            "older,0x2B,1999/05/12,microcode-20190312,,,0x02,older\r\n";
     EXPECT_TRUE(result.out.starts_with("path,member chain,offset,CPUID,platform flags,revision,date,package,processor,"
-                                       "checksum valid\r\n" + row))
+                                       "checksum valid,standing,newest published revision,newest published date,"
+                                       "newest published in,first published in,last published in,"
+                                       "highest revision in file,standing of highest\r\n" + row))
         << result.out;
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1 + 2 * 3);  // the member's update is in the file too
 }

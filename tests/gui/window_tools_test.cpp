@@ -2,6 +2,7 @@
 // the table of updates, Save in every format, the list of problems, the
 // status bar, Stop and Escape, the report's following rule and Find.
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,13 +43,36 @@ QString Hex(qint64 value, int width = 0)
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(width, QLatin1Char('0'));
 }
 
+// The summary's revision and standing for the processor of `update`.
+QString Highest(const QJsonValue& update, const QJsonArray& processors)
+{
+    for (const QJsonValue& processor : processors) {
+        if (processor[QStringLiteral("signature")] == update[QStringLiteral("signature")] &&
+            processor[QStringLiteral("platformFlags")] == update[QStringLiteral("platformFlags")]) {
+            return processor[QStringLiteral("revisionText")].toString() + QLatin1Char(',') +
+                   processor[QStringLiteral("standing")][QStringLiteral("state")].toString();
+        }
+    }
+    return QStringLiteral("?,?");
+}
+
+// The standing fields of a JSON standing, as the CSV writes them.
+QStringList StandingFields(const QJsonValue& standing)
+{
+    return {standing[QStringLiteral("state")].toString(), standing[QStringLiteral("newestRevisionText")].toString(),
+            standing[QStringLiteral("newestDateText")].toString(),
+            standing[QStringLiteral("newestFirstRelease")].toString(),
+            standing[QStringLiteral("firstRelease")].toString(), standing[QStringLiteral("lastRelease")].toString()};
+}
+
 // The CSV records of every update in a JSON document of veskari-scan, in
-// report order: a file's members (and theirs) before its own updates.
-void CsvOfFile(const QJsonObject& file, const QString& path, QStringList& records)
+// report order: a file's members (and theirs) before its own updates; the
+// last columns from the top-level file's processor summary.
+void CsvOfFile(const QJsonObject& file, const QString& path, const QJsonArray& processors, QStringList& records)
 {
     for (const QJsonValue& member : file[QStringLiteral("members")].toArray()) {
         if (member[QStringLiteral("analysis")].isObject()) {
-            CsvOfFile(member[QStringLiteral("analysis")].toObject(), path, records);
+            CsvOfFile(member[QStringLiteral("analysis")].toObject(), path, processors, records);
         }
     }
     for (const QJsonValue& update : file[QStringLiteral("updates")].toArray()) {
@@ -67,8 +91,9 @@ void CsvOfFile(const QJsonObject& file, const QString& path, QStringList& record
                                       update[QStringLiteral("processor")].toString(),
                                       update[QStringLiteral("checksumValid")].toBool() ? QStringLiteral("yes")
                                                                                        : QStringLiteral("no")}
-                              .join(QLatin1Char(',')) +
-                          QStringLiteral("\r\n"));
+                                      .join(QLatin1Char(',')) +
+                          QLatin1Char(',') + StandingFields(update[QStringLiteral("standing")]).join(QLatin1Char(',')) +
+                          QLatin1Char(',') + Highest(update, processors) + QStringLiteral("\r\n"));
     }
 }
 
@@ -77,11 +102,14 @@ QString CsvOfJson(const QByteArray& json)
     QStringList records;
     for (const QJsonValue& path : QJsonDocument::fromJson(json)[QStringLiteral("paths")].toArray()) {
         for (const QJsonValue& file : path[QStringLiteral("files")].toArray()) {
-            CsvOfFile(file.toObject(), file[QStringLiteral("path")].toString(), records);
+            CsvOfFile(file.toObject(), file[QStringLiteral("path")].toString(),
+                      file[QStringLiteral("processors")].toArray(), records);
         }
     }
     return QStringLiteral("path,member chain,offset,CPUID,platform flags,revision,date,package,processor,"
-                          "checksum valid\r\n") +
+                          "checksum valid,standing,newest published revision,newest published date,"
+                          "newest published in,first published in,last published in,highest revision in file,"
+                          "standing of highest\r\n") +
            records.join(QString());
 }
 
@@ -132,10 +160,18 @@ private slots:
         const QStringList copied = updates.SelectedText().split(QLatin1Char('\n'));
         QCOMPARE(copied.size(), 5);
         QCOMPARE(copied[0], QStringLiteral("example.rom\tmodules.bin/mobile.bin\t0x0\t0x66A\t0x02\t0x0C\t1999/05/05\t"
-                                           "Mini-Cart\tMobile Pentium II Processor/Celeron Processor\tinvalid")
+                                           "Mini-Cart\tMobile Pentium II Processor/Celeron Processor\tinvalid\tnewest")
                                 .replace(QStringLiteral("example.rom"), kExample));
         QVERIFY(copied[1].startsWith(QString::fromStdString(dir / "tree/nested.rom") +
                                      QStringLiteral("\touter.bin/inner.bin\t")));
+
+        // The example's 0x652 update is older than the one published: it says so, in colour.
+        updates.FilterBox().setText(QStringLiteral("0x652"));
+        QCOMPARE(updates.Proxy().rowCount(), 1);
+        const QModelIndex standing = updates.Proxy().index(0, static_cast<int>(output::CsvColumn::standing));
+        QCOMPARE(standing.data().toString(), QStringLiteral("older: 0x2B published"));
+        QVERIFY(standing.data(Qt::ForegroundRole).canConvert<QColor>());
+        QVERIFY(standing.data(Qt::ToolTipRole).toString().contains(QStringLiteral("Rev. 0x2B of 1999/05/12")));
     }
 
     // The remembered choice of every update format: the report, the table

@@ -27,7 +27,9 @@ TEST(CsvOutputTest, FieldsAreQuotedOnlyWhenTheyMustBe)
         EXPECT_EQ(CsvField(c.text), c.field) << c.text;
     }
     EXPECT_EQ(CsvHeader(),
-              "path,member chain,offset,CPUID,platform flags,revision,date,package,processor,checksum valid\r\n");
+              "path,member chain,offset,CPUID,platform flags,revision,date,package,processor,checksum valid,"
+              "standing,newest published revision,newest published date,newest published in,first published in,"
+              "last published in,highest revision in file,standing of highest\r\n");
 }
 
 // Rows come from the events of a real analysis, in report order: the
@@ -54,8 +56,10 @@ TEST(CsvOutputTest, RowsOfANestedMemberNameWhereTheUpdateWasFound)
     UpdateRowRecorder recorder;
     Analyzer analyzer(report, &recorder);
     analyzer.AnalyzePath(path);
+    // Rev. 0x0B of 1999/05/05 is the newest that was published for 0x66A on platform 0x20.
     const std::string fieldsText =
-        ",0x66A,0x20,0x0C,1999/05/05,Micro-PGA1/Micro-PGA2,Mobile Pentium II Processor/Celeron Processor,yes\r\n";
+        ",0x66A,0x20,0x0C,1999/05/05,Micro-PGA1/Micro-PGA2,Mobile Pentium II Processor/Celeron Processor,yes,"
+        "newer,0x0B,1999/05/05,microcode-20190312,,,0x0C,newer\r\n";
     std::string expected;
     for (const std::string_view chain : {"\"modules.bin/mobile,\"\"x\"\".bin\",0x0", "modules.bin,0x26", ",0x49"}) {
         expected += CsvField(path) + "," + std::string(chain) + fieldsText;
