@@ -1,14 +1,20 @@
 // Throughput of the microcode scan over a 64 MiB image with few candidates,
-// and of the scan in both microcode modes over a 256 MiB image that holds
-// updates of both layouts.
+// of the scan in both microcode modes over a 256 MiB image that holds
+// updates of both layouts, and of the analysis of the 256 MiB discovery
+// image with and without the standing of its updates.
 
 #include <benchmark/benchmark.h>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
+#include <filesystem>
+
 #include "analysis/analyzer.h"
+#include "microcode/release_reference.h"
 #include "bench_files.h"
 #include "lzh/lzh_source.h"
 #include "microcode/microcode_source.h"
@@ -165,6 +171,125 @@ void BM_AnalyzeImage(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
 }
 BENCHMARK(BM_AnalyzeImage)->Unit(benchmark::kMillisecond);
+
+// The discovery image of bench/compare-peers: 256 MiB of random bytes with
+// 200 real classic updates (of the third-party test data) at random offsets.
+const std::string& DiscoveryImage()
+{
+    static const std::string path = [] {
+        std::vector<std::vector<std::uint8_t>> updates;
+        for (const char* folder : {"/tests/data/microcode", "/../shared/testdata/microcode"}) {
+            const std::filesystem::path dir = std::string(VESKARI_SOURCE_DIR) + folder;
+            std::error_code error;
+            if (!updates.empty() || !std::filesystem::is_directory(dir, error)) {
+                continue;
+            }
+            std::vector<std::filesystem::path> files;
+            for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+                if (entry.is_regular_file() && entry.path().filename().string().starts_with("06-")) {
+                    files.push_back(entry.path());
+                }
+            }
+            std::sort(files.begin(), files.end());
+            for (const auto& file : files) {
+                std::ifstream in(file, std::ios::binary);
+                const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+                for (std::size_t at = 0; at + 2048 <= bytes.size(); at += 2048) {
+                    updates.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                         bytes.begin() + static_cast<std::ptrdiff_t>(at + 2048));
+                }
+            }
+        }
+        if (updates.empty()) {
+            return std::string();
+        }
+        constexpr std::size_t kCount = 200;
+        std::vector<std::uint8_t> image = RandomBytes(kFormatsImageSize, 1);
+        std::mt19937_64 random(1);
+        const std::size_t slot = image.size() / kCount;
+        for (std::size_t i = 0; i < kCount; ++i) {
+            const std::size_t at = i * slot + 1 + random() % (slot - 2 * 2048);
+            std::copy(updates[i % updates.size()].begin(), updates[i % updates.size()].end(),
+                      image.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        return WriteImage("discovery.bin", image);
+    }();
+    return path;
+}
+
+// What the outputs that carry the standing do besides their own writing:
+// each update's standing, and the file's summary of processors at its end.
+class StandingObserver final : public AnalysisObserver {
+public:
+    explicit StandingObserver(bool standing) : standing_(standing) {}
+
+    void UpdateAccepted(const FileInfo& /*file*/, const UpdateRecord& update) override
+    {
+        ++updates;
+        if (standing_) {
+            const UpdateStanding standing = ReleaseReference::Public().StandingOf(
+                update.LineSignature(), update.LinePlatformFlags(), update.header.revision);
+            benchmark::DoNotOptimize(standing);
+            summary_.Add(update.LineSignature(), update.LinePlatformFlags(), update.header.revision,
+                         update.header.date);
+        }
+    }
+    void FileFinished(const FileInfo& file) override
+    {
+        if (standing_ && file.depth == 0) {
+            const std::vector<ProcessorSummary::Row> rows = summary_.Rows(ReleaseReference::Public());
+            benchmark::DoNotOptimize(rows.data());
+            summary_ = ProcessorSummary();
+        }
+    }
+
+    std::size_t updates = 0;
+
+private:
+    bool standing_;
+    ProcessorSummary summary_;
+};
+
+// The analysis of the discovery image without (0) and with (1) the standing
+// of each update against the public releases.
+void BM_DiscoveryStanding(benchmark::State& state)
+{
+    const std::string& path = DiscoveryImage();
+    if (path.empty()) {
+        state.SkipWithError("no microcode test data");
+        return;
+    }
+    (void)ReleaseReference::Public();  // built once per process, as the outputs do
+    for (auto _ : state) {
+        StringReport report;
+        StandingObserver observer(state.range(0) != 0);
+        Analyzer analyzer(report, &observer);
+        analyzer.AnalyzePath(path);
+        if (observer.updates != 200) {
+            state.SkipWithError("wrong number of updates");
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(kFormatsImageSize));
+}
+BENCHMARK(BM_DiscoveryStanding)->Arg(0)->Arg(1)->ArgName("standing")->Unit(benchmark::kMillisecond);
+
+// One standing: a binary search on the signature and the few published
+// rows of that processor. Half the lookups are of published updates, half
+// of processors that no release covers.
+void BM_StandingLookup(benchmark::State& state)
+{
+    const ReleaseReference& reference = ReleaseReference::Public();
+    std::vector<std::uint32_t> signatures = {0x652, 0x906A4, 0x806F4, 0x1632, 0x6C0, 0x12345, 0x50654, 0x6FB};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const UpdateStanding standing = reference.StandingOf(signatures[i % signatures.size()], 0x10, 0x20);
+        benchmark::DoNotOptimize(standing);
+        ++i;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_StandingLookup);
 
 }  // namespace
 }  // namespace veskari::bench
