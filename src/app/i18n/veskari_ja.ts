@@ -272,6 +272,26 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <source>Checksum</source>
         <translation>チェックサム</translation>
     </message>
+    <message>
+        <source>Standing</source>
+        <translation>公開版との比較</translation>
+    </message>
+    <message>
+        <source>newest</source>
+        <translation>最新</translation>
+    </message>
+    <message>
+        <source>older: 0x%1 published</source>
+        <translation>旧版: 0x%1 が公開済み</translation>
+    </message>
+    <message>
+        <source>newer than published</source>
+        <translation>公開版より新しい</translation>
+    </message>
+    <message>
+        <source>not covered</source>
+        <translation>公開版なし</translation>
+    </message>
 </context>
 <context>
     <name>veskari::UpdatesView</name>
