@@ -128,6 +128,7 @@ TEST(StandingTest, AReferenceOfTheUsersOwnAddsToThePublicReleases)
     reference.BeginSource("/lib/firmware/intel-ucode");
     reference.Add(0x652, 0x01, 0x2D, 0x01152026);
     reference.Add(0x6C0, 0x03, 0x10, 0x02012001);
+    reference.Add(0x652, 0x02, 0x2B, 0x01152026);  // a later date, a lower revision than the published 0x2C
     reference.Seal();
 
     const UpdateStanding older = reference.StandingOf(0x652, 0x01, 0x2A);
@@ -135,10 +136,11 @@ TEST(StandingTest, AReferenceOfTheUsersOwnAddsToThePublicReleases)
     EXPECT_EQ(older.newestRevision, 0x2DU);
     EXPECT_EQ(reference.ReleaseName(older.newestFirstRelease), "/lib/firmware/intel-ucode");
     EXPECT_EQ(reference.StandingOf(0x6C0, 0x02, 0x10).standing, Standing::newest);
+    EXPECT_EQ(reference.StandingOf(0x652, 0x02, 0x2C).standing, Standing::newest);  // revisions count, not dates
     EXPECT_EQ(reference.StandingOf(0x650, 0x01, 0x40).standing, Standing::newest);  // still the public releases
     EXPECT_EQ(reference.NewestDate(), 0x01152026U);
     ASSERT_EQ(reference.Sources().size(), 2U);
-    EXPECT_EQ(reference.Sources()[1].updates, 2U);
+    EXPECT_EQ(reference.Sources()[1].updates, 3U);
 
     ReleaseReference alone;
     alone.BeginSource("mine");
