@@ -154,7 +154,10 @@ std::string GenericProcessorName(std::uint32_t signature)
     return text;
 }
 
-// Bit n of a platform-ID mask stands for platform ID n (0 to 7).
+// Bit n of a platform-ID mask stands for platform ID n (0 to 7). A mask
+// of 0 is what updates for processors without a platform ID carry (the
+// Pentium Pro): the loader compares nothing, so the update serves every
+// processor of its signature.
 std::string PlatformText(std::uint32_t platformMask)
 {
     std::string ids;
@@ -165,7 +168,7 @@ std::string PlatformText(std::uint32_t platformMask)
         }
     }
     if (ids.empty()) {
-        return "Platforms none";
+        return "Any platform (no platform ID)";
     }
     return (ids.size() == 1 ? "Platform " : "Platforms ") + ids;
 }

@@ -454,8 +454,10 @@ TEST(NamingTest, LaterProcessorsByExactMaskElseEveryMaskElseGeneric)
         {0x106A5, 0x03, "Platforms 0,1", "Core i7-900, Xeon 3500, Xeon 5500 (Bloomfield/Gainestown D0)"},
         {0xF43, 0x9D, "Platforms 0,2,3,4,7", "Pentium 4, Xeon (Prescott/Nocona/Irwindale N0)"},
         {0x20F32, 0x01, "Platform 0", "Unknown CPU (family 0xF, model 0x23, stepping 0x2)"},
-        {0x100F00, 0x00, "Platforms none", "Unknown CPU (family 0x10, model 0x0, stepping 0x0)"},
+        {0x100F00, 0x00, "Any platform (no platform ID)", "Unknown CPU (family 0x10, model 0x0, stepping 0x0)"},
         {0x10543, 0x01, "Platform 0", "Unknown CPU (family 0x5, model 0x4, stepping 0x3)"},
+        {0x612, 0x00, "Any platform (no platform ID)", "Pentium Pro (P6 C0)"},
+        {0x619, 0x01, "Platform 0", "Pentium Pro (P6 sB1)"},
     };
     ExpectNames(cases, NameLaterProcessor);
 }
