@@ -22,6 +22,10 @@ struct FileInfo {
     bool opened = false;      ///< whether it could be read
     std::uint64_t size = 0;   ///< its size in bytes, when opened
     bool incomplete = false;  ///< at FileFinished: an error or a stop ended its analysis
+    /// At FileFinished, in the classic mode: updates of the later layout in
+    /// this file's own bytes (not its members') that the report does not
+    /// list; `--all-formats` lists them. Always 0 in the all-formats mode.
+    std::uint64_t unlistedLaterUpdates = 0;
 };
 
 /// An LZH member as the archive pass meets it.

@@ -218,6 +218,7 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         }
         microcodeRejections.Replay();
         MicrocodePass(updates.collector, file);
+        file.unlistedLaterUpdates = updates.collector.UnlistedLaterUpdates();
     } catch (...) {
         // Close the file's events on the way out of an error or a stop.
         file.incomplete = true;

@@ -103,6 +103,7 @@ public:
         }
     }
     void UpdateAccepted(const FileInfo& /*file*/, const UpdateRecord& /*update*/) override { ++result_.updates; }
+    void FileFinished(const FileInfo& file) override { result_.unlistedLaterUpdates += file.unlistedLaterUpdates; }
     void ProblemFound(const Problem& problem) override { result_.problems.push_back(problem); }
 
 private:
@@ -347,6 +348,7 @@ void RunEngine::DeliverReady()
             summary_.files += isFile ? 1 : 0;
             summary_.members += result.members;
             summary_.updates += result.updates;
+            summary_.unlistedLaterUpdates += result.unlistedLaterUpdates;
             summary_.problems += result.problems.size();
             const std::optional<RunFailure> failure = result.failure;
             const bool stopped = result.stopped;

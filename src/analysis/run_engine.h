@@ -65,6 +65,7 @@ struct UnitResult {
     bool stopped = false;               ///< a stop request ended it before its end
     std::size_t members = 0;            ///< members decoded and analysed
     std::size_t updates = 0;            ///< updates accepted
+    std::uint64_t unlistedLaterUpdates = 0;  ///< later-layout updates the classic mode did not list
 };
 
 /// What a front end does with a run. ReportAppended and UnitFinished are
@@ -98,6 +99,8 @@ struct RunSummary {
     std::size_t members = 0;
     std::size_t updates = 0;
     std::size_t problems = 0;
+    /// Updates of the later layout that the classic mode met and did not list.
+    std::uint64_t unlistedLaterUpdates = 0;
     std::optional<RunFailure> failure;
     bool stopped = false;
 };

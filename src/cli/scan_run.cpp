@@ -76,6 +76,19 @@ private:
     ObserverFanOut fanOut_;
 };
 
+// The note on the updates that the classic report passes over. It is no
+// problem (the report is what the classic rules list), so it leaves the
+// exit status alone; it says how to list them.
+std::string UnlistedLaterNote(std::uint64_t count, Language language)
+{
+    const std::string number = std::to_string(count);
+    if (language == Language::Japanese) {
+        return "新しい形式のアップデート " + number + " 件は一覧にありません (--all-formats で一覧にします)";
+    }
+    return number + (count == 1 ? " update" : " updates") +
+           " of the later layout not listed (--all-formats lists them)";
+}
+
 }  // namespace
 
 ScanRun::ScanRun(const Options& options, Language language, ExtractionFolder* extraction,
@@ -223,6 +236,9 @@ int ScanRun::End(const RunSummary& summary)
         line.Raw("error", error.Close());
         const std::string text = line.Close() + "\n";
         std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+    if (!options_.allFormats && summary.unlistedLaterUpdates != 0) {
+        Tell(UnlistedLaterNote(summary.unlistedLaterUpdates, language_));
     }
     if (summary.failure) {
         Tell(summary.failure->Text(language_));

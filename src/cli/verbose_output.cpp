@@ -41,6 +41,11 @@ void VerboseRecorder::FileStarted(const FileInfo& file)
 
 void VerboseRecorder::FileFinished(const FileInfo& file)
 {
+    if (file.unlistedLaterUpdates != 0) {
+        Line(static_cast<std::size_t>(file.depth),
+             std::to_string(file.unlistedLaterUpdates) + " update" + (file.unlistedLaterUpdates == 1 ? "" : "s") +
+                 " of the later layout not listed (--all-formats lists them)");
+    }
     labels_.resize(static_cast<std::size_t>(file.depth));
 }
 

@@ -26,14 +26,15 @@ bool MicrocodeHeader::MayAccept(std::span<const std::uint8_t> bytes, MicrocodeFo
     const std::uint32_t day = (dateField >> 16) & 0xFF;
     const std::uint32_t month = dateField >> 24;
     const std::uint32_t flags = ReadLe32(bytes, kFlagsOffset);
+    const std::uint32_t loader = ReadLe32(bytes, kLoaderOffset);
     // The rules that both layouts share.
     if (ReadLe32(bytes, kHeaderVersionOffset) != 1 || year < 0x1990 || year > 0x2100 || month < 0x01 ||
-        month > 0x12 || day < 0x01 || day > 0x31 || ReadLe32(bytes, kLoaderOffset) != 1 || revisionField == 0 ||
+        month > 0x12 || day < 0x01 || day > 0x31 || loader > kMaxLaterLoader || revisionField == 0 ||
         flags > kMaxPlatformMask) {
         return false;
     }
-    const bool classic = revisionField <= kMaxRevision && (ReadLe32(bytes, kSignatureOffset) & kFamilyMask) == kFamily6 &&
-                         flags <= kMaxPlatformFlags &&
+    const bool classic = loader == kClassicLoader && revisionField <= kMaxRevision &&
+                         (ReadLe32(bytes, kSignatureOffset) & kFamilyMask) == kFamily6 && flags <= kMaxPlatformFlags &&
                          std::all_of(bytes.begin() + kReservedOffset, bytes.begin() + kReservedOffset + kReservedSize,
                                      [](std::uint8_t byte) { return byte == 0; });
     if (classic || formats == MicrocodeFormats::classic) {
@@ -86,7 +87,7 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
     if (std::string problem = DateProblem(date); !problem.empty()) {
         return Reject(std::move(problem));
     }
-    if (loaderRevision != 1) {
+    if (loaderRevision > kMaxLaterLoader) {
         return Reject(FormatSigned("ローダーバージョンが変 %d", loaderRevision));
     }
     if (platformFlags > kMaxPlatformMask) {

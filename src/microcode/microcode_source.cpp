@@ -90,10 +90,37 @@ std::uint64_t UpdateCollector::TryAt(CFile& file)
         Add(header, file);
         return file.GetPosition();
     }
-    if (rejections_ != nullptr) {
+    const std::uint64_t start = header.start;
+    if (formats_ == MicrocodeFormats::all) {
+        if (rejections_ != nullptr) {
+            rejections_->Rejected(header);
+        }
+        return start + 1;
+    }
+    // The classic scan also meets the headers of the later layout, to count
+    // them: only a candidate of the classic pattern is told as rejected.
+    file.Seek(start);
+    const std::uint8_t* bytes = nullptr;
+    const std::size_t got = file.Peek(MicrocodeHeader::kHeaderSize, bytes);
+    if (rejections_ != nullptr && got >= MicrocodeHeader::kLookAhead && MicrocodeHeader::IsCandidate(bytes)) {
         rejections_->Rejected(header);
     }
-    return header.start + 1;
+    if (start >= countedUpTo_ && got == MicrocodeHeader::kHeaderSize &&
+        MicrocodeHeader::MayAccept(std::span(bytes, got), MicrocodeFormats::all)) {
+        CountUnlistedLater(file, start);
+    }
+    return start + 1;
+}
+
+void UpdateCollector::CountUnlistedLater(CFile& file, std::uint64_t start)
+{
+    file.Seek(start);
+    MicrocodeHeader later(MicrocodeFormats::all, &countAllowance_, 0);
+    if (later.Read(file) && later.format == MicrocodeFormat::later) {
+        ++unlistedLater_;
+        // As the listing would, the count goes on past the update.
+        countedUpTo_ = start + later.totalSize;
+    }
 }
 
 void UpdateCollector::Finish(std::vector<UpdateRecord>& records)
@@ -106,9 +133,21 @@ void UpdateCollector::Finish(std::vector<UpdateRecord>& records)
 
 bool MicrocodeLane::IsCandidateAt(const std::uint8_t* window, std::size_t size, std::size_t i) const noexcept
 {
-    return (formats_ == MicrocodeFormats::all ? MicrocodeHeader::IsAnyFormatCandidate(window + i)
-                                              : MicrocodeHeader::IsCandidate(window + i)) &&
-           (observed_ || MicrocodeHeader::MayAccept(std::span(window + i, size - i), formats_));
+    const std::uint8_t* at = window + i;
+    const std::span<const std::uint8_t> bytes(at, size - i);
+    if (formats_ == MicrocodeFormats::all) {
+        return MicrocodeHeader::IsAnyFormatCandidate(at) && (observed_ || MicrocodeHeader::MayAccept(bytes, formats_));
+    }
+    if (MicrocodeHeader::IsCandidate(at) && (observed_ || MicrocodeHeader::MayAccept(bytes, formats_))) {
+        return true;
+    }
+    // An update of the later layout is not listed in the classic mode, only
+    // counted, so that the user can be told; the quick test keeps the
+    // loader revision 1 of the classic search, so the count costs the
+    // classic scan nothing where there are no such headers.
+    constexpr std::size_t kLoaderByte = 20;
+    return bytes.size() >= MicrocodeHeader::kHeaderSize && at[kLoaderByte] == 1 &&
+           MicrocodeHeader::IsAnyFormatCandidate(at) && MicrocodeHeader::MayAccept(bytes, MicrocodeFormats::all);
 }
 
 #if defined(VESKARI_WIDE_VECTORS)
@@ -119,15 +158,19 @@ VESKARI_TARGET_WIDE std::size_t MicrocodeLane::WideCandidateSearch(
     const std::uint8_t* window, std::size_t size, std::size_t i, std::size_t end, std::size_t& found) const noexcept
 {
     constexpr std::size_t kLastByte = 26;
+    const bool loaderZero = formats_ == MicrocodeFormats::all;
     const __m256i zero = _mm256_setzero_si256();
     const __m256i one = _mm256_set1_epi8(1);
     const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
     };
     for (; i + 32 <= end && i + 32 + kLastByte <= size; i += 32) {
+        const __m256i loader = at(i + 20);
+        const __m256i loaderHit = loaderZero ? _mm256_cmpeq_epi8(_mm256_min_epu8(loader, one), loader)
+                                             : _mm256_cmpeq_epi8(loader, one);
         const __m256i fixed =
             _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(at(i), one), _mm256_cmpeq_epi8(at(i + 1), zero)),
-                             _mm256_and_si256(_mm256_cmpeq_epi8(at(i + 20), one), _mm256_cmpeq_epi8(at(i + 25), zero)));
+                             _mm256_and_si256(loaderHit, _mm256_cmpeq_epi8(at(i + 25), zero)));
         for (auto lanes = static_cast<unsigned>(_mm256_movemask_epi8(fixed)); lanes != 0; lanes &= lanes - 1) {
             const std::size_t j = i + static_cast<std::size_t>(__builtin_ctz(lanes));
             if (IsCandidateAt(window, size, j)) {
@@ -148,8 +191,9 @@ std::size_t MicrocodeLane::NextCandidate(const std::uint8_t* window, std::size_t
     // candidates are dense, that is most of the work. Sixteen positions
     // at a time, four bytes that every accepted header has are compared at
     // once: the first two of the version 01 00 00 00, the first of the
-    // loader revision 01 00 00 00 and the second of a platform mask of at
-    // most 0xFF; the rest of each such position is tested one by one.
+    // loader revision (1; 0 or 1 in the all-formats mode, whose earliest
+    // updates carry 0) and the second of a platform mask of at most 0xFF;
+    // the rest of each such position is tested one by one.
     std::size_t i = from;
 #if defined(__SSE2__)
     constexpr std::size_t kLastByte = 26;  // the second byte of the platform field ends there
@@ -163,15 +207,19 @@ std::size_t MicrocodeLane::NextCandidate(const std::uint8_t* window, std::size_t
     }
 #endif
     if (!observed_) {
+        const bool loaderZero = formats_ == MicrocodeFormats::all;
         const __m128i zero = _mm_setzero_si128();
         const __m128i one = _mm_set1_epi8(1);
         const auto at = [window](std::size_t offset) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + offset));
         };
         for (; i + 16 <= end && i + 16 + kLastByte <= size; i += 16) {
+            const __m128i loader = at(i + 20);
+            const __m128i loaderHit =
+                loaderZero ? _mm_cmpeq_epi8(_mm_min_epu8(loader, one), loader) : _mm_cmpeq_epi8(loader, one);
             const __m128i fixed =
                 _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(at(i), one), _mm_cmpeq_epi8(at(i + 1), zero)),
-                              _mm_and_si128(_mm_cmpeq_epi8(at(i + 20), one), _mm_cmpeq_epi8(at(i + 25), zero)));
+                              _mm_and_si128(loaderHit, _mm_cmpeq_epi8(at(i + 25), zero)));
             for (auto lanes = static_cast<unsigned>(_mm_movemask_epi8(fixed)); lanes != 0; lanes &= lanes - 1) {
                 const std::size_t j = i + static_cast<std::size_t>(__builtin_ctz(lanes));
                 if (IsCandidateAt(window, size, j)) {

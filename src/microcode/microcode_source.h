@@ -99,6 +99,9 @@ public:
     void LimitExtendedLines(std::uint64_t& left) noexcept { extendedLinesLeft_ = &left; }
     /// Lines of extended signatures omitted for the limit.
     [[nodiscard]] std::uint64_t OmittedExtendedLines() const noexcept { return omittedExtendedLines_; }
+    /// In the classic mode: updates of the later layout that the scan met
+    /// and did not list (each checked in full, checksum included).
+    [[nodiscard]] std::uint64_t UnlistedLaterUpdates() const noexcept { return unlistedLater_; }
     /// Keeps an accepted header (and its extended lines); leaves the file
     /// past the update.
     void Add(MicrocodeHeader& header, CFile& file);
@@ -109,10 +112,19 @@ public:
     void Finish(std::vector<UpdateRecord>& records);
 
 private:
+    // Counts the update of the later layout at `start`, if there is one,
+    // without listing it.
+    void CountUnlistedLater(CFile& file, std::uint64_t start);
+
     MicrocodeFormats formats_;
     bool withBytes_;
     RejectionObserver* rejections_;
     ChecksumAllowance allowance_;
+    // The checksum reads of the count have their own allowance: they are
+    // not the listing's, and a count cut short makes no report incomplete.
+    ChecksumAllowance countAllowance_;
+    std::uint64_t unlistedLater_ = 0;
+    std::uint64_t countedUpTo_ = 0;  // the end of the last update counted
     std::uint64_t* extendedLinesLeft_ = nullptr;
     std::uint64_t omittedExtendedLines_ = 0;
     std::multimap<std::uint64_t, UpdateRecord> entries_;  // equal keys stay in insertion order

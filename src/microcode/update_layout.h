@@ -38,6 +38,13 @@ inline constexpr std::uint32_t kMaxPlatformMask = 0xFF;
 inline constexpr std::size_t kExtendedHeaderSize = 20;
 inline constexpr std::size_t kExtendedEntrySize = 12;
 
+// The loader revision of every classic update is 1. The first updates of
+// the published layout (1995) carry 0 there; with their whole-update
+// checksum they are as certain as any later one, so the later rules take
+// both.
+inline constexpr std::uint32_t kClassicLoader = 1;
+inline constexpr std::uint32_t kMaxLaterLoader = 1;
+
 inline constexpr std::uint32_t kMaxRevision = 0xFF;
 inline constexpr std::uint32_t kMaxPlatformFlags = 0x80;
 inline constexpr std::uint32_t kFamilyMask = 0xF00;

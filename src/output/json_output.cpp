@@ -78,6 +78,9 @@ void JsonRecorder::FileFinished(const FileInfo& file)
     if (!node.problems.Empty()) {
         object.Raw("problems", node.problems.Close());
     }
+    if (file.unlistedLaterUpdates != 0) {
+        object.Number("unlistedLaterUpdates", file.unlistedLaterUpdates);
+    }
     if (file.incomplete) {
         object.Bool("incomplete", true);
     }

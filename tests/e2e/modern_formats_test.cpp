@@ -284,6 +284,91 @@ TEST(ClassicInAllFormatsTest, ClassicReportsAreUnchanged)
     }
 }
 
+// The first update of the published layout (1995): loader revision 0, sizes
+// of zero (2000 bytes of data in 2048), and dwords that add up to 0. The
+// all-formats mode lists and names it, amid zeros where the scan's quick
+// test sees most candidates; one changed byte, or a loader revision above
+// 1, drops it; the classic report never lists it.
+TEST(FirstUpdateTest, LoaderRevisionZeroIsAnUpdateWhenItsChecksumHolds)
+{
+    test::MicrocodeFields fields;
+    fields.signature = 0x611;
+    fields.revision = 0xB0026;
+    fields.date = test::MicrocodeDate(0x1995, 0x11, 0x29);
+    fields.loaderRevision = 0;
+    fields.platformFlags = 0;
+    Bytes update = test::MakeLaterUpdate(fields, 2048);
+    test::PutLe32(update, 28, 0);
+    test::PutLe32(update, 32, 0);
+    test::FixChecksum(update);
+    const auto lines = [](const Bytes& bytes, MicrocodeFormats formats) {
+        Bytes image(777, 0);
+        test::Append(image, bytes);
+        image.resize(image.size() + 5000, 0);
+        const TempDir dir;
+        std::string report;
+        (void)Analyze(dir.Write("pro.bin", image), formats, &report);
+        return report.substr(report.find(">>") + 4);
+    };
+    EXPECT_EQ(lines(update, MicrocodeFormats::all),
+              " < pro.bin >\r\n1995/11/29 Rev. 0xB0026 (CPUID 0x611) Any platform (no platform ID) Pentium Pro (P6 B0)\r\n");
+    EXPECT_EQ(lines(update, MicrocodeFormats::classic), "");
+
+    Bytes changed = update;
+    changed[1000] ^= 0x10;
+    EXPECT_EQ(lines(changed, MicrocodeFormats::all), "");
+    Bytes loader2 = update;
+    test::PutLe32(loader2, 20, 2);
+    test::FixChecksum(loader2);
+    EXPECT_EQ(lines(loader2, MicrocodeFormats::all), "");
+}
+
+// The classic report passes over the updates of the later layout; the
+// command line counts them and says so once per run on standard error,
+// without changing the report or the status; --verbose and JSON say it
+// per file. An update is counted once, however many header-like bytes it
+// holds, and a file of classic updates has nothing to tell.
+TEST(UnlistedLaterTest, TheClassicModeCountsWhatItDoesNotListAndSaysSoOnce)
+{
+    test::MicrocodeFields later;
+    later.signature = 0x906A3;
+    later.platformFlags = 0x80;
+    later.revision = 0x43A;
+    Bytes inner = test::MakeLaterUpdate(later, 4096);
+    const Bytes hidden = test::MakeLaterUpdate(later, 1024);
+    std::copy(hidden.begin(), hidden.end(), inner.begin() + 1024);
+    test::FixChecksum(inner);
+    Bytes two(100, 0xFF);
+    test::Append(two, test::MakeLaterUpdate(later, 2048, {{0x906A4, 0x80}}));
+    test::Append(two, test::MakeMicrocodeUpdate({}));
+    test::Append(two, inner);
+    Bytes one(33, 0);
+    test::Append(one, test::MakeLaterUpdate(later, 3072));
+
+    const TempDir dir;
+    const std::string scan = test::ShellQuote(VESKARI_SCAN_BINARY);
+    const std::string files = test::ShellQuote(dir.Write("two.bin", two)) + " " +
+                              test::ShellQuote(dir.Write("one.bin", one)) + " " +
+                              test::ShellQuote(dir.Write("classic.bin", test::MakeMicrocodeUpdate({})));
+    const test::CommandResult plain = test::RunCommand(scan + " " + files);
+    EXPECT_EQ(plain.exitStatus, 0);
+    EXPECT_EQ(plain.err, "veskari-scan: 3 updates of the later layout not listed (--all-formats lists them)\n");
+    EXPECT_EQ(plain.out.find("0x906A3"), std::string::npos);
+    EXPECT_NE(plain.out.find("(CPUID 0x652)"), std::string::npos);
+
+    const test::CommandResult all = test::RunCommand(scan + " --all-formats " + files);
+    EXPECT_EQ(all.err, "");
+    EXPECT_NE(all.out.find("(CPUID 0x906A3)"), std::string::npos);
+
+    const test::CommandResult verbose = test::RunCommand(scan + " -v " + files);
+    EXPECT_NE(verbose.err.find("two.bin: 2 updates of the later layout not listed"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find("one.bin: 1 update of the later layout not listed"), std::string::npos);
+    EXPECT_EQ(verbose.err.find("classic.bin: 0"), std::string::npos);
+    const test::CommandResult json = test::RunCommand(scan + " --json " + files);
+    EXPECT_NE(json.out.find("\"unlistedLaterUpdates\": 2"), std::string::npos);
+    EXPECT_NE(json.out.find("\"unlistedLaterUpdates\": 1"), std::string::npos);
+}
+
 // Lines listed (updates and extended signatures) with every format, and
 // the problems told.
 int AnalyzeAllFormats(const std::string& path, std::vector<Problem>& problems, const WorkLimits& limits = {})
