@@ -18,7 +18,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vsk-fuzz-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 status=0
 printf '%-16s %12s %10s %14s %10s\n' target executions exec/s "slowest (s)" "rss (MB)"
-for target in fuzz_lzh_header fuzz_decode fuzz_microcode fuzz_analysis; do
+for target in fuzz_lzh_header fuzz_decode fuzz_segment fuzz_microcode fuzz_analysis; do
     mkdir -p "$work/$target/corpus" "$work/$target/tmp"
     cp fuzz/corpus/$target/* "$work/$target/corpus/"
     log="$work/$target/log"

@@ -8,6 +8,7 @@
 #include "lzh/lzh_header.h"
 #include "microcode/microcode_source.h"
 #include "platform/file_handle.h"
+#include "segment/segment_header.h"
 
 namespace veskari {
 
@@ -28,23 +29,34 @@ struct FileInfo {
     std::uint64_t unlistedLaterUpdates = 0;
 };
 
-/// An LZH member as the archive pass meets it.
+/// The container formats whose members the archive pass expands.
+enum class ContainerFormat {
+    lzh,      ///< a member of an LZH archive (`header` describes it)
+    segment,  ///< a compressed segment (`segment` describes it)
+};
+
+/// A member of a container (an LZH member or a compressed segment) as the
+/// archive pass meets it.
 struct MemberInfo {
-    std::string rawName;      ///< the listed name: code page 932 bytes, directory part included
+    ContainerFormat container = ContainerFormat::lzh;
+    /// The listed name: for LZH the header's code page 932 bytes, directory
+    /// part included; a segment has none, and is named by SegmentName.
+    std::string rawName;
     std::string shortName;    ///< the part after its last backslash, in UTF-8
     std::string displayName;  ///< the composed name: the holder's display name, "/", shortName
     std::vector<std::string> chain;  ///< the holder's chain, then shortName
     int depth = 1;            ///< 1 for a member of a top-level file
-    bool found = false;       ///< whether its header was found again (`header` is set)
+    bool found = false;       ///< whether its header was found again (`header` or `segment` is set)
     std::uint64_t headerOffset = 0;
     LzhHeaderFields header;
+    SegmentHeaderFields segment;
 };
 
 /// What became of a listed member.
 enum class MemberOutcome {
     analysed,      ///< decoded with a matching CRC and analysed
     crcMismatch,   ///< decoded, but the CRC-16 differs
-    damaged,       ///< its Huffman tables are corrupt or its stored data ends early
+    damaged,       ///< LZH: corrupt Huffman tables or stored data that ends early; a segment: its data ends before its size, or a match runs past it
     tooLarge,      ///< it announces more than a member may decode to
     directory,     ///< a directory entry (-lhd-), which has no data
     notFound,      ///< its header was not found again (an earlier member was passed over)
@@ -57,7 +69,7 @@ enum class MemberOutcome {
 [[nodiscard]] const char* OutcomeName(MemberOutcome outcome) noexcept;
 
 /// The kind of record a rejected candidate was tried as.
-enum class RecordKind { microcode, lzh };
+enum class RecordKind { microcode, lzh, segment };
 
 /// What a front end may want to hear from a running analysis, in the order
 /// the analysis meets it. Every operation has a default that does nothing.

@@ -11,6 +11,7 @@
 #include "platform/cp932.h"
 #include "platform/folder.h"
 #include "platform/visible_text.h"
+#include "segment/segment_decoder.h"
 
 namespace veskari {
 namespace {
@@ -63,7 +64,7 @@ public:
 
     void Rejected(const LocatedRecord& record) override
     {
-        if (kind_ == RecordKind::lzh) {
+        if (kind_ != RecordKind::microcode) {
             observer_->CandidateRejected(kind_, record.start, record.message, record.error);
         } else {
             kept_.push_back(Kept{record.start, record.message, record.error});
@@ -187,11 +188,12 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         observer_->FileStarted(file);
     }
     try {
-        // One read of the file serves both passes: the listing of its LZH
-        // members and the scan for updates go through it side by side. The
-        // updates wait until the members are analysed, and so do the
-        // rejections of their candidates, so that everything is told in
-        // the order of the two passes.
+        // One read of the file serves both passes: the listings of its
+        // containers (LZH members, compressed segments) and the scan for
+        // updates go through it side by side. The updates wait until the
+        // members are analysed, and so do the rejections of their
+        // candidates, so that everything is told in the order of the two
+        // passes.
         const bool archives = file.depth < kMaxNestingLevel;
         Rejections lzhRejections(observer_, RecordKind::lzh);
         Rejections microcodeRejections(observer_, RecordKind::microcode);
@@ -201,6 +203,8 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         // allowance used up, so the listing holds no name beyond it.
         const std::uint64_t listed = std::min(membersLeft_, std::numeric_limits<std::uint64_t>::max() - 1) + 1;
         LzhListingLane listing(listingHeader, told ? &lzhRejections : nullptr, listed);
+        Rejections segmentRejections(observer_, RecordKind::segment);
+        SegmentListingLane segments(told ? &segmentRejections : nullptr, listed);
         MicrocodeLane updates(microcodeFormats_, WantsUpdateBytes(), told ? &microcodeRejections : nullptr);
         updates.collector.LimitExtendedLines(extendedLinesLeft_);
         {
@@ -208,13 +212,13 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
             input.Open(bytes, ErrorName(file));
             std::vector<SweepLane*> lanes{&updates};
             if (archives) {
-                lanes.insert(lanes.begin(), &listing);
+                lanes.insert(lanes.begin(), {&listing, &segments});
             }
             Sweep(input, lanes);
             input.Close();
         }
-        if (!listing.members.empty()) {
-            ArchivePass(bytes, file, listing.members);
+        if (!listing.members.empty() || !segments.segments.empty()) {
+            ArchivePass(bytes, file, listing.members, segments.segments);
         }
         microcodeRejections.Replay();
         MicrocodePass(updates.collector, file);
@@ -245,110 +249,210 @@ bool Analyzer::TakeMember()
     return true;
 }
 
-void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members)
+// Where the decoded bytes of the members of one file go, one member at a
+// time, each written over the one before: memory, or, for a member that
+// announces more, a file without a name on disk, made once per file.
+class Analyzer::MemberStore {
+public:
+    /// Opens the output for a member that announces `size` bytes; the
+    /// system's error when no file could be made for it, else 0.
+    [[nodiscard]] int Prepare(std::uint64_t size, const std::string& name)
+    {
+        inMemory_ = size <= kMemoryFileLimit;
+        if (inMemory_) {
+            output.CreateInMemory(memory_, name);
+            return 0;
+        }
+        if (!file_.IsOpen()) {
+            if (const int error = CreateAnonymousFile(size, file_); error != 0) {
+                return error;
+            }
+        }
+        output.Open(file_, name);
+        return 0;
+    }
+
+    /// The bytes of the member decoded last.
+    [[nodiscard]] ByteSource Bytes() const
+    {
+        return inMemory_ ? ByteSource{nullptr, std::span<const std::uint8_t>(memory_)} : ByteSource{&file_, {}};
+    }
+
+    CFile output;
+
+private:
+    std::vector<std::uint8_t> memory_;
+    FileHandle file_;
+    bool inMemory_ = true;
+};
+
+namespace {
+
+// Tells a member's start and its end around `step`, which decodes and
+// analyses it and returns its outcome; an error or a stop inside it ends
+// it as incomplete, so that an observer never repairs a tree.
+template <typename Step>
+void VisitMember(AnalysisObserver* observer, const MemberInfo& member, Step&& step)
+{
+    bool finished = false;
+    try {
+        if (observer != nullptr) {
+            observer->MemberStarted(member);
+        }
+        const MemberOutcome outcome = step();
+        finished = true;
+        if (observer != nullptr) {
+            observer->MemberFinished(member, outcome);
+        }
+    } catch (...) {
+        if (!finished && observer != nullptr) {
+            observer->MemberFinished(member, MemberOutcome::incomplete);
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
+void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members,
+                           const std::vector<ListedSegment>& segments)
+{
+    MemberStore store;
+    if (!members.empty()) {
+        ExpandLzhMembers(bytes, holder, members, store);
+    }
+    if (!segments.empty()) {
+        ExpandSegments(bytes, holder, segments, store);
+    }
+    store.output.Close();
+}
+
+std::optional<MemberOutcome> Analyzer::RefuseSize(const MemberInfo& member, std::uint64_t decodedSize,
+                                                  std::uint64_t maxSize)
+{
+    if (decodedSize > maxSize) {
+        Tell(Problem{ProblemKind::memberTooLarge, member.displayName, 0, maxSize});
+        return MemberOutcome::tooLarge;
+    }
+    if (decodedSize > decodeLeft_) {
+        if (!decodeLimitTold_) {
+            decodeLimitTold_ = true;
+            Tell(Problem{ProblemKind::decodeLimit, topName_, 0, limits_.decodedBytes});
+        }
+        return MemberOutcome::limitReached;
+    }
+    return std::nullopt;
+}
+
+std::uint64_t Analyzer::Settle(MemberStore& store, bool decoded)
+{
+    // What it wrote counts against the budget, whether it succeeded or not.
+    const std::uint64_t written = store.output.GetPosition();
+    decodeLeft_ -= std::min(decodeLeft_, written);
+    // Nothing of a failed member is kept.
+    store.output.Truncate(decoded ? written : 0);
+    return written;
+}
+
+void Analyzer::AnalyseDecoded(const MemberInfo& member, const MemberStore& store, std::uint64_t size)
+{
+    const ByteSource decoded = store.Bytes();
+    if (observer_ != nullptr) {
+        observer_->MemberDecoded(member, decoded, size);
+    }
+    FileInfo inner;
+    inner.displayName = member.displayName;
+    inner.chain = member.chain;
+    inner.depth = member.depth;
+    inner.opened = true;
+    inner.size = size;
+    AnalyzeFile(decoded, inner);
+}
+
+void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
+                                const std::vector<ListedMember>& members, MemberStore& store)
 {
     // The decoder's fixed arrays live on the heap, once per file with
     // members, so that deep nesting does not depend on the thread's stack.
     const auto source = std::make_unique<LzhSource>();
     source->Open(bytes, ErrorName(holder));
     source->file.Seek(0);
-
-    // Members are decoded into memory and analysed there; one that
-    // announces more goes to a file without a name on disk. Either serves
-    // all members of this file in turn, each written over the one before.
-    std::vector<std::uint8_t> memberBytes;
-    FileHandle memberFile;
-    CFile output;
     bool found = true;
     for (const ListedMember& listed : members) {
         if (!TakeMember()) {
             break;
         }
         MemberInfo member = DescribeMember(holder, listed.name);
-        bool finished = false;
-        const auto finish = [&](MemberOutcome outcome) {
-            finished = true;
-            if (observer_ != nullptr) {
-                observer_->MemberFinished(member, outcome);
-            }
-        };
-        try {
-            if (observer_ != nullptr) {
-                observer_->MemberStarted(member);
-            }
+        VisitMember(observer_, member, [&]() -> MemberOutcome {
             // Once a search has reached the end of the file, the names still
             // to come are not found either.
             found = found && source->FindMember(listed);
             if (!found) {
-                finish(MemberOutcome::notFound);
-                continue;
+                return MemberOutcome::notFound;
             }
             const LzhHeader& header = source->header;
             member.found = true;
             member.headerOffset = header.start;
             member.header = header;
-            if (header.method != kMethodDirectory) {
-                if (header.decodedSize > LzhDecoder::kMaxDecodedSize) {
-                    Tell(Problem{ProblemKind::memberTooLarge, member.displayName, 0, LzhDecoder::kMaxDecodedSize});
-                    finish(MemberOutcome::tooLarge);
-                    continue;
-                }
-                if (header.decodedSize > decodeLeft_) {
-                    if (!decodeLimitTold_) {
-                        decodeLimitTold_ = true;
-                        Tell(Problem{ProblemKind::decodeLimit, topName_, 0, limits_.decodedBytes});
-                    }
-                    finish(MemberOutcome::limitReached);
-                    continue;
-                }
-            }
             // A directory entry decodes to nothing, whatever size it announces.
-            const bool inMemory = header.method == kMethodDirectory || header.decodedSize <= kMemoryFileLimit;
-            if (inMemory) {
-                output.CreateInMemory(memberBytes, member.displayName);
-            } else {
-                if (!memberFile.IsOpen()) {
-                    if (const int error = CreateAnonymousFile(header.decodedSize, memberFile); error != 0) {
-                        // Passed over; the next search starts at this member's data.
-                        Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
-                        finish(MemberOutcome::passedOver);
-                        continue;
-                    }
+            const bool directory = header.method == kMethodDirectory;
+            if (!directory) {
+                if (const auto refused = RefuseSize(member, header.decodedSize, LzhDecoder::kMaxDecodedSize)) {
+                    return *refused;
                 }
-                output.Open(memberFile, member.displayName);
             }
-            const bool decoded = source->decoder.DecodeMember(output, source->file, source->header);
-            // What it wrote counts against the budget, whether it succeeded or not.
-            const std::uint64_t written = output.GetPosition();
-            decodeLeft_ -= std::min(decodeLeft_, written);
-            // Nothing of a failed member is kept.
-            output.Truncate(decoded ? written : 0);
+            if (const int error = store.Prepare(directory ? 0 : header.decodedSize, member.displayName); error != 0) {
+                // Passed over; the next search starts at this member's data.
+                Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
+                return MemberOutcome::passedOver;
+            }
+            const bool decoded = source->decoder.DecodeMember(store.output, source->file, source->header);
+            const std::uint64_t written = Settle(store, decoded);
             source->header.SkipPast(source->file);
             if (decoded) {
-                const ByteSource decodedBytes = inMemory
-                                                    ? ByteSource{nullptr, std::span<const std::uint8_t>(memberBytes)}
-                                                    : ByteSource{&memberFile, {}};
-                if (observer_ != nullptr) {
-                    observer_->MemberDecoded(member, decodedBytes, written);
-                }
-                FileInfo inner;
-                inner.displayName = member.displayName;
-                inner.chain = member.chain;
-                inner.depth = member.depth;
-                inner.opened = true;
-                inner.size = written;
-                AnalyzeFile(decodedBytes, inner);
+                AnalyseDecoded(member, store, written);
             }
-            finish(OutcomeOf(source->decoder.LastFailure()));
-        } catch (...) {
-            if (!finished && observer_ != nullptr) {
-                observer_->MemberFinished(member, MemberOutcome::incomplete);
-            }
-            throw;
-        }
+            return OutcomeOf(source->decoder.LastFailure());
+        });
     }
-    output.Close();
     source->Close();
+}
+
+void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
+                              const std::vector<ListedSegment>& segments, MemberStore& store)
+{
+    // Segments are decoded where the listing found them.
+    const auto decoder = std::make_unique<SegmentDecoder>();
+    CFile input;
+    input.Open(bytes, ErrorName(holder));
+    for (const ListedSegment& listed : segments) {
+        if (!TakeMember()) {
+            break;
+        }
+        MemberInfo member = DescribeMember(holder, listed.name);
+        member.container = ContainerFormat::segment;
+        member.found = true;
+        member.headerOffset = listed.start;
+        member.segment = listed.fields;
+        VisitMember(observer_, member, [&]() -> MemberOutcome {
+            if (const auto refused = RefuseSize(member, listed.fields.decodedSize, SegmentDecoder::kMaxDecodedSize)) {
+                return *refused;
+            }
+            if (const int error = store.Prepare(listed.fields.decodedSize, member.displayName); error != 0) {
+                Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
+                return MemberOutcome::passedOver;
+            }
+            input.Seek(listed.start + SegmentHeader::kHeaderSize);
+            const bool decoded = decoder->DecodeSegment(store.output, input, listed.fields);
+            const std::uint64_t written = Settle(store, decoded);
+            if (!decoded) {
+                return MemberOutcome::damaged;
+            }
+            AnalyseDecoded(member, store, written);
+            return MemberOutcome::analysed;
+        });
+    }
+    input.Close();
 }
 
 void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "analysis/analysis_events.h"
 #include "analysis/report_sink.h"
 #include "lzh/lzh_source.h"
 #include "platform/file_handle.h"
+#include "segment/segment_header.h"
 
 namespace veskari {
 
@@ -57,8 +59,26 @@ public:
     void AnalyzeTopLevelFile(const std::string& path, const OpenedFile& file);
 
 private:
+    class MemberStore;
+
     void AnalyzeFile(const ByteSource& bytes, FileInfo& file);
-    void ArchivePass(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members);
+    // The members of every container format in the file, format by format:
+    // each member is decoded by its format's step, then analysed alike.
+    void ArchivePass(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members,
+                     const std::vector<ListedSegment>& segments);
+    void ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedMember>& members,
+                          MemberStore& store);
+    void ExpandSegments(const ByteSource& bytes, const FileInfo& holder, const std::vector<ListedSegment>& segments,
+                        MemberStore& store);
+    // The outcome of a member that may not be decoded for its size (too
+    // large, or beyond what the top-level file has left), after telling it.
+    [[nodiscard]] std::optional<MemberOutcome> RefuseSize(const MemberInfo& member, std::uint64_t decodedSize,
+                                                          std::uint64_t maxSize);
+    // Counts what a member wrote against the budget; keeps it when decoded.
+    std::uint64_t Settle(MemberStore& store, bool decoded);
+    // The analyse step, alike for every format: the decoded member's bytes
+    // are analysed as a file of their own, one level down.
+    void AnalyseDecoded(const MemberInfo& member, const MemberStore& store, std::uint64_t size);
     void MicrocodePass(UpdateCollector& collector, const FileInfo& file);
     // Counts a member against the limit; false once the limit is reached.
     [[nodiscard]] bool TakeMember();

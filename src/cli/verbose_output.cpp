@@ -52,7 +52,12 @@ void VerboseRecorder::FileFinished(const FileInfo& file)
 void VerboseRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
 {
     std::string text = "member " + VisibleText(Cp932ToUtf8(member.rawName));
-    if (member.found) {
+    if (member.container == ContainerFormat::segment) {
+        const SegmentHeaderFields& segment = member.segment;
+        text += " (segment of type " + Hex(segment.type, 2) + ", loads to " + Hex(segment.loadSegment, 4) +
+                ", header at " + Hex(member.headerOffset) + ", " + std::to_string(segment.compressedSize) + " -> " +
+                std::to_string(segment.decodedSize) + " bytes)";
+    } else if (member.found) {
         const LzhHeaderFields& header = member.header;
         text += " (" + MethodText(header.method) + ", level " + std::to_string(header.level) + ", header at " +
                 Hex(member.headerOffset) + ", " + std::to_string(header.compressedSize) + " -> " +
@@ -101,7 +106,10 @@ void VerboseRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, c
                                         bool /*malformed*/)
 {
     Line(labels_.empty() ? 0 : labels_.size() - 1,
-         std::string(kind == RecordKind::microcode ? "microcode candidate" : "LZH header") + " at " + Hex(offset) +
+         std::string(kind == RecordKind::microcode ? "microcode candidate"
+                     : kind == RecordKind::lzh     ? "LZH header"
+                                                   : "segment header") +
+             " at " + Hex(offset) +
              " rejected: " + message);
 }
 

@@ -107,10 +107,18 @@ void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcom
 {
     const auto holder = static_cast<std::size_t>(member.depth - 1);
     JsonObject object(style_, FileDepth(member.depth - 1) + 2);
-    object.String("name", Cp932ToUtf8(member.rawName))
+    object.String("container", member.container == ContainerFormat::segment ? "segment" : "lzh")
+        .String("name", Cp932ToUtf8(member.rawName))
         .String("nameHex", HexOf(member.rawName))
         .Bytes("displayName", "displayNameHex", member.displayName);
-    if (member.found) {
+    if (member.container == ContainerFormat::segment) {
+        const SegmentHeaderFields& segment = member.segment;
+        object.Number("segmentType", segment.type)
+            .Number("loadSegment", segment.loadSegment)
+            .Number("headerOffset", member.headerOffset)
+            .Number("compressedSize", segment.compressedSize)
+            .Number("decodedSize", segment.decodedSize);
+    } else if (member.found) {
         const LzhHeaderFields& header = member.header;
         object.String("method", MethodText(header.method))
             .Signed("methodNumber", header.method)
@@ -199,7 +207,7 @@ void JsonRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, cons
     }
     const int depth = FileDepth(static_cast<int>(files_.size()) - 1) + 2;
     JsonObject object(style_, depth);
-    object.String("kind", kind == RecordKind::microcode ? "microcode" : "lzh")
+    object.String("kind", kind == RecordKind::microcode ? "microcode" : kind == RecordKind::lzh ? "lzh" : "segment")
         .Number("offset", offset)
         .String("message", message)
         .Bool("malformed", malformed);

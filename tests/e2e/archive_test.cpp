@@ -8,6 +8,7 @@
 #include "platform/cfile.h"
 #include "support/lzh_writer.h"
 #include "support/faults.h"
+#include "support/segment_writer.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -236,6 +237,64 @@ TEST(ArchivePassTest, FileErrorsOnMemberFilesEndTheAnalysisCleanly)
                 << static_cast<int>(operation) << " at step " << step;
         }
     }
+}
+
+// Compressed segments are members like LZH ones: found anywhere, decoded,
+// analysed under the name their header gives (load address, or where they
+// lie when it gives none), at any depth and nested both ways with LZH
+// members; LZH members are expanded first, then segments, each in file
+// order. A segment whose data is cut is told as damaged and gives no block.
+TEST(SegmentPassTest, SegmentsNestBothWaysWithLzhMembersAndCutOnesAreDamaged)
+{
+    struct Outcomes final : AnalysisObserver {
+        void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
+        {
+            seen.push_back(member.displayName + (member.container == ContainerFormat::segment ? " segment " : " lzh ") +
+                           OutcomeName(outcome));
+        }
+        std::vector<std::string> seen;
+    } outcomes;
+
+    Bytes inLzh = test::MakeSegment(Update(6), 0x05, 0);
+    Bytes image(777, 0xFF);
+    test::Append(image, test::MakeSegment(Update(5)));
+    test::Append(image, test::MakeLh5Member("m.bin", inLzh));
+    test::Append(image, test::MakeSegment(test::MakeLh5Member("in.bin", Update(7)), 0x0A, 0xD000));
+    test::Append(image, Update(1));
+    const Bytes sound = image;
+    // Cut: a segment at the end whose data runs past the end of the file.
+    Bytes cut = test::MakeSegment(Update(8), 0x02, 0x2000);
+    cut.resize(cut.size() - 10);
+    test::Append(image, cut);
+
+    const TempDir dir;
+    const std::string path = dir.Write("b.rom", image);
+    EXPECT_EQ(Analyze(path, &outcomes), "<< " + path + " >>\r\n" + Block("b.rom/m.bin/seg05-at-00000000", {6}) +
+                                            Block("b.rom/seg09-E0000", {5}) + Block("b.rom/seg0A-D0000/in.bin", {7}) +
+                                            Block("b.rom", {1}));
+    const std::vector<std::string> expected = {
+        "b.rom/m.bin/seg05-at-00000000 segment analysed", "b.rom/m.bin lzh analysed",
+        "b.rom/seg09-E0000 segment analysed",           "b.rom/seg0A-D0000/in.bin lzh analysed",
+        "b.rom/seg0A-D0000 segment analysed",           "b.rom/seg02-20000 segment damaged",
+    };
+    EXPECT_EQ(outcomes.seen, expected);
+
+    // The command line extracts a segment's decoded bytes like a member's.
+    const std::string sealed = dir.Write("sound.rom", sound);
+    const std::string out = dir / "out";
+    const test::CommandResult run = test::RunCommand(test::ShellQuote(VESKARI_SCAN_BINARY) + " --extract " +
+                                                     test::ShellQuote(out) + " --extract-members " +
+                                                     test::ShellQuote(sealed));
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    bool found = false;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        if (entry.path().filename().string().find("seg09-E0000") != std::string::npos) {
+            found = true;
+            const std::string bytes = test::ReadFile(entry.path().string());
+            EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), Update(5));
+        }
+    }
+    EXPECT_TRUE(found);
 }
 
 }  // namespace

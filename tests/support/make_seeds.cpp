@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/lzh_writer.h"
+#include "support/segment_writer.h"
 
 using namespace veskari::test;
 
@@ -88,6 +89,27 @@ int main(int argc, char** argv)
     Append(laterImage, laterUpdate);
     Append(laterImage, MakeStoredMember("later.bin", laterUpdate, 1));
     Put(root + "/fuzz_analysis", "later_update", laterImage);
+
+    // Compressed segments: nested both ways with LZH members, and the
+    // decoder's own input (size in units of 4, then the data).
+    Bytes segments(5, 0xFF);
+    Append(segments, MakeSegment(update));
+    Append(segments, MakeStoredMember("s.bin", MakeSegment(update, 0x05, 0), 1));
+    Append(segments, MakeSegment(MakeStoredMember("in.bin", update), 0x0A, 0xD000));
+    Put(root + "/fuzz_analysis", "segments", segments);
+    const Bytes text = [] {
+        Bytes out;
+        for (int i = 0; i < 600; ++i) {
+            out.push_back(static_cast<std::uint8_t>("  BIOS segment "[i % 15]));
+        }
+        return out;
+    }();
+    for (const auto& [name, decoded] : {std::pair{"text", text}, std::pair{"update", update}}) {
+        const std::size_t units = decoded.size() / 4;
+        Bytes input{static_cast<std::uint8_t>(units & 0xFF), static_cast<std::uint8_t>(units >> 8)};
+        Append(input, LzssEncode(decoded));
+        Put(root + "/fuzz_segment", name, input);
+    }
 
     for (const int method : {0, 4, 5, 6, 7}) {
         Bytes input{static_cast<std::uint8_t>(method == 0 ? 0 : method - 3), 20, 0};

@@ -1,0 +1,117 @@
+#include "segment/segment_header.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "records/byte_pair.h"
+#include "records/little_endian.h"
+
+namespace veskari {
+namespace {
+
+constexpr std::size_t kTypeOffset = 7;
+constexpr std::size_t kLoadSegmentOffset = 8;
+constexpr std::size_t kDecodedSizeOffset = 10;
+constexpr std::size_t kCompressedSizeOffset = 14;
+
+}  // namespace
+
+bool SegmentHeader::IsCandidate(const std::uint8_t* bytes) noexcept
+{
+    return std::equal(kSignature.begin(), kSignature.end(), bytes);
+}
+
+bool SegmentHeader::Read(CFile& file)
+{
+    error = false;
+    message.clear();
+    start = file.GetPosition();
+    std::array<std::uint8_t, kHeaderSize> bytes{};
+    if (file.Read(bytes.data(), bytes.size()) < bytes.size()) {
+        error = true;
+        message = "ファイル終端か？";
+        return false;
+    }
+    if (!IsCandidate(bytes.data())) {
+        error = true;
+        message = "セグメントの印がない";
+        return false;
+    }
+    type = bytes[kTypeOffset];
+    loadSegment = static_cast<std::uint16_t>(ReadLe16(bytes, kLoadSegmentOffset));
+    decodedSize = ReadLe32(bytes, kDecodedSizeOffset);
+    compressedSize = ReadLe32(bytes, kCompressedSizeOffset);
+    name_ = SegmentName(*this, start);
+    return true;
+}
+
+bool SegmentHeader::FindNext(CFile& file)
+{
+    return ScanFrame<kLookAhead>(file, [](const std::uint8_t* window, std::size_t from, std::size_t end) {
+        for (std::size_t at = FindBytePair(window, from + 2, end + 2, 0xD6, 0xF1); at < end + 2;
+             at = FindBytePair(window, at + 1, end + 2, 0xD6, 0xF1)) {
+            if (at >= 2 && IsCandidate(window + at - 2)) {
+                return at - 2;
+            }
+        }
+        return end;
+    });
+}
+
+void SegmentHeader::SkipPast(CFile& file)
+{
+    file.Seek(start + kHeaderSize + compressedSize);
+}
+
+void SegmentHeader::SeekToData(CFile& file)
+{
+    file.Seek(start + kHeaderSize);
+}
+
+std::int32_t SegmentHeader::DataSize() const
+{
+    return static_cast<std::int32_t>(std::min<std::uint32_t>(compressedSize, 0x7FFFFFFF));
+}
+
+std::string SegmentName(const SegmentHeaderFields& fields, std::uint64_t start)
+{
+    char text[40];
+    if (fields.loadSegment != 0) {
+        std::snprintf(text, sizeof text, "seg%02X-%05X", fields.type, static_cast<unsigned>(fields.loadSegment) << 4);
+    } else {
+        std::snprintf(text, sizeof text, "seg%02X-at-%08llX", fields.type, static_cast<unsigned long long>(start));
+    }
+    return text;
+}
+
+std::size_t SegmentListingLane::NextCandidate(const std::uint8_t* window, std::size_t /*size*/, std::size_t from,
+                                              std::size_t end) const noexcept
+{
+    // D6 F1 is rare in firmware; "BC" before it and the bytes after it decide.
+    for (std::size_t at = FindBytePair(window, from + 2, end + 2, 0xD6, 0xF1); at < end + 2;
+         at = FindBytePair(window, at + 1, end + 2, 0xD6, 0xF1)) {
+        if (SegmentHeader::IsCandidate(window + at - 2)) {
+            return at - 2;
+        }
+    }
+    return end;
+}
+
+std::uint64_t SegmentListingLane::Try(CFile& file, std::uint64_t position)
+{
+    if (segments.size() >= maxSegments_) {
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+    if (!header_.Read(file)) {
+        if (rejections_ != nullptr) {
+            rejections_->Rejected(header_);
+        }
+        return position + 1;
+    }
+    segments.push_back(ListedSegment{header_.start, header_, header_.Name()});
+    // Segments do not overlap: the search goes on after the data, which
+    // may lie past the end of the file (the segment is then cut short).
+    return header_.start + SegmentHeader::kHeaderSize + header_.compressedSize;
+}
+
+}  // namespace veskari
