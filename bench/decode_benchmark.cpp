@@ -1,5 +1,6 @@
 // Decoded MB/s of LzhDecoder on a 64 MiB member made by lha, to a
-// discarding output, for lh5 and lh7.
+// discarding output, for lh5 and lh7; and of SegmentDecoder on a segment of
+// the same kind of text made by the tests' encoder.
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 
 #include "bench_files.h"
 #include "lzh/lzh_source.h"
+#include "segment/segment_decoder.h"
+#include "support/segment_writer.h"
 
 namespace veskari::bench {
 namespace {
@@ -79,6 +82,37 @@ void BM_DecodeMember(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kMemberSize));
 }
 BENCHMARK(BM_DecodeMember)->Arg(5)->Arg(7)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Segments are firmware modules of up to some hundred KiB: 16 MiB of the
+// same text, decoded as one segment, gives a steady figure.
+constexpr std::size_t kSegmentSize = 16U << 20;
+
+void BM_DecodeSegment(benchmark::State& state)
+{
+    static const test::Bytes data = [] {
+        std::ifstream original(Original(), std::ios::binary);
+        test::Bytes content(kSegmentSize);
+        original.read(reinterpret_cast<char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        return test::LzssEncode(content);
+    }();
+    SegmentHeaderFields header;
+    header.decodedSize = kSegmentSize;
+    header.compressedSize = static_cast<std::uint32_t>(data.size());
+    const auto decoder = std::make_unique<SegmentDecoder>();
+    CFile discard;
+    discard.Attach(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
+    for (auto _ : state) {
+        CFile input;
+        input.OpenMemory(data, "segment");
+        if (!decoder->DecodeSegment(discard, input, header)) {
+            state.SkipWithError("decoding failed");
+            return;
+        }
+    }
+    state.counters["ratio"] = static_cast<double>(kSegmentSize) / static_cast<double>(data.size());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kSegmentSize));
+}
+BENCHMARK(BM_DecodeSegment)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 }  // namespace veskari::bench
