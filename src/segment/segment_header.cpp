@@ -5,6 +5,7 @@
 
 #include "records/byte_pair.h"
 #include "records/little_endian.h"
+#include "records/processor_extensions.h"
 
 namespace veskari {
 namespace {
@@ -84,9 +85,49 @@ std::string SegmentName(const SegmentHeaderFields& fields, std::uint64_t start)
     return text;
 }
 
-std::size_t SegmentListingLane::NextCandidate(const std::uint8_t* window, std::size_t /*size*/, std::size_t from,
+#if defined(VESKARI_WIDE_VECTORS)
+namespace {
+
+// The first "BC" D6 F1 whose 'B' lies in [from, end), thirty-two positions
+// at a time, or `end`; `from` is where the search stands when fewer than
+// 36 bytes are left.
+VESKARI_TARGET_WIDE std::size_t WideFindSignature(const std::uint8_t* window, std::size_t size, std::size_t& from,
+                                                  std::size_t end) noexcept
+{
+    const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
+    };
+    const __m256i d6 = _mm256_set1_epi8(static_cast<char>(0xD6));
+    const __m256i f1 = _mm256_set1_epi8(static_cast<char>(0xF1));
+    for (; from + 32 <= end && from + 32 + 4 <= size; from += 32) {
+        // D6 F1 alone is rare enough: "BC" and the rest are tested per hit.
+        const __m256i hits =
+            _mm256_and_si256(_mm256_cmpeq_epi8(at(from + 2), d6), _mm256_cmpeq_epi8(at(from + 3), f1));
+        for (auto lanes = static_cast<unsigned>(_mm256_movemask_epi8(hits)); lanes != 0; lanes &= lanes - 1) {
+            const std::size_t candidate = from + static_cast<std::size_t>(__builtin_ctz(lanes));
+            if (SegmentHeader::IsCandidate(window + candidate)) {
+                return candidate;
+            }
+        }
+    }
+    return end;
+}
+
+}  // namespace
+#endif
+
+std::size_t SegmentListingLane::NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                               std::size_t end) const noexcept
 {
+#if defined(VESKARI_WIDE_VECTORS)
+    if (HasWideVectors()) {
+        if (const std::size_t found = WideFindSignature(window, size, from, end); found != end) {
+            return found;
+        }
+    }
+#else
+    (void)size;
+#endif
     // D6 F1 is rare in firmware; "BC" before it and the bytes after it decide.
     for (std::size_t at = FindBytePair(window, from + 2, end + 2, 0xD6, 0xF1); at < end + 2;
          at = FindBytePair(window, at + 1, end + 2, 0xD6, 0xF1)) {

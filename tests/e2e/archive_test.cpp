@@ -6,6 +6,7 @@
 
 #include "analysis/analyzer.h"
 #include "platform/cfile.h"
+#include "records/processor_extensions.h"
 #include "support/lzh_writer.h"
 #include "support/faults.h"
 #include "support/segment_writer.h"
@@ -278,6 +279,11 @@ TEST(SegmentPassTest, SegmentsNestBothWaysWithLzhMembersAndCutOnesAreDamaged)
         "b.rom/seg0A-D0000 segment analysed",           "b.rom/seg02-20000 segment damaged",
     };
     EXPECT_EQ(outcomes.seen, expected);
+    // The search without 256-bit vectors finds the same.
+    processorExtensionsAllowed = false;
+    const std::string plain = Analyze(path);
+    processorExtensionsAllowed = true;
+    EXPECT_EQ(plain, Analyze(path));
 
     // The command line extracts a segment's decoded bytes like a member's.
     const std::string sealed = dir.Write("sound.rom", sound);
