@@ -8,15 +8,15 @@ namespace veskari {
 namespace {
 
 constexpr LaterProcessorRow kRows[] = {
-    // 06-01-01/*: Intel Pentium Pro Processor Specification Update: identification information
+    // 06-01-01/*: Intel Pentium Pro Processor errata document: processor identification
     {0x00611, kAnyPlatformMask, "Pentium Pro (P6 B0)"},
-    // 06-01-02/*: Intel Pentium Pro Processor Specification Update: identification information
+    // 06-01-02/*: Intel Pentium Pro Processor errata document: processor identification
     {0x00612, kAnyPlatformMask, "Pentium Pro (P6 C0)"},
-    // 06-01-06/*: Intel Pentium Pro Processor Specification Update: identification information
+    // 06-01-06/*: Intel Pentium Pro Processor errata document: processor identification
     {0x00616, kAnyPlatformMask, "Pentium Pro (P6 sA0)"},
-    // 06-01-07/*: Intel Pentium Pro Processor Specification Update: identification information
+    // 06-01-07/*: Intel Pentium Pro Processor errata document: processor identification
     {0x00617, kAnyPlatformMask, "Pentium Pro (P6 sA1)"},
-    // 06-01-09/*: Intel Pentium Pro Processor Specification Update: identification information
+    // 06-01-09/*: Intel Pentium Pro Processor errata document: processor identification
     {0x00619, kAnyPlatformMask, "Pentium Pro (P6 sB1)"},
     // 06-09-05/*: Intel Pentium M Processor errata document: processor identification
     {0x00695, kAnyPlatformMask, "Pentium M, Celeron M (Banias B1)"},
