@@ -4,7 +4,10 @@
 The icon is a list of rectangles on a 32-unit grid; every PNG size rasterises the same
 list, and the SVG states it as it is, so all sizes keep one look.
 
-Usage: python3 tools/make_icons.py   (writes data/icons/veskari-SIZE.png and veskari.svg)
+The Windows program's icon resource (veskari.ico) holds the 32 and the 16 pixel image with
+16 colours, as the classic desktop draws them.
+
+Usage: python3 tools/make_icons.py   (writes data/icons/veskari-SIZE.png, veskari.svg and veskari.ico)
 """
 
 import os
@@ -63,6 +66,33 @@ def png(pixels):
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
+def ico(images):
+    """An icon file of 4-bit images: each a BITMAPINFOHEADER (twice the height, for the
+    image and its mask), the palette, the colour rows and the transparency mask, both
+    bottom-up with rows padded to four bytes."""
+    entries, bodies = b"", b""
+    offset = 6 + 16 * len(images)
+    for pixels in images:
+        size = len(pixels)
+        colour_row = (size // 2 + 3) // 4 * 4
+        mask_row = ((size + 31) // 32) * 4
+        colours, mask = b"", b""
+        for row in reversed(pixels):
+            line = bytes(((0 if row[x] == TRANSPARENT else row[x]) << 4)
+                         | (0 if row[x + 1] == TRANSPARENT else row[x + 1]) for x in range(0, size, 2))
+            colours += line.ljust(colour_row, b"\x00")
+            bits = 0
+            for x in range(size):
+                bits = (bits << 1) | (row[x] == TRANSPARENT)
+            mask += bits.to_bytes(size // 8 if size >= 8 else 1, "big").ljust(mask_row, b"\x00")
+        body = (struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, len(colours) + len(mask), 0, 0, 16, 0)
+                + b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE) + colours + mask)
+        entries += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(body), offset)
+        bodies += body
+        offset += len(body)
+    return struct.pack("<HHH", 0, 1, len(images)) + entries + bodies
+
+
 def svg():
     lines = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d"'
              ' shape-rendering="crispEdges">' % (GRID, GRID, GRID, GRID)]
@@ -81,6 +111,8 @@ def main():
             f.write(png(draw(size)))
     with open(os.path.join(folder, "veskari.svg"), "w", encoding="ascii") as f:
         f.write(svg())
+    with open(os.path.join(folder, "veskari.ico"), "wb") as f:
+        f.write(ico([draw(32), draw(16)]))
 
 
 if __name__ == "__main__":
