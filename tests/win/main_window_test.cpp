@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -310,6 +312,61 @@ TEST_F(WindowTest, SaveWritesTheReportWithItsOwnLineEndsOrLfAndTellsAFailure)
     ASSERT_EQ(errors_.size(), 1U);
     EXPECT_NE(errors_[0].find(L"could not be saved"), std::wstring::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+}
+
+// Not run with the tests: the window's report of the paths that
+// VESKARI_WINDOW_PATHS lists (one a line), written to the file that
+// VESKARI_WINDOW_REPORT names, for tools/compare-windows.
+TEST_F(WindowTest, DISABLED_WriteReportForComparison)
+{
+    const wchar_t* paths = ::_wgetenv(L"VESKARI_WINDOW_PATHS");
+    const wchar_t* file = ::_wgetenv(L"VESKARI_WINDOW_REPORT");
+    ASSERT_TRUE(paths != nullptr && file != nullptr);
+    std::vector<std::string> list;
+    const std::string text = Utf8FromWide(paths);
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        if (end > at) {
+            list.push_back(text.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+    Drop(list);
+    WaitUntilIdle();
+    std::ofstream(std::filesystem::path(file), std::ios::binary) << BoxText();
+}
+
+// Not run with the tests: the time from a drop of the folder that
+// VESKARI_WINDOW_PATHS names to the window's idle state, against the time of
+// veskari-scan.exe run on it as a user runs it (its report going to a pipe),
+// in rounds that alternate the two, for bench/window-vs-scan-windows.
+TEST_F(WindowTest, DISABLED_TimeAgainstTheCommandLine)
+{
+    const wchar_t* folder = ::_wgetenv(L"VESKARI_WINDOW_PATHS");
+    ASSERT_TRUE(folder != nullptr);
+    const std::string path = Utf8FromWide(folder);
+    const auto milliseconds = [](auto since) {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+    };
+    std::vector<double> scans;
+    std::vector<double> windows;
+    for (int round = 0; round < 5; ++round) {
+        const auto scanBegan = std::chrono::steady_clock::now();
+        const CommandResult scan = RunCommand(kScan + " " + ShellQuote(path));
+        scans.push_back(milliseconds(scanBegan));
+        Click(IDC_CLEAR);
+        const auto windowBegan = std::chrono::steady_clock::now();
+        Drop({path});
+        WaitUntilIdle();
+        windows.push_back(milliseconds(windowBegan));
+        EXPECT_EQ(scan.exitStatus, 0);
+    }
+    std::sort(scans.begin(), scans.end());
+    std::sort(windows.begin(), windows.end());
+    std::printf("veskari-scan.exe  best %8.1f ms  median %8.1f ms\n", scans.front(), scans[2]);
+    std::printf("window            best %8.1f ms  median %8.1f ms\n", windows.front(), windows[2]);
+    std::printf("ratio             best %8.2f     median %8.2f     (target: at most 1.30)\n",
+                windows.front() / scans.front(), windows[2] / scans[2]);
 }
 
 // Both languages: the dialog as laid out in dialog units, its texts, and the
