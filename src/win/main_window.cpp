@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/visible_text.h"
@@ -295,6 +296,9 @@ void MainWindow::AnalyzePaths(std::vector<std::string> paths)
 
 void MainWindow::StartNextCommand()
 {
+    if (commandRunning_) {
+        return;  // a drop during an error box has started the next one already
+    }
     if (pending_.empty()) {
         SetBusy(false);
         return;
@@ -383,27 +387,27 @@ void MainWindow::ShowProblems(bool shown)
     // The list lies below the dialog's lower edge; the window grows to show
     // it, so that what could not be analysed never looks like a file
     // without updates, and shrinks again when the report is cleared.
-    if (shown == (problemsGrowth_ != 0)) {
+    if (shown == problemsShown_) {
         return;
     }
+    problemsShown_ = shown;
     RECT window;
     ::GetWindowRect(dialog_, &window);
     if (shown) {
         RECT list;
         ::GetWindowRect(Item(IDC_PROBLEMS), &list);
+        RECT client;
+        ::GetClientRect(dialog_, &client);
+        ::MapWindowPoints(dialog_, nullptr, reinterpret_cast<POINT*>(&client), 2);
         RECT margin{0, 0, 0, 7};
         ::MapDialogRect(dialog_, &margin);
-        problemsGrowth_ = std::max(0L, list.bottom + margin.bottom - window.bottom + 1);
-        problemsGrowth_ += problemsGrowth_ == 0 ? 1 : 0;
+        problemsGrowth_ = std::max(0, static_cast<int>(list.bottom + margin.bottom - client.bottom));
     }
     const int height = window.bottom - window.top + (shown ? problemsGrowth_ : -problemsGrowth_);
     ::SetWindowPos(dialog_, nullptr, 0, 0, window.right - window.left, height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (int id : {IDC_PROBLEMS_HEADING, IDC_PROBLEMS}) {
         ::ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
-    }
-    if (!shown) {
-        problemsGrowth_ = 0;
     }
 }
 

@@ -102,6 +102,7 @@ private:
 
     std::string report_;  // the ReportLog: exactly the report's bytes
     std::size_t problemCount_ = 0;
+    bool problemsShown_ = false;
     int problemsGrowth_ = 0;  // pixels the window grew by to show the problems
     std::deque<std::vector<std::string>> pending_;
     bool busy_ = false;
