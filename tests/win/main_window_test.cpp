@@ -415,6 +415,35 @@ TEST_P(LanguageTest, DialogTextsLayoutAndAboutEntryAreTheLanguages)
     EXPECT_NE(::GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
 }
 
+// The texts of the about box while it is shown, then OK: run from a timer
+// inside the box's own modal loop.
+std::vector<std::wstring> aboutTexts;
+void CALLBACK ReadAndCloseAbout(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND about = ::GetActiveWindow();
+    aboutTexts.push_back(WindowText(about));
+    for (HWND child = ::GetWindow(about, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        aboutTexts.push_back(WindowText(child));
+    }
+    ::KillTimer(nullptr, timer);
+    ::SendMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(about, IDOK)));
+}
+
+TEST_P(LanguageTest, TheAboutEntryShowsTheAboutBoxUntilOkAndLeavesTheReport)
+{
+    Drop({kExample});
+    WaitUntilIdle();
+    const std::string report = BoxText();
+    aboutTexts.clear();
+    ::SetTimer(nullptr, 0, 200, &ReadAndCloseAbout);
+    ::SendMessageW(window_.Handle(), WM_SYSCOMMAND, IDM_ABOUT, 0);  // returns when the box has closed
+    ASSERT_EQ(aboutTexts.size(), 4U);
+    EXPECT_EQ(aboutTexts[0], GetParam().language == Language::English ? L"Veskari" : L"Veskari のﾊﾞｰｼﾞｮﾝ情報");
+    EXPECT_EQ(aboutTexts[2], L"Veskari Version 1.0.0.0");
+    EXPECT_EQ(aboutTexts[3], L"OK");
+    EXPECT_EQ(BoxText(), report);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Languages, LanguageTest,
     ::testing::Values(LanguageCase{Language::English, L"Select File", L"Clear", L"Close", L"About Veskari (&A)...",
