@@ -113,10 +113,10 @@ INT_PTR CALLBACK MainWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam
         reinterpret_cast<MainWindow*>(lParam)->dialog_ = dialog;
     }
     auto* window = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-    return window != nullptr ? window->Handle(message, wParam, lParam) : FALSE;
+    return window != nullptr ? window->OnMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
