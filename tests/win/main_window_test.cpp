@@ -165,7 +165,11 @@ TEST_F(WindowTest, ReportBoxHoldsExactlyTheCommandLinesBytesAndProblemsAreListed
         std::string err = scan.err;
         for (std::size_t at = 0; (at = err.find("veskari-scan: ", at)) != std::string::npos;) {
             const std::size_t end = err.find('\n', at);
-            expectedProblems.push_back(WideFromUtf8(err.substr(at + 14, end - at - 14)));
+            // The command line's closing note on updates of the later layout
+            // names its own option; it is not a problem of the input.
+            if (err.substr(at, end - at).find("--all-formats") == std::string::npos) {
+                expectedProblems.push_back(WideFromUtf8(err.substr(at + 14, end - at - 14)));
+            }
             at = end;
         }
     }
