@@ -1,5 +1,6 @@
 #include "lzh/lzh_header.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -35,8 +36,9 @@ constexpr std::int32_t kNameFrame = 24;
 constexpr int kMaxExtendedHeaders = 256;
 constexpr std::int64_t kMaxExtendedSize = 0xFFFF;
 
-// An OS-9 archiver counts a level-2 header without the zero size field
-// that ends its chain: its chain ends this many bytes past the stated size.
+// One archiver counts a level-2 header without the zero size field that
+// ends its chain: its chain ends this many bytes past the stated size, and
+// its data begins where the chain ends.
 constexpr std::int64_t kLevel2SizeShortfall = 2;
 
 constexpr std::uint8_t kExtendedFileName = 1;
@@ -136,6 +138,12 @@ bool LzhHeader::Read(CFile& file)
         return Reject("未知のヘッダー形式");
     }
 
+    // A level-2 header holds at least its fixed part: a smaller size would
+    // put its data inside the header.
+    if (level == 2 && ReadLe16(headerBytes, kSizeOffset) < static_cast<std::uint32_t>(kLevel2BaseSize)) {
+        return Reject("未知のヘッダー形式");
+    }
+
     std::int64_t extendedSize = 0;
     std::string name;
     if (level < 2) {
@@ -157,7 +165,11 @@ bool LzhHeader::Read(CFile& file)
         headerSize = baseSize + static_cast<std::int32_t>(extendedSize);
         break;
     default:
-        headerSize = static_cast<std::int32_t>(ReadLe16(headerBytes, kSizeOffset));
+        // The data never begins inside the chain: where the chain ends past
+        // the stated size (within the slack the walk allows), it begins at
+        // the chain's end.
+        headerSize = std::max(static_cast<std::int32_t>(ReadLe16(headerBytes, kSizeOffset)),
+                              baseSize + static_cast<std::int32_t>(extendedSize));
         break;
     }
     // The name is copied only now that the header is accepted.
@@ -170,6 +182,13 @@ bool LzhHeader::Read(CFile& file)
         compressedSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(compressedSize) -
                                                    static_cast<std::uint32_t>(extendedSize));
     }
+    // The next header can only lie past this one: a data size that would
+    // put it at or before the header's start (negative as a 32-bit signed
+    // size, or at level 1 smaller than the extended headers it counts) is
+    // malformed, and refusing it keeps every listing moving forward.
+    if (compressedSize < 0) {
+        return Reject("未知のヘッダー形式");
+    }
     decodedSize = ReadLe32(headerBytes, kDecodedOffset);
     crc16 = level < 2 ? ReadLe16(headerBytes, kNameOffset + static_cast<std::size_t>(nameLength))
                       : ReadLe16(headerBytes, kLevel2CrcOffset);
@@ -181,21 +200,21 @@ bool LzhHeader::Read(CFile& file)
 // the names of types 1 and 2 lie, seeking past all data, so that a
 // candidate rejected on the way has copied none of it. A size of 1 or 2
 // (smaller than its own type byte and size field), a chain cut by the end
-// of the file or a level-2 chain longer than its header rejects the header.
+// of the file or a chain longer than the bytes its header counts for it
+// rejects the header.
 bool LzhHeader::WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize)
 {
-    // A level-2 header counts its chain in its size field. Walking no
-    // further keeps a candidate inside its own bytes: otherwise headers
-    // that claim a few bytes each, a few bytes apart, could each walk a
-    // name of up to 64 KiB over the headers after them, and a listing would
-    // hold far more name than the file has bytes.
+    // A header counts its chain in its own sizes: a level-2 header in its
+    // size field, a level-1 header in its data size. Walking no further
+    // keeps a candidate inside its own bytes, and the listing goes on past
+    // those bytes, so no byte of the file is named by two listed members:
+    // otherwise headers that claim a few bytes each, a few bytes apart,
+    // could each walk a name of up to 64 KiB over the headers after them,
+    // and a listing would hold far more name than the file has bytes.
     const std::int64_t chainLimit =
         level == 2 ? static_cast<std::int64_t>(ReadLe16(headerBytes, kSizeOffset)) - kLevel2BaseSize +
                          kLevel2SizeShortfall
-                   : kMaxExtendedSize;
-    if (chainLimit < 0) {
-        return Reject("未知のヘッダー形式");
-    }
+                   : std::min<std::int64_t>(ReadLe32(headerBytes, kCompressedOffset), kMaxExtendedSize);
     nameParts_.clear();
     std::uint64_t position = start + static_cast<std::uint64_t>(baseSize) - 2;
     file.Seek(position);
@@ -290,12 +309,8 @@ bool LzhHeader::FindNext(CFile& file)
 
 void LzhHeader::SkipPast(CFile& file)
 {
-    const std::int64_t next = static_cast<std::int64_t>(start) + headerSize + compressedSize;
-    if (next > static_cast<std::int64_t>(start)) {
-        file.Seek(static_cast<std::uint64_t>(next));
-    } else {
-        file.Seek(start + 1);
-    }
+    // Read accepts no negative size, so this lies past `start`.
+    file.Seek(start + static_cast<std::uint64_t>(headerSize) + static_cast<std::uint64_t>(compressedSize));
 }
 
 void LzhHeader::SeekToData(CFile& file)

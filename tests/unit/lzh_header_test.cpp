@@ -218,7 +218,7 @@ TEST(LzhHeaderReadTest, Level2ChainMustEndWithinTheHeaderSize)
     fields.extended = {{1, longName}, {2, Bytes{'d', 0xFF}}};
     const Bytes member = MakeLzhMember(fields);
     const auto size = static_cast<std::int32_t>(member.size());
-    for (const std::int32_t stated : {size + 1, size, size - 2, size - 3}) {
+    for (const std::int32_t stated : {size + 1, size, size - 1, size - 2, size - 3}) {
         Bytes bytes = member;
         test::PutLe16(bytes, 0, static_cast<std::uint32_t>(stated));
         bool accepted = false;
@@ -226,7 +226,8 @@ TEST(LzhHeaderReadTest, Level2ChainMustEndWithinTheHeaderSize)
         EXPECT_EQ(accepted, stated >= size - 2) << stated;
         if (accepted) {
             EXPECT_EQ(header->memberName, "d\\" + std::string(longName.begin(), longName.end())) << stated;
-            EXPECT_EQ(header->headerSize, stated);
+            // The data begins at the stated size, never inside the chain.
+            EXPECT_EQ(header->headerSize, std::max(stated, size)) << stated;
         } else {
             EXPECT_TRUE(header->error);
             EXPECT_EQ(header->message, "未知のヘッダー形式");
@@ -242,14 +243,93 @@ TEST(LzhHeaderReadTest, Level2ChainMustEndWithinTheHeaderSize)
     EXPECT_FALSE(accepted);
     EXPECT_EQ(header->message, "未知のヘッダー形式");
 
-    // Too small for even an empty chain.
+    // A size below the fixed part of 26 bytes is refused, even with an
+    // empty chain that would fit the slack.
     LzhMemberFields unnamed;
     unnamed.level = 2;
-    Bytes tooSmall = MakeLzhMember(unnamed);
-    test::PutLe16(tooSmall, 0, 23);
-    header = ReadAt(Padded(tooSmall), accepted);
-    EXPECT_FALSE(accepted);
-    EXPECT_EQ(header->message, "未知のヘッダー形式");
+    for (const std::uint32_t stated : {23U, 24U, 25U, 26U}) {
+        Bytes small = MakeLzhMember(unnamed);
+        test::PutLe16(small, 0, stated);
+        header = ReadAt(Padded(small), accepted);
+        EXPECT_EQ(accepted, stated == 26) << stated;
+        if (!accepted) {
+            EXPECT_EQ(header->message, "未知のヘッダー形式") << stated;
+        }
+    }
+}
+
+// An extended header of size 1 or 2 is smaller than its own type byte and
+// next size field; its name would be read with a size that wrapped around.
+// Here each is followed by a chain end, so only that rule refuses them.
+TEST(LzhHeaderReadTest, ExtendedHeadersSmallerThanThreeBytesAreRefused)
+{
+    for (const int level : {1, 2}) {
+        for (const std::uint32_t size : {1U, 2U, 3U}) {
+            LzhMemberFields fields;
+            fields.level = level;
+            fields.data = Bytes(8, 0);
+            Bytes bytes = MakeLzhMember(fields);
+            const std::size_t field = level == 2 ? 24 : bytes[0];  // the first size field
+            test::PutLe16(bytes, field, size);
+            // The size field, then zeros: a chain end wherever the next field lies.
+            bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(field + 2), 4, 0);
+            if (level == 2) {
+                test::PutLe16(bytes, 0, 26 + size);
+            } else {
+                test::PutLe32(bytes, 7, 8 + size);
+                FixChecksum(bytes);
+            }
+            bool accepted = false;
+            const auto header = ReadAt(Padded(bytes), accepted);
+            EXPECT_EQ(accepted, size == 3) << level << " " << size << " " << header->message;
+        }
+    }
+}
+
+// Every header's chain lies inside the bytes it counts for itself (its
+// size at level 2, its data size at level 1), and the listing goes on past
+// them: however the headers of a file name each other, the names listed
+// add up to no more than the file's size.
+TEST(LzhScanTest, NoListedNameRunsOverTheHeadersAfterIt)
+{
+    for (const int level : {1, 2}) {
+        for (const bool countsItsChain : {false, true}) {
+            // Headers 40 bytes apart whose chains each name 58,000 bytes
+            // from their own start onwards, then zeros that end every chain.
+            Bytes bytes;
+            for (int i = 0; i < 200; ++i) {
+                LzhMemberFields fields;
+                fields.level = level;
+                Bytes member = MakeLzhMember(fields);
+                const std::size_t field = level == 2 ? 24 : member[0];
+                test::PutLe16(member, field, 58000);
+                member.push_back(1);  // a file name
+                if (level == 1) {
+                    test::PutLe32(member, 7, countsItsChain ? 59000 : 1000);
+                    FixChecksum(member);
+                } else {
+                    test::PutLe16(member, 0, countsItsChain ? 58026 : 40);
+                }
+                member.resize(40, 'x');
+                test::Append(bytes, member);
+            }
+            bytes.resize(bytes.size() + 70000, 0);
+            const TempDir dir;
+            CFile file;
+            ASSERT_TRUE(file.Open(dir.Write("a.lzh", bytes)));
+            LzhHeader header;
+            LzhListingLane lane(header, nullptr);
+            Sweep(file, std::vector<SweepLane*>{&lane});
+            std::size_t named = 0;
+            for (const ListedMember& member : lane.members) {
+                named += member.name.size();
+            }
+            EXPECT_LE(named, bytes.size()) << level << " " << countsItsChain;
+            // A chain longer than its header counts for it is refused; one
+            // that is counted is listed, and the listing goes on past it.
+            EXPECT_EQ(lane.members.size(), countsItsChain ? 1U : 0U) << level << " " << countsItsChain;
+        }
+    }
 }
 
 TEST(LzhHeaderReadTest, Level2NameIsNotInheritedFromTheHeaderBefore)
@@ -300,17 +380,22 @@ TEST(LzhScanTest, FindsHeadersAcrossWindowsButNotAtTheFirstTwoBytes)
     }
 }
 
-TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
+TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackAreRefused)
 {
     Bytes bytes = MakeStoredMember("m.bin", Bytes{1});
     test::Append(bytes, MakeStoredMember("m.bin", Bytes{2}));
-    LzhMemberFields backwards;
-    backwards.data = Bytes(4, 0);
-    backwards.name = "back.bin";
-    Bytes back = MakeLzhMember(backwards);
-    test::PutLe32(back, 7, 0xFFFFFF00);  // compressed size -256
-    FixChecksum(back);
-    test::Append(bytes, back);
+    // Data sizes that put the next header at or before the header's start:
+    // -256, exactly back to the start, and the largest negative size.
+    for (const std::uint32_t size : {0xFFFFFF00U, 0U, 0x80000000U}) {
+        LzhMemberFields backwards;
+        backwards.data = Bytes(4, 0);
+        backwards.name = "back.bin";
+        Bytes back = MakeLzhMember(backwards);
+        const std::uint32_t headerSize = back[0] + 2U;
+        test::PutLe32(back, 7, size == 0 ? 0U - headerSize : size);
+        FixChecksum(back);
+        test::Append(bytes, back);
+    }
     test::Append(bytes, MakeStoredMember("m.bin", Bytes{3}));
     bytes.resize(bytes.size() + 30, 0);
 
@@ -319,7 +404,7 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackStillAdvance)
     ASSERT_TRUE(source.Open(dir.Write("a.lzh", bytes)));
     std::vector<std::string> names;
     (void)source.Collect(names);
-    EXPECT_EQ(names, (std::vector<std::string>{"m.bin", "m.bin", "back.bin", "m.bin"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"m.bin", "m.bin", "m.bin"}));
 
     source.file.Seek(0);
     for (const int expected : {1, 2, 3}) {
