@@ -376,20 +376,20 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
     // members, so that deep nesting does not depend on the thread's stack.
     const auto source = std::make_unique<LzhSource>();
     source->Open(bytes, ErrorName(holder));
-    source->file.Seek(0);
-    bool found = true;
     for (const ListedMember& listed : members) {
         if (!TakeMember()) {
             break;
         }
         MemberInfo member = DescribeMember(holder, listed.name);
         VisitMember(observer_, member, [&]() -> MemberOutcome {
-            // Once a search has reached the end of the file, the names still
-            // to come are not found either.
-            found = found && source->FindMember(listed);
-            if (!found) {
+            // The member is read where the listing found it, whatever came
+            // before it: a member passed over never hides the next one, and
+            // a namesake inside another member's data is never taken for it.
+            source->file.Seek(listed.start);
+            if (!source->header.Read(source->file)) {
                 return MemberOutcome::notFound;
             }
+            source->header.SeekToData(source->file);
             const LzhHeader& header = source->header;
             member.found = true;
             member.headerOffset = header.start;
@@ -402,13 +402,11 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
                 }
             }
             if (const int error = store.Prepare(directory ? 0 : header.decodedSize, member.displayName); error != 0) {
-                // Passed over; the next search starts at this member's data.
                 Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
                 return MemberOutcome::passedOver;
             }
             const bool decoded = source->decoder.DecodeMember(store.output, source->file, source->header);
             const std::uint64_t written = Settle(store, decoded);
-            source->header.SkipPast(source->file);
             if (decoded) {
                 AnalyseDecoded(member, store, written);
             }

@@ -28,19 +28,6 @@ bool LzhSource::FindMember(const std::string& name)
     return false;
 }
 
-bool LzhSource::FindMember(const ListedMember& member)
-{
-    if (file.GetPosition() == member.searchFrom) {
-        file.Seek(member.start);
-        if (header.Read(file) && header.Name() == member.name) {
-            header.SeekToData(file);
-            return true;
-        }
-        file.Seek(member.searchFrom);
-    }
-    return FindMember(member.name);
-}
-
 #if defined(VESKARI_WIDE_VECTORS)
 namespace {
 
@@ -105,10 +92,9 @@ std::uint64_t LzhListingLane::Try(CFile& file, std::uint64_t position)
         }
         return position + 1;
     }
-    members.push_back(ListedMember{header_.Name(), searchFrom_, header_.start});
+    members.push_back(ListedMember{header_.Name(), header_.start});
     header_.SkipPast(file);
-    searchFrom_ = file.GetPosition();
-    return searchFrom_;
+    return file.GetPosition();
 }
 
 }  // namespace veskari

@@ -12,11 +12,9 @@
 
 namespace veskari {
 
-/// A member found by a listing: its name, where its header starts, and the
-/// position from which the listing's search found it.
+/// A member found by a listing: its name and where its header starts.
 struct ListedMember {
     std::string name;
-    std::uint64_t searchFrom = 0;
     std::uint64_t start = 0;
 };
 
@@ -46,7 +44,6 @@ private:
     LzhHeader& header_;
     RejectionObserver* rejections_;
     std::uint64_t maxMembers_;
-    std::uint64_t searchFrom_ = 0;
 };
 
 /// An input file scanned for LZH members, with the one header record that
@@ -61,12 +58,6 @@ public:
     /// Searches forward for a member with exactly this (raw) name; on
     /// success the file stands at its data and `header` describes it.
     [[nodiscard]] bool FindMember(const std::string& name);
-
-    /// FindMember for a member of a listing of this file. When the search
-    /// would start where the listing's search for it started, it finds the
-    /// header that the listing found: the file goes there at once instead
-    /// of being scanned again.
-    [[nodiscard]] bool FindMember(const ListedMember& member);
 
     LzhHeader header;
     LzhDecoder decoder;

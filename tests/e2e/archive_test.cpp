@@ -92,6 +92,22 @@ TEST(ArchivePassTest, SameNamesDirectoryEntriesAndBadCrcs)
                                  Block("a.bin", {1, 9, 2}));
 }
 
+// A member passed over (here one announcing more than 256 MiB) hides
+// nothing: the next member is analysed where the listing found it, never a
+// member of the same name hidden in the passed-over member's data.
+TEST(ArchivePassTest, MembersAreAnalysedWhereTheListingFoundThem)
+{
+    const TempDir dir;
+    LzhMemberFields big;
+    big.name = "big.bin";
+    big.data = MakeStoredMember("fw.bin", Update(9));  // the decoy
+    big.decodedSize = LzhDecoder::kMaxDecodedSize + 1;
+    Bytes image = MakeLzhMember(big);
+    test::Append(image, MakeStoredMember("fw.bin", Update(2)));
+    const std::string path = dir.Write("a.bin", image);
+    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n" + Block("a.bin/fw.bin", {2}) + Block("a.bin", {9, 2}));
+}
+
 TEST(ArchivePassTest, Cp932NamesAreShortenedAtRealBackslashesAndConverted)
 {
     const TempDir dir;
