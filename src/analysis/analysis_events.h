@@ -59,7 +59,7 @@ enum class MemberOutcome {
     damaged,       ///< LZH: corrupt Huffman tables or stored data that ends early; a segment: its data ends before its size, or a match runs past it
     tooLarge,      ///< it announces more than a member may decode to
     directory,     ///< a directory entry (-lhd-), which has no data
-    notFound,      ///< its header was not found again (an earlier member was passed over)
+    notFound,      ///< its header no longer reads where the listing found it
     passedOver,    ///< no file could be made for its decoded bytes
     limitReached,  ///< its file had reached a limit on the work per top-level file
     incomplete,    ///< an error or a stop ended the analysis inside it

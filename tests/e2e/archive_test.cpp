@@ -1,10 +1,12 @@
 // The archive pass end to end: members found anywhere, decoded, analysed
 // under composed names at any depth, and no temporary file left behind.
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 #include "analysis/analyzer.h"
+#include "lzh/lzh_decoder.h"
 #include "platform/cfile.h"
 #include "records/processor_extensions.h"
 #include "support/lzh_writer.h"
@@ -190,15 +192,69 @@ TEST(ArchivePassTest, MembersOfOneFileShareADecodingBudget)
     StringReport report;
     Analyzer analyzer(report, &outcomes);
     WorkLimits limits;
-    limits.decodedBytes = 1000000;
-    analyzer.SetLimits(limits);
-    analyzer.AnalyzePath(path);
-    EXPECT_EQ(outcomes.seen, (std::vector<MemberOutcome>{MemberOutcome::analysed, MemberOutcome::analysed,
-                                                         MemberOutcome::analysed, MemberOutcome::limitReached}));
+    // Exactly three members' worth, and a byte less.
+    for (const std::uint64_t budget : {900000U, 899999U}) {
+        outcomes.seen.clear();
+        limits.decodedBytes = budget;
+        analyzer.SetLimits(limits);
+        analyzer.AnalyzePath(path);
+        const MemberOutcome third = budget == 900000 ? MemberOutcome::analysed : MemberOutcome::limitReached;
+        EXPECT_EQ(outcomes.seen, (std::vector<MemberOutcome>{MemberOutcome::analysed, MemberOutcome::analysed, third,
+                                                             MemberOutcome::limitReached}))
+            << budget;
+    }
     // The budget starts again for the next top-level file.
     outcomes.seen.clear();
     analyzer.AnalyzePath(path);
     EXPECT_EQ(outcomes.seen.front(), MemberOutcome::analysed);
+}
+
+// The bounds on one member's size and on the members of a file hold
+// exactly: a member may announce 256 MiB but not a byte more, and a flat
+// archive with one member beyond the limit has it told.
+TEST(ArchivePassTest, MemberSizeAndCountAtTheirBounds)
+{
+    struct Seen final : AnalysisObserver {
+        void MemberFinished(const MemberInfo& /*member*/, MemberOutcome outcome) override { outcomes.push_back(outcome); }
+        void ProblemFound(const Problem& problem) override { problems.push_back(problem.kind); }
+        std::vector<MemberOutcome> outcomes;
+        std::vector<ProblemKind> problems;
+    };
+    const TempDir dir;
+    for (const std::uint32_t announced : {LzhDecoder::kMaxDecodedSize, LzhDecoder::kMaxDecodedSize + 1}) {
+        LzhMemberFields fields;
+        fields.data = Bytes(10, 0);  // far less than announced: the data ends early
+        fields.decodedSize = announced;
+        const std::string path = dir.Write("size.bin", MakeLzhMember(fields));
+        Seen seen;
+        StringReport report;
+        Analyzer analyzer(report, &seen);
+        analyzer.AnalyzePath(path);
+        const bool tooLarge = announced > LzhDecoder::kMaxDecodedSize;
+        ASSERT_EQ(seen.outcomes.size(), 1U);
+        EXPECT_EQ(seen.outcomes[0] == MemberOutcome::tooLarge, tooLarge) << announced;
+        EXPECT_EQ(std::count(seen.problems.begin(), seen.problems.end(), ProblemKind::memberTooLarge), tooLarge ? 1 : 0);
+    }
+
+    WorkLimits limits;
+    limits.baseMembers = 3;
+    limits.bytesPerMember = 0;
+    for (const int members : {3, 4, 5}) {
+        Bytes image;
+        for (int i = 0; i < members; ++i) {
+            test::Append(image, MakeStoredMember("m" + std::to_string(i), Update(static_cast<std::uint32_t>(i + 1))));
+        }
+        const std::string path = dir.Write("flat.bin", image);
+        Seen seen;
+        StringReport report;
+        Analyzer analyzer(report, &seen);
+        analyzer.SetLimits(limits);
+        analyzer.AnalyzePath(path);
+        EXPECT_EQ(seen.outcomes, std::vector<MemberOutcome>(3, MemberOutcome::analysed)) << members;
+        EXPECT_EQ(seen.problems, members > 3 ? std::vector<ProblemKind>{ProblemKind::memberLimit}
+                                             : std::vector<ProblemKind>{})
+            << members;
+    }
 }
 
 TEST(ArchivePassTest, NestingStopsExpandingBelowSixteenLevels)

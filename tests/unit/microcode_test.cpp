@@ -4,9 +4,11 @@
 
 #include "microcode/microcode_header.h"
 #include "microcode/microcode_source.h"
+#include "lzh/lzh_source.h"
 #include "microcode/naming.h"
 #include "records/record_text.h"
 #include "records/little_endian.h"
+#include "records/sweep.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -46,6 +48,13 @@ const ReadCase kReadCases[] = {
     {"month 0x13", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x1999, 0x13, 1); }), 0, "変な月 19"},
     {"month 0", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x1999, 0, 1); }), 0, "変な月 0"},
     {"day 0x32", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x1999, 1, 0x32); }), 0, "変な日 50"},
+    {"day 0", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x1999, 1, 0); }), 0, "変な日 0"},
+    {"year 0x198F", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x198F, 1, 1); }), 0, "変な年 6543"},
+    // Every bound itself is accepted.
+    {"first day", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x1990, 0x01, 0x01); }), 0, ""},
+    {"last day", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x2100, 0x12, 0x31); }), 0, ""},
+    {"revision 1", With([](MicrocodeFields& f) { f.revision = 1; }), 0, ""},
+    {"revision 255", With([](MicrocodeFields& f) { f.revision = 255; }), 0, ""},
     {"hex digits", With([](MicrocodeFields& f) { f.date = MicrocodeDate(0x19A5, 0x0A, 0x1F); }), 0, ""},
     {"family", With([](MicrocodeFields& f) { f.signature = 0xF29; }), 0, "CPUの世代が変 0F29"},
     {"loader", With([](MicrocodeFields& f) { f.loaderRevision = 2; }), 0, "ローダーバージョンが変 2"},
@@ -169,6 +178,41 @@ TEST(MicrocodeScanTest, CandidateInTheLastSixteenBytesIsNeverTried)
     };
     EXPECT_EQ(scan(84), "もう次のヘッダーはないよん");  // 16 bytes before the end: not a candidate
     EXPECT_EQ(scan(83), "ファイル終端か？\r\nもう次のヘッダーはないよん");  // tried, cut short
+}
+
+// A sweep of both kinds, as a file's analysis runs it, tries every
+// position up to each kind's look-ahead before the end of the file, in the
+// first window and in later ones: the last such candidate is tried (and
+// rejected, cut short by the end), a microcode pattern one byte later never.
+TEST(SweepTest, TriesEveryPositionUpToTheLookAheadBeforeTheEnd)
+{
+    struct Tried final : RejectionObserver {
+        void Rejected(const LocatedRecord& record) override { starts.push_back(record.start); }
+        std::vector<std::uint64_t> starts;
+    };
+    const Bytes microcodePattern{1, 0, 0, 0, 1, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06};
+    const Bytes lzhPattern{'-', 'l', 'h', '5', '-'};
+    const auto rejected = [](std::size_t size, std::size_t at, const Bytes& pattern, bool microcode) {
+        Bytes image(size, 0);
+        Place(image, at, pattern);
+        image.resize(size);
+        const TempDir dir;
+        CFile file;
+        EXPECT_TRUE(file.Open(dir.Write("tail", image)));
+        Tried tried;
+        MicrocodeLane updates(MicrocodeFormats::all, false, microcode ? &tried : nullptr);
+        LzhHeader header;
+        LzhListingLane listing(header, microcode ? nullptr : &tried);
+        Sweep(file, std::vector<SweepLane*>{&listing, &updates});
+        return tried.starts;
+    };
+    using Starts = std::vector<std::uint64_t>;
+    for (const std::size_t size : {100UL, 8016UL, 8017UL, 8023UL, 16100UL}) {
+        EXPECT_EQ(rejected(size, size - 17, microcodePattern, true), Starts{size - 17}) << size;
+        EXPECT_EQ(rejected(size, size - 16, microcodePattern, true), Starts{}) << size;
+        // An identifier that ends the file: its header starts 7 bytes before the end.
+        EXPECT_EQ(rejected(size, size - 5, lzhPattern, false), Starts{size - 7}) << size;
+    }
 }
 
 TEST(MicrocodeScanTest, ResumesExactly2048BytesAfterAnAcceptedHeader)
@@ -326,6 +370,25 @@ const LaterCase kLaterCases[] = {
     {"table of no whole entry", [](Bytes& u) { PutLe32(u, 28, 4096 - 48 - 28); FixChecksum(u); }, "拡張シグネチャテーブルの大きさが変 28"},
     {"total beyond the file", [](Bytes& u) { PutLe32(u, 32, 7168); FixChecksum(u); }, "ファイル終端か？"},
     {"a changed data byte", [](Bytes& u) { ++u[100]; }, "チェックサムが合わない 00000001"},
+    {"empty extended table", [](Bytes& u) {
+         // The table's 20 bytes of header alone, with a count of 0.
+         u = MakeLaterUpdate(Later(0x906A3, 0x80), 4096);
+         PutLe32(u, 28, 4096 - 48 - 20);
+         std::fill(u.end() - 20, u.end(), 0);
+         FixChecksum(u);
+     }, ""},
+    {"count without its entry", [](Bytes& u) {
+         u = MakeLaterUpdate(Later(0x906A3, 0x80), 4096);
+         PutLe32(u, 28, 4096 - 48 - 20);
+         std::fill(u.end() - 20, u.end(), 0);
+         PutLe32(u, 4096 - 20, 1);
+         PutLe32(u, 4096 - 16, 0xFFFFFFFF);  // the table still adds up to 0
+         FixChecksum(u);
+     }, "拡張シグネチャの数が変 1"},
+    {"count smaller than the table", [](Bytes& u) {
+         PutLe32(u, kTable, 1);
+         PutLe32(u, kTable + 4, ReadLe32(u, kTable + 4) + 1);  // the sums stay 0
+     }, "拡張シグネチャの数が変 1"},
     {"huge extended count", [](Bytes& u) { PutLe32(u, kTable, 0xFFFFFFFF); FixChecksum(u); }, "拡張シグネチャの数が変 4294967295"},
     {"extended table sum", [](Bytes& u) { PutLe32(u, kTable + 4, ReadLe32(u, kTable + 4) + 1); FixChecksum(u); },
      "拡張シグネチャテーブルのチェックサムが合わない 00000001"},
