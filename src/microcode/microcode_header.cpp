@@ -58,7 +58,7 @@ bool MicrocodeHeader::Read(CFile& file)
     if (ReadClassic(bytes, got)) {
         return true;
     }
-    if (formats_ == MicrocodeFormats::classic) {
+    if (formats_ == MicrocodeFormats::classic || start < classicOnlyBefore_) {
         return false;
     }
     return ReadLater(file, bytes, got);

@@ -108,11 +108,13 @@ public:
 
     /// `allowance` bounds the checksum reads of rejected candidates (nullptr:
     /// unbounded, for a Read on its own); `extendedKeep` the entries of an
-    /// extended signature table that are kept.
+    /// extended signature table that are kept; a header that starts before
+    /// `classicOnlyBefore` is read by the classic rules alone.
     explicit MicrocodeHeader(MicrocodeFormats formats = MicrocodeFormats::classic,
                              ChecksumAllowance* allowance = nullptr,
-                             std::uint64_t extendedKeep = std::numeric_limits<std::uint64_t>::max()) noexcept
-        : formats_(formats), allowance_(allowance), extendedKeep_(extendedKeep)
+                             std::uint64_t extendedKeep = std::numeric_limits<std::uint64_t>::max(),
+                             std::uint64_t classicOnlyBefore = 0) noexcept
+        : formats_(formats), allowance_(allowance), extendedKeep_(extendedKeep), classicOnlyBefore_(classicOnlyBefore)
     {
     }
 
@@ -163,6 +165,9 @@ private:
     MicrocodeFormats formats_;
     ChecksumAllowance* allowance_;
     std::uint64_t extendedKeep_;
+    // Inside an accepted later-format update (before this position) only
+    // the classic rules apply: no update is listed twice over its bytes.
+    std::uint64_t classicOnlyBefore_;
 };
 
 /// The order of report lines, ascending; equal keys keep file order. A

@@ -1,5 +1,6 @@
 #include "microcode/microcode_source.h"
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -80,15 +81,25 @@ void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
         header.ExtendedReportLine(i, extended.line);
         entries_.emplace(OrderKey(header.format, entry.signature, entry.platformFlags), std::move(extended));
     }
-    header.SkipPast(file);
+}
+
+std::uint64_t UpdateCollector::Take(MicrocodeHeader& header, CFile& file)
+{
+    std::uint64_t& next = header.format == MicrocodeFormat::classic ? classicNext_ : laterNext_;
+    if (header.start >= next) {
+        Add(header, file);
+        next = header.start + header.totalSize;
+    }
+    // Without the later format, classic headers alone are looked for.
+    const std::uint64_t other = formats_ == MicrocodeFormats::classic ? classicNext_ : std::min(classicNext_, laterNext_);
+    return std::max(header.start + 1, other);
 }
 
 std::uint64_t UpdateCollector::TryAt(CFile& file)
 {
     MicrocodeHeader header = NewHeader();
     if (header.Read(file)) {
-        Add(header, file);
-        return file.GetPosition();
+        return Take(header, file);
     }
     const std::uint64_t start = header.start;
     if (formats_ == MicrocodeFormats::all) {
@@ -253,7 +264,7 @@ bool MicrocodeSource::CollectUpdates(std::vector<UpdateRecord>& records, Rejecti
         if (!header.FindNext(file)) {
             break;
         }
-        collector.Add(header, file);
+        file.Seek(collector.Take(header, file));
     }
     collector.Finish(records);
     return true;

@@ -89,7 +89,8 @@ public:
     {
         return MicrocodeHeader(formats_, &allowance_,
                                extendedLinesLeft_ != nullptr ? *extendedLinesLeft_
-                                                             : std::numeric_limits<std::uint64_t>::max());
+                                                             : std::numeric_limits<std::uint64_t>::max(),
+                               laterNext_);
     }
     /// Candidates of the later format that were not checked because the
     /// checksum reads of the scan were used up: updates may be missing.
@@ -102,11 +103,13 @@ public:
     /// In the classic mode: updates of the later layout that the scan met
     /// and did not list (each checked in full, checksum included).
     [[nodiscard]] std::uint64_t UnlistedLaterUpdates() const noexcept { return unlistedLater_; }
-    /// Keeps an accepted header (and its extended lines); leaves the file
-    /// past the update.
-    void Add(MicrocodeHeader& header, CFile& file);
+    /// Keeps a header that Read accepted (and its extended lines) unless it
+    /// lies inside an update of its kind already kept; returns where the
+    /// scan goes on: past the update when no other kind can start before,
+    /// else at the next byte.
+    [[nodiscard]] std::uint64_t Take(MicrocodeHeader& header, CFile& file);
     /// Tries the candidate where the file stands; returns where the scan
-    /// goes on (past the update, or at the next byte).
+    /// goes on (see Take; the next byte after a rejected candidate).
     [[nodiscard]] std::uint64_t TryAt(CFile& file);
     /// Moves the kept lines, in report order, to the end of `records`.
     void Finish(std::vector<UpdateRecord>& records);
@@ -115,6 +118,7 @@ private:
     // Counts the update of the later layout at `start`, if there is one,
     // without listing it.
     void CountUnlistedLater(CFile& file, std::uint64_t start);
+    void Add(MicrocodeHeader& header, CFile& file);
 
     MicrocodeFormats formats_;
     bool withBytes_;
@@ -127,6 +131,12 @@ private:
     std::uint64_t countedUpTo_ = 0;  // the end of the last update counted
     std::uint64_t* extendedLinesLeft_ = nullptr;
     std::uint64_t omittedExtendedLines_ = 0;
+    // The classic headers and the later-format updates are found as two
+    // scans would find them, each going on past what it accepted: a
+    // classic header 2048 bytes on, a later update past its total size.
+    // The classic lines are thus exactly those of the classic mode.
+    std::uint64_t classicNext_ = 0;
+    std::uint64_t laterNext_ = 0;
     std::multimap<std::uint64_t, UpdateRecord> entries_;  // equal keys stay in insertion order
 };
 
@@ -173,8 +183,10 @@ public:
     /// Appends the report lines of every accepted header from the current
     /// position to the end of the file, in the order of OrderKey (equal keys
     /// in file order; an update's extended signatures placed by their own
-    /// signature, after its header's line and in table order where equal). The scan resumes after each accepted update: 2048 bytes
-    /// after a classic header, the total size after a later one.
+    /// signature, after its header's line and in table order where equal).
+    /// The scan resumes 2048 bytes after a classic header and at the next
+    /// byte after a later one, inside which it looks for classic headers
+    /// alone: the classic lines are those of the classic scan.
     bool Collect(std::vector<std::string>& list) override;
 
 private:

@@ -369,6 +369,41 @@ TEST(UnlistedLaterTest, TheClassicModeCountsWhatItDoesNotListAndSaysSoOnce)
     EXPECT_NE(json.out.find("\"unlistedLaterUpdates\": 1"), std::string::npos);
 }
 
+// The all-formats mode lists everything the classic mode lists: classic
+// updates inside an accepted later update too, found as the classic scan
+// finds them. A later update inside another is not listed again.
+TEST(ClassicInAllFormatsTest, ClassicUpdatesInsideALaterUpdateAreListedToo)
+{
+    test::MicrocodeFields later;
+    later.signature = 0x906A3;
+    later.platformFlags = 0x80;
+    later.revision = 0x43A;
+    Bytes outer = test::MakeLaterUpdate(later, 8192);
+    const auto place = [&outer](std::size_t at, const Bytes& what) {
+        std::copy(what.begin(), what.end(), outer.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    test::MicrocodeFields classic;
+    place(100, test::MakeMicrocodeUpdate(classic));
+    classic.revision = 0x2B;
+    place(1000, test::MakeMicrocodeUpdate(classic));  // within 2048 bytes of the first: passed over by both
+    classic.revision = 0x2C;
+    place(2200, test::MakeMicrocodeUpdate(classic));
+    later.signature = 0x806EC;
+    place(5000, test::MakeLaterUpdate(later, 1024));
+    test::FixChecksum(outer);
+    Bytes image(333, 0xFF);
+    test::Append(image, outer);
+    const TempDir dir;
+    const std::string path = dir.Write("fw.bin", image);
+
+    auto classicLines = Analyze(path, MicrocodeFormats::classic)["fw.bin"];
+    auto allLines = Analyze(path, MicrocodeFormats::all)["fw.bin"];
+    ASSERT_EQ(classicLines.size(), 2U);
+    EXPECT_TRUE(std::includes(allLines.begin(), allLines.end(), classicLines.begin(), classicLines.end()));
+    ASSERT_EQ(allLines.size(), 3U);
+    EXPECT_EQ(std::get<1>(allLines[0]), 0x906A3U);  // the outer update, first in the file
+}
+
 // Lines listed (updates and extended signatures) with every format, and
 // the problems told.
 int AnalyzeAllFormats(const std::string& path, std::vector<Problem>& problems, const WorkLimits& limits = {})

@@ -454,7 +454,9 @@ TEST(AllFormatsScanTest, ClassicLinesKeepTheirKeyLaterOnesOrderByWholeSignature)
     MicrocodeFields high = classic;
     high.signature = 0x10652;
     high.platformFlags = 1;
-    // A header inside an update's data is passed over with the update.
+    // A classic header inside a later update's data is listed, as the
+    // classic mode lists it; the later update after it is not hidden by its
+    // 2048 bytes.
     Bytes family15 = MakeLaterUpdate(Later(0xF27, 0x02, 0x38), 2048);
     const Bytes hidden = test::MakeMicrocodeHeader(classic);
     std::copy(hidden.begin(), hidden.end(), family15.begin() + 100);
@@ -468,6 +470,7 @@ TEST(AllFormatsScanTest, ClassicLinesKeepTheirKeyLaterOnesOrderByWholeSignature)
     test::Append(image, test::MakeMicrocodeUpdate(classic));
     const std::vector<std::string> expected = {
         "1999/05/25 Rev. 0x2A (CPUID 0x10652) SECC/SECC2 Unknown CPU",  // classic key 0x06520001
+        "1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon Processor",
         "1999/05/25 Rev. 0x2A (CPUID 0x652) SECC Pentium II Xeon Processor",
         "2025/10/12 Rev. 0x38 (CPUID 0xF27) Platform 1 Pentium 4, Mobile Pentium 4-M, Xeon, Celeron (Northwood/Prestonia C1)",
         "2025/10/12 Rev. 0x2F (CPUID 0x206A7) Platforms 1,4 Core Gen2 (SNB D2/G1/Q0)",
