@@ -176,6 +176,7 @@ void Analyzer::AnalyzeTopLevelFile(const std::string& path, const OpenedFile& op
     memberLimit_ = limits_.MembersFor(file.size);
     membersLeft_ = memberLimit_;
     extendedLinesLeft_ = limits_.extendedLines;
+    checksums_ = ChecksumAllowance{};
     decodeLimitTold_ = false;
     memberLimitTold_ = false;
     extendedLimitTold_ = false;
@@ -207,6 +208,7 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         SegmentListingLane segments(told ? &segmentRejections : nullptr, listed);
         MicrocodeLane updates(microcodeFormats_, WantsUpdateBytes(), told ? &microcodeRejections : nullptr);
         updates.collector.LimitExtendedLines(extendedLinesLeft_);
+        updates.collector.ShareAllowance(checksums_);
         {
             CFile input;
             input.Open(bytes, ErrorName(file));
@@ -217,6 +219,7 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
             Sweep(input, lanes);
             input.Close();
         }
+        checksums_.Scanned(file.size);
         if (!listing.members.empty() || !segments.segments.empty()) {
             ArchivePass(bytes, file, listing.members, segments.segments);
         }
@@ -455,8 +458,10 @@ void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
 
 void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
 {
-    if (const std::uint64_t unchecked = collector.UncheckedCandidates(); unchecked != 0) {
-        Tell(Problem{ProblemKind::checksumLimit, ErrorName(file), 0, unchecked});
+    // One allowance serves a top-level file and all its members: what it
+    // left unchecked is told once, after the last of them.
+    if (file.depth == 0 && collector.UncheckedCandidates() != 0) {
+        Tell(Problem{ProblemKind::checksumLimit, ErrorName(file), 0, collector.UncheckedCandidates()});
     }
     if (collector.OmittedExtendedLines() != 0 && !extendedLimitTold_) {
         extendedLimitTold_ = true;

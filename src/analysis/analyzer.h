@@ -96,6 +96,7 @@ private:
     std::uint64_t memberLimit_ = 0;
     std::uint64_t membersLeft_ = 0;
     std::uint64_t extendedLinesLeft_ = 0;
+    ChecksumAllowance checksums_;
     bool decodeLimitTold_ = false;
     bool memberLimitTold_ = false;
     bool extendedLimitTold_ = false;

@@ -63,26 +63,32 @@ struct MicrocodeHeaderFields {
 };
 
 /// Bounds the bytes that the checksums of rejected candidates may read in
-/// one scan: a candidate may announce any size up to the end of the file,
-/// and without a bound, candidates packed every few bytes, each announcing
-/// the rest of the file, would make the scan quadratic. A candidate is
-/// summed while the sums of the rejected ones before it have read at most
-/// four times the bytes scanned so far plus 1 MiB; so a scan reads at most
-/// about five times its file, and an update of any size is summed unless
-/// lying candidates have used that up. Candidates refused for that are
-/// counted, so that the scan can tell that its report may lack updates.
+/// the scans of one top-level file and its members: a candidate may announce
+/// any size up to the end of its file, and without a bound, candidates
+/// packed every few bytes, each announcing the rest of the file, would make
+/// a scan quadratic. A candidate is summed while the sums of the rejected
+/// ones before it have read at most four times the bytes scanned so far
+/// (in this scan and the earlier ones that share the allowance) plus 1 MiB;
+/// so the scans read at most about five times what they scan, however many
+/// members there are, and an update of any size is summed unless lying
+/// candidates have used that up. Candidates refused for that are counted,
+/// so that the analysis can tell that its report may lack updates.
 class ChecksumAllowance {
 public:
-    /// Whether a candidate at `position` may be summed; counts it when not.
+    /// Whether a candidate at `position` of the current scan may be
+    /// summed; counts it when not.
     [[nodiscard]] bool Allows(std::uint64_t position) noexcept
     {
-        if (spent_ <= kBase + kPerByte * position) {
+        if (spent_ <= kBase + kPerByte * (scannedBefore_ + position)) {
             return true;
         }
         ++refused_;
         return false;
     }
     void Spend(std::uint64_t bytes) noexcept { spent_ += bytes; }
+    /// A scan of `bytes` bytes has ended: the next scan's positions count
+    /// after them.
+    void Scanned(std::uint64_t bytes) noexcept { scannedBefore_ += bytes; }
     /// How many candidates were not summed because the allowance was used up.
     [[nodiscard]] std::uint64_t Refused() const noexcept { return refused_; }
 
@@ -91,6 +97,7 @@ private:
     static constexpr std::uint64_t kPerByte = 4;
     std::uint64_t spent_ = 0;
     std::uint64_t refused_ = 0;
+    std::uint64_t scannedBefore_ = 0;
 };
 
 /// The header of a processor microcode update, found anywhere in a file and

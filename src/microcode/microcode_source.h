@@ -83,18 +83,23 @@ public:
         : formats_(formats), withBytes_(withBytes), rejections_(rejections)
     {
     }
+    UpdateCollector(const UpdateCollector&) = delete;
+    UpdateCollector& operator=(const UpdateCollector&) = delete;
 
     /// A header record for the next candidate of this scan.
     [[nodiscard]] MicrocodeHeader NewHeader() noexcept
     {
-        return MicrocodeHeader(formats_, &allowance_,
+        return MicrocodeHeader(formats_, allowance_,
                                extendedLinesLeft_ != nullptr ? *extendedLinesLeft_
                                                              : std::numeric_limits<std::uint64_t>::max(),
                                laterNext_);
     }
     /// Candidates of the later format that were not checked because the
     /// checksum reads of the scan were used up: updates may be missing.
-    [[nodiscard]] std::uint64_t UncheckedCandidates() const noexcept { return allowance_.Refused(); }
+    [[nodiscard]] std::uint64_t UncheckedCandidates() const noexcept { return allowance_->Refused(); }
+    /// Shares `allowance` (kept by the caller, for the scans of one
+    /// top-level file and its members) instead of one of this scan's own.
+    void ShareAllowance(ChecksumAllowance& allowance) noexcept { allowance_ = &allowance; }
     /// Counts the lines of extended signatures against `left`, shared with
     /// the scans of other files; once it is 0 they are omitted.
     void LimitExtendedLines(std::uint64_t& left) noexcept { extendedLinesLeft_ = &left; }
@@ -123,7 +128,8 @@ private:
     MicrocodeFormats formats_;
     bool withBytes_;
     RejectionObserver* rejections_;
-    ChecksumAllowance allowance_;
+    ChecksumAllowance ownAllowance_;
+    ChecksumAllowance* allowance_ = &ownAllowance_;
     // The checksum reads of the count have their own allowance: they are
     // not the listing's, and a count cut short makes no report incomplete.
     ChecksumAllowance countAllowance_;

@@ -463,6 +463,42 @@ TEST(HostileLaterFormatTest, LyingSizesNeverHideUpdatesSilently)
     EXPECT_EQ(problems[0].amount, 64U);  // every liar after the first, and the update
 }
 
+// Members that each repeat lying candidates share the one allowance of
+// their top-level file: a member's scan does not start a fresh one, and
+// what was left unchecked is told once, for the top-level file.
+TEST(HostileLaterFormatTest, OneChecksumAllowanceForATopLevelFileAndItsMembers)
+{
+    // 32 KiB of candidates every 64 bytes, each announcing the rest of
+    // the member in whole KiB: summed in vain, some 8 MiB per member.
+    test::MicrocodeFields fields;
+    fields.signature = 0x906A3;
+    fields.platformFlags = 0x80;
+    fields.revision = 0x43A;
+    constexpr std::uint32_t kMember = 32 * 1024;
+    Bytes content(kMember, 0xEE);
+    for (std::uint32_t at = 0; at + 1024 <= kMember; at += 64) {
+        Bytes liar = test::MakeMicrocodeHeader(fields);
+        const std::uint32_t total = (kMember - at) / 1024 * 1024;
+        test::PutLe32(liar, 28, total - 48);
+        test::PutLe32(liar, 32, total);
+        std::copy(liar.begin(), liar.end(), content.begin() + at);
+    }
+    Bytes image;
+    for (int i = 0; i < 8; ++i) {
+        test::Append(image, test::MakeLh5Member("m" + std::to_string(i), content));
+    }
+    const TempDir dir;
+    const std::string path = dir.Write("fw.bin", image);
+    std::vector<Problem> problems;
+    EXPECT_EQ(AnalyzeAllFormats(path, problems), 0);
+    ASSERT_EQ(problems.size(), 1U);
+    EXPECT_EQ(problems[0].kind, ProblemKind::checksumLimit);
+    EXPECT_EQ(problems[0].where, path);
+    // Each member's scan, with an allowance of its own, would have summed
+    // its 500 candidates; with the one shared, most are left unchecked.
+    EXPECT_GT(problems[0].amount, 8U * 400);
+}
+
 // A table of thousands of extended signatures costs its size once: one line
 // per entry, the table written once in JSON; and no more lines than a file
 // may have.
