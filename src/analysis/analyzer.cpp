@@ -347,6 +347,15 @@ std::optional<MemberOutcome> Analyzer::RefuseSize(const MemberInfo& member, std:
     return std::nullopt;
 }
 
+MemberOutcome Analyzer::TellIfDamaged(const MemberInfo& member, MemberOutcome outcome)
+{
+    if (outcome == MemberOutcome::crcMismatch || outcome == MemberOutcome::damaged) {
+        // The updates it holds are unknown: the report is incomplete.
+        Tell(Problem{ProblemKind::memberDamaged, member.displayName, 0, 0});
+    }
+    return outcome;
+}
+
 std::uint64_t Analyzer::Settle(MemberStore& store, bool decoded)
 {
     // What it wrote counts against the budget, whether it succeeded or not.
@@ -413,7 +422,7 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
             if (decoded) {
                 AnalyseDecoded(member, store, written);
             }
-            return OutcomeOf(source->decoder.LastFailure());
+            return TellIfDamaged(member, OutcomeOf(source->decoder.LastFailure()));
         });
     }
     source->Close();
@@ -447,7 +456,7 @@ void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
             const bool decoded = decoder->DecodeSegment(store.output, input, listed.fields);
             const std::uint64_t written = Settle(store, decoded);
             if (!decoded) {
-                return MemberOutcome::damaged;
+                return TellIfDamaged(member, MemberOutcome::damaged);
             }
             AnalyseDecoded(member, store, written);
             return MemberOutcome::analysed;

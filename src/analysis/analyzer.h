@@ -81,6 +81,8 @@ private:
     void AnalyseDecoded(const MemberInfo& member, const MemberStore& store, std::uint64_t size);
     void MicrocodePass(UpdateCollector& collector, const FileInfo& file);
     // Counts a member against the limit; false once the limit is reached.
+    // Tells a member whose data is damaged as a problem; returns `outcome`.
+    MemberOutcome TellIfDamaged(const MemberInfo& member, MemberOutcome outcome);
     [[nodiscard]] bool TakeMember();
     void Tell(const Problem& problem);
     [[nodiscard]] bool WantsUpdateBytes() const;

@@ -27,6 +27,8 @@ constexpr std::array kProblemTexts{
     ProblemTexts{ProblemKind::memberTooLarge, "memberTooLarge",
                  "member not decoded, it announces more than %2 bytes",
                  "%2 ﾊﾞｲﾄを超えるﾒﾝﾊﾞｰのため展開しません"},
+    ProblemTexts{ProblemKind::memberDamaged, "memberDamaged", "member not analysed, its data is damaged",
+                 "ﾃﾞｰﾀが壊れているためﾒﾝﾊﾞｰを解析しません"},
     ProblemTexts{ProblemKind::decodeLimit, "decodeLimit",
                  "members beyond %2 decoded bytes per file not analysed",
                  "ﾌｧｲﾙあたり %2 ﾊﾞｲﾄを超えて展開するﾒﾝﾊﾞｰは解析しません"},

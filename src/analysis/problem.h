@@ -16,6 +16,7 @@ enum class ProblemKind {
     cannotList,       ///< a folder that could not be opened or listed
     noMemberFile,     ///< no file could be made for a member's decoded bytes
     memberTooLarge,   ///< a member that announces more than a member may decode to
+    memberDamaged,    ///< a member whose data fails its CRC-16 or its Huffman tables, or ends early
     decodeLimit,      ///< the members of one file used up their decoded-data budget
     memberLimit,      ///< one file reached its limit of members analysed
     checksumLimit,    ///< later-format candidates left unchecked: checksum reads used up

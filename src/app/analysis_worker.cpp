@@ -37,7 +37,10 @@ public:
     void ProblemFound(const Problem& problem) override
     {
         events.ProblemFound(problem);
-        findings.emplace_back(problem);
+        // A damaged member is listed from its outcome, with its cause.
+        if (problem.kind != ProblemKind::memberDamaged) {
+            findings.emplace_back(problem);
+        }
     }
 
     EventLog events;

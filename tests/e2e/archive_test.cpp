@@ -88,10 +88,24 @@ TEST(ArchivePassTest, SameNamesDirectoryEntriesAndBadCrcs)
     test::Append(image, MakeStoredMember("m.bin", Update(2)));
     Bytes empty = MakeStoredMember("empty.bin", Bytes{});
     test::Append(image, empty);
+    Bytes cut = MakeStoredMember("cut.bin", Update(3));
+    cut.resize(cut.size() - 1);  // its stored data ends early, with the file
+    test::Append(image, cut);
     const std::string path = dir.Write("a.bin", image);
+    // The damaged members leave the report incomplete: each is told, and
+    // nothing else is (the directory entry and the empty member are sound).
+    struct Problems final : AnalysisObserver {
+        void ProblemFound(const Problem& problem) override
+        {
+            told.push_back(problem.Text(Language::English));
+        }
+        std::vector<std::string> told;
+    } problems;
     // The damaged member's update is still in the outer file itself.
-    EXPECT_EQ(Analyze(path), "<< " + path + " >>\r\n" + Block("a.bin/m.bin", {1}) + Block("a.bin/m.bin", {2}) +
-                                 Block("a.bin", {1, 9, 2}));
+    EXPECT_EQ(Analyze(path, &problems), "<< " + path + " >>\r\n" + Block("a.bin/m.bin", {1}) +
+                                            Block("a.bin/m.bin", {2}) + Block("a.bin", {1, 9, 2, 3}));
+    EXPECT_EQ(problems.told, (std::vector<std::string>{"a.bin/bad.bin: member not analysed, its data is damaged",
+                                                       "a.bin/cut.bin: member not analysed, its data is damaged"}));
 }
 
 // A member passed over (here one announcing more than 256 MiB) hides
