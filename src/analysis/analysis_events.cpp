@@ -83,6 +83,16 @@ void ObserverFanOut::UpdateAccepted(const FileInfo& file, const UpdateRecord& up
     }
 }
 
+void ObserverFanOut::UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes)
+{
+    for (AnalysisObserver* observer : observers_) {
+        if (observer->WantsUpdateBytes()) {
+            bytes.Seek(update.offset);  // each reads from the update's start
+            observer->UpdateBytes(file, update, bytes);
+        }
+    }
+}
+
 void ObserverFanOut::CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
                                        bool malformed)
 {

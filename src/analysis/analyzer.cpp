@@ -224,7 +224,7 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
             ArchivePass(bytes, file, listing.members, segments.segments);
         }
         microcodeRejections.Replay();
-        MicrocodePass(updates.collector, file);
+        MicrocodePass(updates.collector, bytes, file);
         file.unlistedLaterUpdates = updates.collector.UnlistedLaterUpdates();
     } catch (...) {
         // Close the file's events on the way out of an error or a stop.
@@ -465,7 +465,7 @@ void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
     input.Close();
 }
 
-void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
+void Analyzer::MicrocodePass(UpdateCollector& collector, const ByteSource& bytes, const FileInfo& file)
 {
     // One allowance serves a top-level file and all its members: what it
     // left unchecked is told once, after the last of them.
@@ -491,8 +491,18 @@ void Analyzer::MicrocodePass(UpdateCollector& collector, const FileInfo& file)
     }
     sink_.AppendReport(block);
     if (observer_ != nullptr) {
+        // Whoever wants an update's bytes reads them from the file, so that
+        // no update is held whole, whatever size it has.
+        CFile input;
+        if (WantsUpdateBytes()) {
+            input.Open(bytes, ErrorName(file));
+        }
         for (const UpdateRecord& update : updates) {
             observer_->UpdateAccepted(file, update);
+            if (input.IsOpen() && update.extendedIndex < 0) {
+                input.Seek(update.offset);
+                observer_->UpdateBytes(file, update, input);
+            }
         }
     }
 }

@@ -79,10 +79,10 @@ private:
     // The analyse step, alike for every format: the decoded member's bytes
     // are analysed as a file of their own, one level down.
     void AnalyseDecoded(const MemberInfo& member, const MemberStore& store, std::uint64_t size);
-    void MicrocodePass(UpdateCollector& collector, const FileInfo& file);
-    // Counts a member against the limit; false once the limit is reached.
+    void MicrocodePass(UpdateCollector& collector, const ByteSource& bytes, const FileInfo& file);
     // Tells a member whose data is damaged as a problem; returns `outcome`.
     MemberOutcome TellIfDamaged(const MemberInfo& member, MemberOutcome outcome);
+    // Counts a member against the limit; false once the limit is reached.
     [[nodiscard]] bool TakeMember();
     void Tell(const Problem& problem);
     [[nodiscard]] bool WantsUpdateBytes() const;

@@ -26,10 +26,8 @@ void EventLog::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
 
 void EventLog::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
 {
-    // The file is the one started last at its depth; the update's bytes stay behind.
-    UpdateEvent event{openFiles_.at(static_cast<std::size_t>(file.depth)), update};
-    std::vector<std::uint8_t>().swap(event.update.bytes);
-    events_.emplace_back(std::move(event));
+    // The file is the one started last at its depth.
+    events_.emplace_back(UpdateEvent{openFiles_.at(static_cast<std::size_t>(file.depth)), update});
 }
 
 void EventLog::ProblemFound(const Problem& problem)

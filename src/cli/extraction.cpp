@@ -104,18 +104,16 @@ CFile& Extractor::StagingFile()
     return stagingFile_;
 }
 
-void Extractor::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
+void Extractor::UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes)
 {
-    if (update.extendedIndex >= 0) {
-        return;  // an extended signature's line: its update is written with the header's line
-    }
     char suffix[96];
     std::snprintf(suffix, sizeof suffix, "@0x%llX_cpu%X_pf%02X_rev%02X.bin",
                   static_cast<unsigned long long>(update.offset), update.header.signature,
                   update.header.platformFlags, update.header.revision);
     CFile& staging = StagingFile();
-    entries_.push_back(Entry{ExtractionName(file.displayName) + suffix, staging.GetPosition(), update.bytes.size()});
-    staging.Write(update.bytes.data(), update.bytes.size());
+    entries_.push_back(Entry{ExtractionName(file.displayName) + suffix, staging.GetPosition(), 0});
+    Copy(bytes, staging, update.header.totalSize);
+    entries_.back().size = staging.GetPosition() - entries_.back().offset;
 }
 
 void Extractor::MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size)

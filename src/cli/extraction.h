@@ -43,7 +43,7 @@ public:
 
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override;
-    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
+    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes) override;
 
     [[nodiscard]] const std::vector<Entry>& Entries() const noexcept { return entries_; }
     [[nodiscard]] const FileHandle& Staging() const noexcept { return staging_; }

@@ -58,6 +58,10 @@ public:
                            update.header.date);
         }
     }
+    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes) override
+    {
+        fanOut_.UpdateBytes(file, update, bytes);
+    }
     void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
                            bool malformed) override
     {

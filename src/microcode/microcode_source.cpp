@@ -16,15 +16,21 @@
 namespace veskari {
 namespace {
 
-// The 32-bit sum of all dwords of an update is 0 when it is intact.
-bool ChecksumValid(const std::vector<std::uint8_t>& bytes, std::uint32_t totalSize)
+// The 32-bit sum of all dwords of a classic update (2048 bytes, which fit
+// the file's read buffer) is 0 when it is intact; one that the file cuts
+// short is not.
+bool ClassicChecksumValid(CFile& file, std::uint64_t start)
 {
-    if (bytes.size() != totalSize) {
+    static_assert(MicrocodeHeader::kUpdateSize <= CFile::kBufferSize);
+    file.Seek(start);
+    const std::uint8_t* data = nullptr;
+    const std::size_t got = file.Peek(MicrocodeHeader::kUpdateSize, data);
+    if (got != MicrocodeHeader::kUpdateSize) {
         return false;
     }
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < bytes.size(); i += 4) {
-        sum += ReadLe32(bytes, i);
+    for (std::size_t i = 0; i < got; i += 4) {
+        sum += ReadLe32(std::span(data, got), i);
     }
     return sum == 0;
 }
@@ -48,11 +54,8 @@ void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
     record.extendedSignatures = table;
     header.ReportLine(record.line);
     record.checksumValid = header.format == MicrocodeFormat::later;
-    if (withBytes_) {
-        record.bytes.resize(header.totalSize);
-        header.SeekToStart(file);
-        record.bytes.resize(file.Read(record.bytes.data(), record.bytes.size()));
-        record.checksumValid = ChecksumValid(record.bytes, header.totalSize);
+    if (withBytes_ && header.format == MicrocodeFormat::classic) {
+        record.checksumValid = ClassicChecksumValid(file, header.start);
     }
     const bool checksumValid = record.checksumValid;
     entries_.emplace(OrderKey(header.format, header.signature, header.platformFlags), std::move(record));

@@ -33,12 +33,11 @@ struct UpdateRecord {
     /// (nullptr without one), so that a table of any length costs its
     /// size once and not once per line.
     std::shared_ptr<const std::vector<ExtendedSignature>> extendedSignatures;
-    /// The update's bytes (2048 for a classic header, fewer when the file
-    /// ends first; the total size for the later format), read only when
-    /// asked for and only for the header's own line.
-    std::vector<std::uint8_t> bytes;
-    /// Whether the dwords of the whole update add up to 0: only with bytes,
-    /// and always for the later format, where it is a rule.
+    /// Whether the dwords of the whole update add up to 0: for a classic
+    /// update only when the bytes were asked for (a classic update that the
+    /// file cuts short is not valid); always for the later format, where it
+    /// is a rule. The bytes themselves are never held: an observer that
+    /// wants them reads them from the file (AnalysisObserver::UpdateBytes).
     bool checksumValid = false;
 
     /// The processor the line shows: an extended line's entry, else the header's.
@@ -77,7 +76,7 @@ private:
 /// by their own signature.
 class UpdateCollector {
 public:
-    /// `withBytes` also reads each update's bytes and verifies its checksum;
+    /// `withBytes` also verifies each classic update's checksum;
     /// rejected candidates are reported to `rejections` (may be nullptr).
     UpdateCollector(MicrocodeFormats formats, bool withBytes, RejectionObserver* rejections)
         : formats_(formats), withBytes_(withBytes), rejections_(rejections)

@@ -57,7 +57,6 @@ void UpdateRowRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord&
         row.members.assign(file.chain.begin() + 1, file.chain.end());
     }
     row.update = update;
-    std::vector<std::uint8_t>().swap(row.update.bytes);  // a table of many rows keeps no update's bytes
     row.reference = reference_;
     if (reference_ != nullptr) {
         row.standing = reference_->StandingOf(update.LineSignature(), update.LinePlatformFlags(), update.header.revision);

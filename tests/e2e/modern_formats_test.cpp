@@ -404,6 +404,42 @@ TEST(ClassicInAllFormatsTest, ClassicUpdatesInsideALaterUpdateAreListedToo)
     EXPECT_EQ(std::get<1>(allLines[0]), 0x906A3U);  // the outer update, first in the file
 }
 
+// Extraction reads each update's bytes from the file that holds it, a
+// piece at a time: a later update of 192 KiB whole, byte for byte, and a
+// classic update that the file cuts short with the bytes there are; the
+// checksum of a classic update is judged on its bytes.
+TEST(ClassicInAllFormatsTest, ExtractedUpdatesAreTheBytesOfTheFile)
+{
+    test::MicrocodeFields later;
+    later.signature = 0x906A3;
+    later.platformFlags = 0x80;
+    later.revision = 0x43A;
+    Bytes update = test::MakeLaterUpdate(later, 192 * 1024);
+    for (std::size_t i = 48; i + 4 <= update.size(); i += 4) {
+        test::PutLe32(update, i, static_cast<std::uint32_t>(i * 2654435761U));
+    }
+    test::FixChecksum(update);
+    Bytes image(100, 0xFF);
+    test::Append(image, update);
+    const Bytes classic = test::MakeMicrocodeUpdate(test::MicrocodeFields{});
+    test::Append(image, Bytes(classic.begin(), classic.begin() + 1000));
+    const TempDir dir;
+    const std::string path = dir.Write("fw.bin", image);
+    const test::CommandResult run = test::RunCommand(test::ShellQuote(VESKARI_SCAN_BINARY) + " --all-formats --extract " +
+                                                     test::ShellQuote(dir / "out") + " --csv " + test::ShellQuote(path));
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    const std::string laterBytes = test::ReadFile(dir / "out/fw.bin@0x64_cpu906A3_pf80_rev43A.bin");
+    EXPECT_TRUE(laterBytes == std::string(update.begin(), update.end()));
+    const std::string classicBytes = test::ReadFile(dir / "out/fw.bin@0x30064_cpu652_pf04_rev2A.bin");
+    EXPECT_TRUE(classicBytes == std::string(classic.begin(), classic.begin() + 1000));
+    EXPECT_NE(run.out.find(",0x64,0x906A3,0x80,0x43A,1999/05/25,Platform 7,Core Gen12 (ADL L0),yes"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(",0x30064,0x652,0x04,0x2A,1999/05/25,SECC,Pentium II Xeon Processor,no"),
+              std::string::npos)
+        << run.out;  // cut short
+}
+
 // Lines listed (updates and extended signatures) with every format, and
 // the problems told.
 int AnalyzeAllFormats(const std::string& path, std::vector<Problem>& problems, const WorkLimits& limits = {})
