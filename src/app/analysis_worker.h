@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -48,6 +49,9 @@ struct Delivery {
 struct CommandEnd {
     RunSummary summary;
     QString errorText;  ///< empty unless an error ended it
+    /// A stopped command's files that it did not reach, when they had
+    /// been counted before the stop.
+    std::optional<std::size_t> filesNotAnalysed;
 };
 
 /// How far the running command has come.

@@ -297,7 +297,7 @@ private slots:
             QVERIFY(dialog.isVisible());
             QVERIFY(!Button(dialog, 4)->isEnabled());
             QVERIFY(Button(dialog, 0)->isEnabled());
-            QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Stopped. Files: 1  ")));
+            QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Stopped: 1 file not analysed. Files: ")));
             QVERIFY(!dialog.ReportBox().toPlainText().contains(QStringLiteral("one.bin")));
         }
         QCOMPARE(dialog.ReportBox().toPlainText(), report + QStringLiteral("\n<< %1 >>\n\n<< %1 >>\n").arg(
@@ -309,6 +309,7 @@ private slots:
         dialog.AnalyzePaths({one});
         QVERIFY(WaitIdle(dialog));
         QVERIFY(dialog.ReportBox().toPlainText().endsWith(ScanOutput({one})));
+        dialog.confirmDiscard = [](QWidget*) { return true; };
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
     }
