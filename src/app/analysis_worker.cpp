@@ -21,6 +21,9 @@ public:
     {
         events.FileFinished(file);
         rows.FileFinished(file);
+        if (file.unlistedLaterUpdates > 0) {
+            findings.emplace_back(UnlistedLater{file.displayName, file.unlistedLaterUpdates});
+        }
     }
     void MemberStarted(const MemberInfo& member) override { events.MemberStarted(member); }
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override

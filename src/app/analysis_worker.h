@@ -26,8 +26,15 @@ struct FailedMember {
     MemberOutcome outcome = MemberOutcome::damaged;
 };
 
-/// What could not be analysed, in the order the analysis met it.
-using Finding = std::variant<Problem, FailedMember>;
+/// A file of which the classic mode did not list updates of the later
+/// layout: told once for the file, so that they are not taken for absent.
+struct UnlistedLater {
+    std::string displayName;
+    std::uint64_t count = 0;
+};
+
+/// What could not be analysed or was not listed, in the order the analysis met it.
+using Finding = std::variant<Problem, FailedMember, UnlistedLater>;
 
 /// What one top-level unit of a command brought besides its report text.
 struct UnitOutput {

@@ -48,6 +48,16 @@ void ProblemsView::Add(const std::vector<Finding>& findings)
             list_->addItem(QString::fromStdString(problem->Text(language_)));
             continue;
         }
+        if (const auto* unlisted = std::get_if<UnlistedLater>(&finding)) {
+            const QString name = QString::fromStdString(VisibleText(unlisted->displayName));
+            list_->addItem(unlisted->count == 1
+                               ? tr("%1: 1 later-format update not listed; turn on Edit, List Updates of Every Format")
+                                     .arg(name)
+                               : tr("%1: %2 later-format updates not listed; turn on Edit, List Updates of Every Format")
+                                     .arg(name)
+                                     .arg(unlisted->count));
+            continue;
+        }
         const auto& member = std::get<FailedMember>(finding);
         const QString name = QString::fromStdString(VisibleText(member.displayName));
         switch (member.outcome) {

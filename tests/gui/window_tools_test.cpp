@@ -193,6 +193,15 @@ private slots:
         }
         QVERIFY(allFormats != nullptr);
         QVERIFY(!allFormats->isChecked());  // off at first
+        // The classic mode says once for the file what it did not list.
+        dialog.AnalyzePaths(paths);
+        QVERIFY(WaitIdle(dialog));
+        QCOMPARE(dialog.Problems().size(), 1);
+        QVERIFY2(dialog.Problems()[0].startsWith(QStringLiteral("06-9a-04: ")) &&
+                     dialog.Problems()[0].endsWith(QStringLiteral(
+                         " not listed; turn on Edit, List Updates of Every Format")),
+                 qPrintable(dialog.Problems()[0]));
+        dialog.OnClear();
         allFormats->setChecked(true);
         dialog.AnalyzePaths(paths);
         QVERIFY(WaitIdle(dialog));

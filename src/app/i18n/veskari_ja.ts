@@ -258,6 +258,14 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <source>%1 could not be saved: %2</source>
         <translation>%1 を保存できませんでした: %2</translation>
     </message>
+    <message>
+        <source>%1: 1 later-format update not listed; turn on Edit, List Updates of Every Format</source>
+        <translation>%1: 後の形式のアップデート 1 個は一覧にありません。編集、すべての形式の更新を一覧表示をオンにしてください</translation>
+    </message>
+    <message>
+        <source>%1: %2 later-format updates not listed; turn on Edit, List Updates of Every Format</source>
+        <translation>%1: 後の形式のアップデート %2 個は一覧にありません。編集、すべての形式の更新を一覧表示をオンにしてください</translation>
+    </message>
 </context>
 <context>
     <name>veskari::RunStatus</name>
