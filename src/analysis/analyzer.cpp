@@ -216,7 +216,7 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
             if (archives) {
                 lanes.insert(lanes.begin(), {&listing, &segments});
             }
-            Sweep(input, lanes);
+            Sweep(input, lanes, file.depth == 0 ? scanned_ : nullptr);
             input.Close();
         }
         checksums_.Scanned(file.size);

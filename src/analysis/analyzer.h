@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +51,10 @@ public:
     /// Which update layouts the microcode pass lists (classic unless set).
     void SetMicrocodeFormats(MicrocodeFormats formats) noexcept { microcodeFormats_ = formats; }
 
+    /// Where the scan of each top-level file stores how far it has come
+    /// (bytes from its start), for progress shown while it runs.
+    void SetScanProgress(std::atomic<std::uint64_t>* scanned) noexcept { scanned_ = scanned; }
+
     /// Analyses `path` as a selected or dropped path: a folder is walked,
     /// and every file gets its headline.
     void AnalyzePath(const std::string& path);
@@ -92,6 +97,7 @@ private:
     AnalysisObserver* observer_;
     WorkLimits limits_;
     MicrocodeFormats microcodeFormats_ = MicrocodeFormats::classic;
+    std::atomic<std::uint64_t>* scanned_ = nullptr;
     // The budgets of the top-level file being analysed.
     std::string topName_;
     std::uint64_t decodeLeft_ = 0;

@@ -72,6 +72,8 @@ struct RunEngine::Slot {
     std::string pending;     // report text waiting for the units before it
     bool finished = false;
     StopRequest stop;        // raised by the run's request, or to cancel this unit alone
+    std::uint64_t size = 0;  // of its top-level file, when open
+    std::atomic<std::uint64_t> scanned{0};
     std::unique_ptr<UnitObserver> observer;
     UnitResult result;
 };
@@ -118,7 +120,50 @@ RunEngine::~RunEngine() = default;
 
 RunProgress RunEngine::Progress() const noexcept
 {
-    return RunProgress{found_.load(), done_.load(), walkDone_.load()};
+    RunProgress progress{found_.load(), done_.load(), walkDone_.load()};
+    progress.measured = measured_.load();
+    progress.filesTotal = filesTotal_.load();
+    progress.bytesTotal = bytesTotal_.load();
+    const std::lock_guard lock(mutex_);
+    progress.bytesDone = bytesDelivered_.load();
+    for (const auto& [index, slot] : slots_) {
+        progress.bytesDone += std::min(slot->scanned.load(std::memory_order_relaxed), slot->size);
+    }
+    return progress;
+}
+
+void RunEngine::Measure()
+{
+    std::set<FolderId> walked;
+    std::size_t files = 0;
+    std::uint64_t bytes = 0;
+    const auto ended = [this] { return measureEnded_.load() || stop_.Raised(); };
+    for (const std::string& path : *paths_) {
+        if (ended()) {
+            return;
+        }
+        const auto status = path == "-" ? std::nullopt : QueryPathStatus(path);
+        if (!status || !status->isDirectory) {
+            ++files;
+            const OpenedFile file = path == "-" ? OpenedFile{} : OpenForReading(path);
+            bytes += file.IsOpen() ? FileSize(file.handle) : 0;
+            continue;
+        }
+        walked.erase(FolderId{status->device, status->inode});
+        FolderWalk walk(path, walked);
+        WalkEntry entry;
+        while (!ended() && walk.Next(entry)) {
+            if (entry.kind != WalkEntry::Kind::repeatedFolder) {
+                files += entry.kind == WalkEntry::Kind::file ? 1 : 0;
+                bytes += entry.file.IsOpen() ? FileSize(entry.file.handle) : 0;
+            }
+        }
+    }
+    if (!ended()) {
+        filesTotal_ = files;
+        bytesTotal_ = bytes;
+        measured_ = true;
+    }
 }
 
 RunSummary RunEngine::Run(const std::vector<std::string>& paths)
@@ -137,6 +182,19 @@ RunSummary RunEngine::Run(const std::vector<std::string>& paths)
             EndRun(RunFailure{RunFailure::Kind::internal, std::nullopt});
         }
     };
+    std::thread measurer;
+    if (settings_.measure) {
+        try {
+            measurer = std::thread([this] {
+                try {
+                    Measure();
+                } catch (...) {
+                    // Progress is then told without totals; the run goes on.
+                }
+            });
+        } catch (const std::exception&) {
+        }
+    }
     std::vector<std::thread> workers;
     for (unsigned j = 0; jobs > 1 && j < jobs; ++j) {
         try {
@@ -150,6 +208,10 @@ RunSummary RunEngine::Run(const std::vector<std::string>& paths)
     }
     for (std::thread& worker : workers) {
         worker.join();
+    }
+    measureEnded_ = true;
+    if (measurer.joinable()) {
+        measurer.join();
     }
     const std::lock_guard lock(mutex_);
     const bool unitsLeft = !walkFinished_ || nextDeliver_ < nextProduce_;
@@ -203,6 +265,7 @@ RunEngine::Slot* RunEngine::Produce()
     const bool isFile = unit.kind == RunUnit::Kind::file || unit.kind == RunUnit::Kind::stream;
     slot->firstFile = isFile && !fileProduced_;
     fileProduced_ = fileProduced_ || isFile;
+    slot->size = unit.file.IsOpen() && unit.kind == RunUnit::Kind::file ? FileSize(unit.file.handle) : 0;
     slot->unit = std::move(unit);
     Slot* produced = slot.get();
     slots_.emplace(produced->unit.index, std::move(slot));
@@ -281,6 +344,7 @@ void RunEngine::Analyse(Slot& slot)
         Analyzer analyzer(sink, &observers);
         analyzer.SetLimits(settings_.limits);
         analyzer.SetMicrocodeFormats(settings_.formats);
+        analyzer.SetScanProgress(&slot.scanned);
         switch (slot.unit.kind) {
         case RunUnit::Kind::file:
             analyzer.AnalyzeTopLevelFile(slot.unit.path, slot.unit.file);
@@ -352,6 +416,7 @@ void RunEngine::DeliverReady()
             summary_.problems += result.problems.size();
             const std::optional<RunFailure> failure = result.failure;
             const bool stopped = result.stopped;
+            bytesDelivered_ += slot.size;
             slots_.erase(found);
             ++nextDeliver_;
             ++done_;

@@ -92,6 +92,11 @@ struct RunSettings {
     bool reportEmpty = true;  ///< whether the report is empty when the run starts
     WorkLimits limits;
     MicrocodeFormats formats = MicrocodeFormats::classic;
+    /// Walks the paths once more on a thread of its own, ahead of the
+    /// analysis, to learn how many files and bytes the run holds: the
+    /// analysis walks lazily, a few files ahead, so only this tells a
+    /// window the true fraction done.
+    bool measure = false;
 };
 
 struct RunSummary {
@@ -110,6 +115,14 @@ struct RunProgress {
     std::size_t found = 0;  ///< units met so far (the walk goes on ahead of the analysis)
     std::size_t done = 0;   ///< units delivered
     bool walkFinished = false;
+    /// Bytes of the top-level files delivered, and of those still being
+    /// analysed as far as their scan has come.
+    std::uint64_t bytesDone = 0;
+    /// With RunSettings::measure, once the measuring walk has ended: the
+    /// run's files and their bytes.
+    bool measured = false;
+    std::size_t filesTotal = 0;
+    std::uint64_t bytesTotal = 0;
 };
 
 /// Runs the analysis of several paths: folders are walked into units, units
@@ -139,6 +152,7 @@ private:
     class UnitCollector;
 
     void Work();
+    void Measure();
     [[nodiscard]] Slot* Produce();
     [[nodiscard]] bool NextUnit(RunUnit& unit);
     void Analyse(Slot& slot);
@@ -151,7 +165,7 @@ private:
     RunClient& client_;
     StopRequest stop_;
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable moved_;
     // The walk, guarded by mutex_.
     const std::vector<std::string>* paths_ = nullptr;
@@ -171,6 +185,11 @@ private:
     std::atomic<std::size_t> found_{0};
     std::atomic<std::size_t> done_{0};
     std::atomic<bool> walkDone_{false};
+    std::atomic<std::uint64_t> bytesDelivered_{0};
+    std::atomic<bool> measureEnded_{false};  // tells the measuring walk to end
+    std::atomic<bool> measured_{false};
+    std::atomic<std::size_t> filesTotal_{0};
+    std::atomic<std::uint64_t> bytesTotal_{0};
 };
 
 }  // namespace veskari

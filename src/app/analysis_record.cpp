@@ -26,6 +26,7 @@ void AnalysisRecord::EndCommand(const CommandEnd& end)
             reached = units_.back().argument + 1;
         }
         paths_.resize(reached);
+        stopped_ = true;
     }
     if (!failure_ && end.summary.failure) {
         failure_ = end.summary.failure;
@@ -38,6 +39,7 @@ void AnalysisRecord::Clear()
     units_.clear();
     commandStart_ = 0;
     failure_.reset();
+    stopped_ = false;
 }
 
 void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Language language) const
@@ -57,7 +59,7 @@ void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Langua
         unit.events.Replay(recorder);
         document.Add(result, recorder.Text());
     }
-    document.End(failure_);
+    document.End(failure_, stopped_);
 }
 
 }  // namespace veskari

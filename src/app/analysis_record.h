@@ -45,6 +45,7 @@ private:
     std::size_t commandStart_ = 0;       // the first path of the command begun last
     bool commandAllFormats_ = false;
     std::optional<RunFailure> failure_;
+    bool stopped_ = false;  // a command was stopped before its last file
 };
 
 }  // namespace veskari

@@ -1,5 +1,7 @@
 #include "analysis_worker.h"
 
+#include <algorithm>
+
 #include "platform/processors.h"
 
 namespace veskari {
@@ -19,6 +21,9 @@ public:
     {
         events.FileFinished(file);
         rows.FileFinished(file);
+        if (file.unlistedLaterUpdates > 0) {
+            findings.emplace_back(UnlistedLater{file.displayName, file.unlistedLaterUpdates});
+        }
     }
     void MemberStarted(const MemberInfo& member) override { events.MemberStarted(member); }
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
@@ -68,6 +73,7 @@ public:
 
     void UnitFinished(UnitResult& result) override
     {
+        stoppedInside = stoppedInside || result.stopped;
         UnitOutput output;
         output.argument = result.unit->argument;
         output.problems = result.problems;  // the run still counts them
@@ -78,6 +84,8 @@ public:
         }
         worker_.Deliver({}, &output);
     }
+
+    bool stoppedInside = false;  // a stop ended a unit before its end
 
 private:
     AnalysisWorker& worker_;
@@ -151,6 +159,7 @@ void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool 
         settings.jobs = UsableProcessorCount();
         settings.reportEmpty = reportEmpty;
         settings.formats = allFormats ? MicrocodeFormats::all : MicrocodeFormats::classic;
+        settings.measure = true;  // for the fraction done that the window shows
         RunEngine engine(settings, client);
         {
             const std::lock_guard lock(mutex_);
@@ -161,6 +170,11 @@ void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool 
             }
         }
         end.summary = engine.Run(texts);
+        if (const RunProgress counted = engine.Progress(); end.summary.stopped && counted.measured) {
+            // The files never reached, and the one the stop came in.
+            end.filesNotAnalysed = counted.filesTotal - std::min(counted.filesTotal, end.summary.files) +
+                                   (client.stoppedInside ? 1 : 0);
+        }
         {
             const std::lock_guard lock(mutex_);
             engine_ = nullptr;

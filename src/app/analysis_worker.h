@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -25,8 +26,15 @@ struct FailedMember {
     MemberOutcome outcome = MemberOutcome::damaged;
 };
 
-/// What could not be analysed, in the order the analysis met it.
-using Finding = std::variant<Problem, FailedMember>;
+/// A file of which the classic mode did not list updates of the later
+/// layout: told once for the file, so that they are not taken for absent.
+struct UnlistedLater {
+    std::string displayName;
+    std::uint64_t count = 0;
+};
+
+/// What could not be analysed or was not listed, in the order the analysis met it.
+using Finding = std::variant<Problem, FailedMember, UnlistedLater>;
 
 /// What one top-level unit of a command brought besides its report text.
 struct UnitOutput {
@@ -48,6 +56,9 @@ struct Delivery {
 struct CommandEnd {
     RunSummary summary;
     QString errorText;  ///< empty unless an error ended it
+    /// A stopped command's files that it did not reach, when they had
+    /// been counted before the stop.
+    std::optional<std::size_t> filesNotAnalysed;
 };
 
 /// How far the running command has come.

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace veskari {
@@ -42,6 +43,11 @@ FindBar::FindBar(QPlainTextEdit& report, QWidget* parent) : QWidget(parent), rep
     layout->addWidget(notFound_);
     layout->addWidget(close);
     setVisible(false);
+}
+
+QString FindBar::ResultText() const
+{
+    return notFound_->text();
 }
 
 void FindBar::Open()
@@ -81,7 +87,14 @@ bool FindBar::Find(bool backward)
             report_.setTextCursor(kept);
         }
     }
-    notFound_->setVisible(!found);
+    if (found) {
+        // The count, so that a reader knows how many more there are.
+        const qsizetype matches = report_.document()->toPlainText().count(text, Qt::CaseInsensitive);
+        notFound_->setText(matches == 1 ? tr("1 match") : tr("%1 matches").arg(matches));
+    } else {
+        notFound_->setText(tr("Not found"));
+    }
+    notFound_->setVisible(true);
     return found;
 }
 

@@ -21,6 +21,8 @@ public:
     /// Shows the bar with the search box focused and its text selected.
     void Open();
     [[nodiscard]] QLineEdit& SearchBox() noexcept { return *search_; }
+    /// What the last search found: the number of matches, or that there is none.
+    [[nodiscard]] QString ResultText() const;
 
 public slots:
     /// Selects the next (or previous) match of the search text; false when

@@ -1,6 +1,8 @@
 #include "main_dialog.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QScreen>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTableView>
 #include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -32,6 +35,7 @@
 #include "run_status.h"
 #include "update_table_model.h"
 #include "updates_view.h"
+#include "platform/visible_text.h"
 
 namespace veskari {
 
@@ -46,6 +50,8 @@ MainDialog::MainDialog(Language language, QWidget* parent)
 
     reportBox_ = new QPlainTextEdit(this);
     reportBox_->setReadOnly(true);
+    // Read-only, yet walked with the keys: Ctrl+End reaches the report's end.
+    reportBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     reportBox_->setUndoRedoEnabled(false);  // nothing to undo, and each addition would be kept for it
     reportBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
     reportBox_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -103,6 +109,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     splitter->setChildrenCollapsible(false);
 
     status_ = new RunStatus([this] { return worker_->Progress(); }, this);
+    problems_->showError = [this](QWidget* owner, const QString& text) { showError(owner, text); };
 
     auto* menuBar = new QMenuBar(this);
     // The desktop offers no window menu to extend: the about entry lives in
@@ -129,11 +136,36 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     layout->setMenuBar(menuBar);
     layout->addLayout(top, 1);
     layout->addWidget(status_);
-    resize(900, 560);
+    // Never larger than the screen, also at a high scale factor.
+    const QSize available = screen() != nullptr ? screen()->availableSize() : QSize(900, 560);
+    resize(QSize(1000, 600).boundedTo(available * 9 / 10));
+
+    // The content first, then the buttons.
+    QWidget* order[] = {reportBox_, &updates_->FilterBox(), &updates_->Table(), problems_,
+                        selectButton_, folderButton_, clearButton_, closeButton, stopButton_};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
 
     UseSystemDialogs();
     showError = [](QWidget* owner, const QString& text) {
         QMessageBox::critical(owner, MainDialog::tr("Veskari"), text);
+    };
+    confirmDiscard = [](QWidget* owner) {
+        if (!RecentPaths::AskBeforeDiscarding()) {
+            return true;
+        }
+        QMessageBox box(QMessageBox::Question, MainDialog::tr("Veskari"),
+                        MainDialog::tr("Close the window and discard the analysis that was not saved?"),
+                        QMessageBox::Discard | QMessageBox::Cancel, owner);
+        box.setDefaultButton(QMessageBox::Cancel);
+        auto* again = new QCheckBox(MainDialog::tr("Do not ask again"), &box);
+        box.setCheckBox(again);
+        const bool discard = box.exec() == QMessageBox::Discard;
+        if (discard && again->isChecked()) {
+            RecentPaths::SetAskBeforeDiscarding(false);
+        }
+        return discard;
     };
 
     thread_ = new QThread(this);
@@ -191,7 +223,11 @@ void MainDialog::BuildMenus(QMenu& file, QMenu& edit, QMenu& help)
     allFormatsAction_ = edit.addAction(tr("List Updates of &Every Format"));
     allFormatsAction_->setCheckable(true);
     allFormatsAction_->setChecked(RecentPaths::AllFormats());
-    connect(allFormatsAction_, &QAction::toggled, this, [](bool checked) { RecentPaths::SetAllFormats(checked); });
+    connect(allFormatsAction_, &QAction::toggled, this, [this](bool checked) {
+        RecentPaths::SetAllFormats(checked);
+        status_->SetAllFormats(checked);
+    });
+    status_->SetAllFormats(allFormatsAction_->isChecked());
     help.addAction(aboutAction_);
 }
 
@@ -240,6 +276,7 @@ void MainDialog::StartNextCommand()
     pending_.pop_front();
     const bool allFormats = allFormatsAction_->isChecked();
     record_->BeginCommand(paths, allFormats);
+    status_->CommandStarted();
     QMetaObject::invokeMethod(worker_, "Run", Qt::QueuedConnection, Q_ARG(QList<QByteArray>, paths),
                               Q_ARG(bool, reportLog_->IsEmpty()), Q_ARG(bool, allFormats));
 }
@@ -253,7 +290,7 @@ void MainDialog::TakeOutput()
         record_->AddUnit(unit);
         updates_->Add(std::move(unit.updates));
         problems_->Add(unit.findings);
-        commandFindings_ += unit.findings.size();
+        unsaved_ = true;
     }
 }
 
@@ -266,8 +303,19 @@ void MainDialog::OnCommandFinished(const CommandEnd& end)
 {
     TakeOutput();
     record_->EndCommand(end);
-    status_->Add(end, commandFindings_);
-    commandFindings_ = 0;
+    status_->Add(end);
+    if (end.summary.stopped && !end.summary.failure) {
+        // A stopped run must not look complete: the list says so, too.
+        const std::size_t left = end.filesNotAnalysed.value_or(0);
+        problems_->AddLine(!end.filesNotAnalysed ? tr("Stopped: the files after the last one analysed were not analysed")
+                           : left == 1           ? tr("Stopped: 1 file not analysed")
+                                                 : tr("Stopped: %1 files not analysed").arg(left));
+        for (const QByteArray& path : std::exchange(dropped_, {})) {
+            problems_->AddLine(tr("%1: not analysed, the analysis was stopped")
+                                   .arg(QString::fromStdString(VisibleText(path.toStdString()))));
+        }
+    }
+    dropped_.clear();
     if (!end.errorText.isEmpty()) {
         // The paths of the failed command that were not analysed are dropped;
         // the report stays.
@@ -298,7 +346,7 @@ void MainDialog::SetBusy(bool busy)
         // Busy, not waiting: the window can be read, searched and stopped meanwhile.
         QApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
-        status_->Finish();
+        status_->Finish(static_cast<std::size_t>(problems_->Count()));
         QApplication::restoreOverrideCursor();
     }
 }
@@ -318,10 +366,16 @@ void MainDialog::OnClear()
     updates_->Clear();
     problems_->Clear();
     status_->Clear();
+    unsaved_ = false;
 }
 
 void MainDialog::StopCommand()
 {
+    if (busy_) {
+        for (const QList<QByteArray>& command : pending_) {
+            dropped_.append(command);
+        }
+    }
     pending_.clear();
     worker_->RequestStop();
 }
@@ -351,11 +405,33 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event)
 {
     if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
+        ShowDropTarget(true);
+    }
+}
+
+void MainDialog::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    ShowDropTarget(false);
+    QDialog::dragLeaveEvent(event);
+}
+
+void MainDialog::ShowDropTarget(bool shown)
+{
+    // While files are over the window, its content is framed in the
+    // highlight colour and the status bar says what a drop will do.
+    views_->setStyleSheet(shown ? QStringLiteral("QTabWidget::pane { border: 3px solid palette(highlight); }")
+                                : QString());
+    if (shown) {
+        status_->showMessage(busy_ ? tr("Drop to analyse after the running command")
+                                   : tr("Drop to analyse these files and folders"));
+    } else {
+        status_->clearMessage();
     }
 }
 
 void MainDialog::dropEvent(QDropEvent* event)
 {
+    ShowDropTarget(false);
     // The path's own bytes, from the URL's percent-encoding: a name that is
     // not valid UTF-8 reaches the analysis unchanged.
     QList<QByteArray> paths;
@@ -384,6 +460,12 @@ void MainDialog::keyPressEvent(QKeyEvent* event)
     // wants to happen by accident. Without a command it closes, as Close does.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && busy_) {
         StopCommand();
+        return;
+    }
+    // Escape is easily pressed by accident: with results not saved it asks
+    // first. Close, which is chosen on purpose, does not.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && unsaved_ &&
+        !confirmDiscard(this)) {
         return;
     }
     QDialog::keyPressEvent(event);

@@ -71,6 +71,14 @@ public:
     std::function<QString(QWidget* parent, SaveFormat& format)> chooseSaveFile;
     /// Shows a file error; by default a message box with the stop icon.
     std::function<void(QWidget* parent, const QString& text)> showError;
+    /// Asks whether results not saved may be discarded; by default a
+    /// question with "Do not ask again", which is remembered.
+    std::function<bool(QWidget* parent)> confirmDiscard;
+
+    /// Whether something was analysed since the last Clear or Save.
+    [[nodiscard]] bool HasUnsavedResults() const noexcept { return unsaved_; }
+    [[nodiscard]] RunStatus& Status() const noexcept { return *status_; }
+    [[nodiscard]] ProblemsView& ProblemList() const noexcept { return *problems_; }
 
 signals:
     /// Every queued command has ended.
@@ -90,9 +98,11 @@ public slots:
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    /// Escape while a command runs stops it; otherwise it closes the window.
+    /// Escape while a command runs stops it; otherwise it closes the
+    /// window, after asking when there are results not saved.
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -106,6 +116,7 @@ private:
     void OnFind();
     void SetBusy(bool busy);
     void StopWorker();
+    void ShowDropTarget(bool shown);
 
     Language language_;
     QTabWidget* views_ = nullptr;
@@ -126,7 +137,8 @@ private:
     AnalysisWorker* worker_ = nullptr;
     ProblemsView* problems_ = nullptr;
     RunStatus* status_ = nullptr;
-    std::size_t commandFindings_ = 0;  // listed for the running command
+    QList<QByteArray> dropped_;  // paths of the commands a stop dropped
+    bool unsaved_ = false;
     QTimer takeTimer_;
     std::deque<QList<QByteArray>> pending_;
     bool busy_ = false;

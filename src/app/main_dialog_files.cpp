@@ -43,9 +43,15 @@ void MainDialog::UseSystemDialogs()
 void MainDialog::FillRecentMenu(QMenu& menu)
 {
     menu.clear();
+    // Long paths are shortened in the middle, where their folders are; the
+    // whole path is the entry's tooltip.
+    menu.setToolTipsVisible(true);
     for (const QByteArray& path : RecentPaths::Paths()) {
-        menu.addAction(QString::fromStdString(VisibleText(path.toStdString())), this,
-                       [this, path] { AnalyzeChosen({path}); });
+        const QString text = QString::fromStdString(VisibleText(path.toStdString()));
+        QAction* action = menu.addAction(menu.fontMetrics().elidedText(text, Qt::ElideMiddle, 480).replace(
+                                             QLatin1Char('&'), QStringLiteral("&&")),
+                                         this, [this, path] { AnalyzeChosen({path}); });
+        action->setToolTip(text);
     }
     if (menu.isEmpty()) {
         menu.addAction(tr("(none)"))->setEnabled(false);
@@ -121,7 +127,9 @@ void MainDialog::OnSave()
     const QByteArray bytes = SavedBytes(format);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         showError(this, tr("%1 could not be saved: %2").arg(path, file.errorString()));
+        return;
     }
+    unsaved_ = false;
 }
 
 }  // namespace veskari

@@ -64,4 +64,14 @@ void RecentPaths::SetAllFormats(bool allFormats)
     QSettings().setValue(QStringLiteral("allFormats"), allFormats);
 }
 
+bool RecentPaths::AskBeforeDiscarding()
+{
+    return QSettings().value(QStringLiteral("askBeforeDiscarding"), true).toBool();
+}
+
+void RecentPaths::SetAskBeforeDiscarding(bool ask)
+{
+    QSettings().setValue(QStringLiteral("askBeforeDiscarding"), ask);
+}
+
 }  // namespace veskari

@@ -25,6 +25,11 @@ public:
     /// ones: a choice the window keeps, off at first.
     [[nodiscard]] static bool AllFormats();
     static void SetAllFormats(bool allFormats);
+
+    /// Whether Escape asks before it discards results that were not saved:
+    /// on at first, until the user says not to ask again.
+    [[nodiscard]] static bool AskBeforeDiscarding();
+    static void SetAskBeforeDiscarding(bool ask);
 };
 
 }  // namespace veskari

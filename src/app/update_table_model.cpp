@@ -1,5 +1,6 @@
 #include "update_table_model.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 #include <QColor>
@@ -150,15 +151,28 @@ bool UpdateTableModel::Less(int row, int other, int column) const
 bool UpdateTableModel::Matches(int row, const std::string& needle) const
 {
     while (searchTexts_.size() <= static_cast<std::size_t>(row)) {
-        // Fields apart, so that no match runs from one into the next.
+        // The names only, apart, so that no match runs from one into the
+        // next: numbers are matched by their value, never as text.
         std::string text;
-        for (const std::string& field : output::CsvFields(rows_[searchTexts_.size()])) {
-            text += LowerAscii(VisibleText(field));
+        const auto fields = output::CsvFields(rows_[searchTexts_.size()]);
+        for (const CsvColumn column : {CsvColumn::path, CsvColumn::memberChain, CsvColumn::package,
+                                       CsvColumn::processor}) {
+            text += LowerAscii(VisibleText(fields[static_cast<std::size_t>(column)]));
             text += '\n';
         }
         searchTexts_.push_back(std::move(text));
     }
     return searchTexts_[static_cast<std::size_t>(row)].find(needle) != std::string::npos;
+}
+
+std::uint32_t UpdateTableModel::Cpuid(int row) const
+{
+    return rows_[static_cast<std::size_t>(row)].update.LineSignature();
+}
+
+std::uint32_t UpdateTableModel::Revision(int row) const
+{
+    return rows_[static_cast<std::size_t>(row)].update.header.revision;
 }
 
 int UpdateTableModel::rowCount(const QModelIndex& parent) const
@@ -238,8 +252,21 @@ UpdateFilterProxy::UpdateFilterProxy(UpdateTableModel& model, QObject* parent)
 void UpdateFilterProxy::SetFilterText(const QString& text)
 {
     std::string needle = LowerAscii(text.trimmed().toStdString());
-    if (needle != needle_) {
+    // "cpuid 0x686", "rev: 0x2a", "0x686": a field and a number in hex.
+    static const QRegularExpression numberPattern(
+        QStringLiteral("^(?:(cpuid|rev|revision)\\s*:?\\s*)?0x([0-9a-f]{1,8})$"));
+    const QRegularExpressionMatch match = numberPattern.match(QString::fromStdString(needle));
+    Field field = Field::none;
+    std::uint32_t number = 0;
+    if (match.hasMatch()) {
+        const QString word = match.captured(1);
+        field = word.isEmpty() ? Field::number : word == QStringLiteral("cpuid") ? Field::cpuid : Field::revision;
+        number = match.captured(2).toUInt(nullptr, 16);
+    }
+    if (needle != needle_ || field != field_ || number != number_) {
         needle_ = std::move(needle);
+        field_ = field;
+        number_ = number;
         // All at once: a filter that removes rows one run at a time tells
         // the view of every run, which takes seconds on 100,000 rows.
         invalidate();
@@ -253,6 +280,16 @@ bool UpdateFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& rig
 
 bool UpdateFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex& /*sourceParent*/) const
 {
+    switch (field_) {
+    case Field::cpuid:
+        return model_.Cpuid(sourceRow) == number_;
+    case Field::revision:
+        return model_.Revision(sourceRow) == number_;
+    case Field::number:
+        return model_.Cpuid(sourceRow) == number_ || model_.Revision(sourceRow) == number_;
+    case Field::none:
+        break;
+    }
     return needle_.empty() || model_.Matches(sourceRow, needle_);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,12 @@ public:
     /// Whether `row` sorts before `other` by `column`: numbers by value,
     /// texts by their bytes.
     [[nodiscard]] bool Less(int row, int other, int column) const;
-    /// Whether a column of `row` holds `needle` (UTF-8, ASCII letters in
-    /// lower case), ignoring the case of ASCII letters.
+    /// Whether a name of `row` (file, member chain, package, processor)
+    /// holds `needle` (UTF-8, ASCII letters in lower case), ignoring the
+    /// case of ASCII letters.
     [[nodiscard]] bool Matches(int row, const std::string& needle) const;
+    [[nodiscard]] std::uint32_t Cpuid(int row) const;
+    [[nodiscard]] std::uint32_t Revision(int row) const;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -56,7 +60,11 @@ class UpdateFilterProxy final : public QSortFilterProxyModel {
 public:
     explicit UpdateFilterProxy(UpdateTableModel& model, QObject* parent = nullptr);
 
-    /// Shows the rows of which a column holds `text` (any case); empty shows all.
+    /// Shows the rows that `text` asks for; empty shows all. A number in
+    /// hex ("0x686") keeps the rows whose CPUID or revision is that number,
+    /// "cpuid 0x686" or "rev 0x2A" only that field (a colon may follow the
+    /// word); any other text keeps the rows whose names (file, member
+    /// chain, package, processor) hold it, in any case.
     void SetFilterText(const QString& text);
 
 protected:
@@ -64,8 +72,11 @@ protected:
     [[nodiscard]] bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
 private:
+    enum class Field { none, cpuid, revision, number };
     UpdateTableModel& model_;
     std::string needle_;
+    Field field_ = Field::none;  // none: `needle_` is text
+    std::uint32_t number_ = 0;
 };
 
 }  // namespace veskari

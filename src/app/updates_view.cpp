@@ -22,7 +22,10 @@ UpdatesView::UpdatesView(QWidget* parent) : QWidget(parent)
     proxy_ = new UpdateFilterProxy(*model_, this);
 
     filter_ = new QLineEdit(this);
-    filter_->setPlaceholderText(tr("Filter: text or CPUID"));
+    filter_->setPlaceholderText(tr("Filter: CPUID or revision (0x686, cpuid 0x686, rev 0x2A), or text in names"));
+    filter_->setToolTip(tr("A number in hex keeps the updates whose CPUID or revision is that number; "
+                           "\"cpuid\" or \"rev\" before it, that field only. Other text keeps the updates "
+                           "whose file, member, package or processor holds it."));
     filter_->setClearButtonEnabled(true);
     filter_->setAcceptDrops(false);  // dropped files go to the window
     count_ = new QLabel(this);
@@ -41,6 +44,10 @@ UpdatesView::UpdatesView(QWidget* parent) : QWidget(parent)
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
+    // No column may shrink below its heading, and long names are shortened
+    // in the middle, where a path's folders are, not at its end.
+    table_->horizontalHeader()->setMinimumSectionSize(table_->fontMetrics().horizontalAdvance(QStringLiteral("0x00000")));
+    table_->setTextElideMode(Qt::ElideMiddle);
     table_->horizontalHeader()->setResizeContentsPrecision(200);
     // Analysis order until a column is chosen; a third click returns to it.
     table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -87,9 +94,42 @@ void UpdatesView::SizeColumns()
 {
     // Once, by the first rows the table shows: measuring text is the
     // costliest part of adding rows, so it waits until someone looks.
-    if (!sized_ && isVisible() && model_->rowCount() > 0) {
+    if (!isVisible() || model_->rowCount() == 0) {
+        return;
+    }
+    const bool first = !sized_;
+    if (first) {
         sized_ = true;
         table_->resizeColumnsToContents();
+    }
+    // Every column in view at the window's size: names take at most a
+    // share of the width, numbers what they need. A name column sized by
+    // short first rows grows when longer names arrive, up to its share.
+    QHeaderView& header = *table_->horizontalHeader();
+    constexpr std::pair<output::CsvColumn, int> kNames[] = {{output::CsvColumn::path, 28},
+                                                            {output::CsvColumn::memberChain, 20},
+                                                            {output::CsvColumn::package, 16},
+                                                            {output::CsvColumn::processor, 28}};
+    int width = table_->viewport()->width();
+    for (int index = 0; index < model_->columnCount(); ++index) {
+        if (std::none_of(std::begin(kNames), std::end(kNames),
+                         [index](const auto& name) { return static_cast<int>(name.first) == index; })) {
+            // The numbers keep what they need (the last column's size
+            // is stretched, so its hint counts, not its size).
+            width -= std::max(static_cast<QAbstractItemView*>(table_)->sizeHintForColumn(index),
+                              header.sectionSizeHint(index));
+        }
+    }
+    width = std::max(width, 200);
+    for (const auto& [column, percent] : kNames) {
+        const int index = static_cast<int>(column);
+        const int least =
+            header.fontMetrics().horizontalAdvance(model_->headerData(index, Qt::Horizontal).toString()) + 16;
+        const int wanted = std::max(
+            least, std::min(static_cast<QAbstractItemView*>(table_)->sizeHintForColumn(index), width * percent / 100));
+        if (first || header.sectionSize(index) < wanted) {
+            header.resizeSection(index, wanted);
+        }
     }
 }
 
@@ -119,6 +159,8 @@ void UpdatesView::Clear()
 {
     flushTimer_.stop();
     unshown_.clear();
+    // A filter left from before would hide every new row.
+    filter_->clear();
     model_->Clear();
 }
 

@@ -303,7 +303,7 @@ void JsonDocument::Add(const UnitResult& result, const std::string& fileObject)
     anyFile_ = true;
 }
 
-void JsonDocument::End(const std::optional<RunFailure>& failure)
+void JsonDocument::End(const std::optional<RunFailure>& failure, bool stopped)
 {
     const JsonStyle style;
     if (!paths_.empty()) {
@@ -320,7 +320,9 @@ void JsonDocument::End(const std::optional<RunFailure>& failure)
         object.String("message", failure->Text(language_));
         error = object.Close();
     }
-    Write(style.Break(1) + "]," + style.Break(1) + "\"error\": " + error + style.Break(0) + "}\n");
+    // Present only when true, so that a complete run's document is as before.
+    const std::string stoppedKey = stopped ? style.Break(1) + "\"stopped\": true," : std::string();
+    Write(style.Break(1) + "]," + stoppedKey + style.Break(1) + "\"error\": " + error + style.Break(0) + "}\n");
 }
 
 }  // namespace veskari::output

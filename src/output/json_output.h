@@ -84,8 +84,10 @@ public:
     void Begin();
     /// A unit's share: its file object and its problems outside any file.
     void Add(const UnitResult& result, const std::string& fileObject);
-    /// Closes the document with the error that ended the run, if any.
-    void End(const std::optional<RunFailure>& failure);
+    /// Closes the document with the error that ended the run, if any;
+    /// `stopped`: a stop request ended the run before its last file, which
+    /// the document then says in a "stopped" key.
+    void End(const std::optional<RunFailure>& failure, bool stopped = false);
 
     /// The depth of a file object in the document.
     static constexpr int kFileDepth = 4;

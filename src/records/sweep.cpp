@@ -7,7 +7,7 @@
 
 namespace veskari {
 
-void Sweep(CFile& file, std::span<SweepLane* const> lanes)
+void Sweep(CFile& file, std::span<SweepLane* const> lanes, std::atomic<std::uint64_t>* scanned)
 {
     std::size_t margin = 0;
     for (const SweepLane* lane : lanes) {
@@ -17,6 +17,9 @@ void Sweep(CFile& file, std::span<SweepLane* const> lanes)
     std::uint64_t windowStart = file.GetPosition();
     for (const std::uint8_t* window = nullptr;; windowStart += kScanStep) {
         PollStop();
+        if (scanned != nullptr) {
+            scanned->store(windowStart, std::memory_order_relaxed);
+        }
         file.Seek(windowStart);
         const std::size_t got = file.Peek(windowSize, window);
         bool anyLeft = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -39,7 +41,9 @@ protected:
 
 /// Reads the file once, from its current position to its end, in windows
 /// of the scan frame (kScanStep bytes apart), and lets every lane try its
-/// candidates in file order. Polls the stop request window by window.
-void Sweep(CFile& file, std::span<SweepLane* const> lanes);
+/// candidates in file order. Polls the stop request window by window, and
+/// stores in `scanned`, when given, how far the scan has come (the start of
+/// the window it reads), so that another thread can show it.
+void Sweep(CFile& file, std::span<SweepLane* const> lanes, std::atomic<std::uint64_t>* scanned = nullptr);
 
 }  // namespace veskari

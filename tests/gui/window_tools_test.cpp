@@ -193,6 +193,15 @@ private slots:
         }
         QVERIFY(allFormats != nullptr);
         QVERIFY(!allFormats->isChecked());  // off at first
+        // The classic mode says once for the file what it did not list.
+        dialog.AnalyzePaths(paths);
+        QVERIFY(WaitIdle(dialog));
+        QCOMPARE(dialog.Problems().size(), 1);
+        QVERIFY2(dialog.Problems()[0].startsWith(QStringLiteral("06-9a-04: ")) &&
+                     dialog.Problems()[0].endsWith(QStringLiteral(
+                         " not listed; turn on Edit, List Updates of Every Format")),
+                 qPrintable(dialog.Problems()[0]));
+        dialog.OnClear();
         allFormats->setChecked(true);
         dialog.AnalyzePaths(paths);
         QVERIFY(WaitIdle(dialog));
@@ -297,7 +306,7 @@ private slots:
             QVERIFY(dialog.isVisible());
             QVERIFY(!Button(dialog, 4)->isEnabled());
             QVERIFY(Button(dialog, 0)->isEnabled());
-            QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Stopped. Files: 1  ")));
+            QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Stopped: 1 file not analysed. Files: ")));
             QVERIFY(!dialog.ReportBox().toPlainText().contains(QStringLiteral("one.bin")));
         }
         QCOMPARE(dialog.ReportBox().toPlainText(), report + QStringLiteral("\n<< %1 >>\n\n<< %1 >>\n").arg(
@@ -309,6 +318,7 @@ private slots:
         dialog.AnalyzePaths({one});
         QVERIFY(WaitIdle(dialog));
         QVERIFY(dialog.ReportBox().toPlainText().endsWith(ScanOutput({one})));
+        dialog.confirmDiscard = [](QWidget*) { return true; };
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
     }

@@ -38,6 +38,14 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <source>Close the search bar</source>
         <translation>検索バーを閉じる</translation>
     </message>
+    <message>
+        <source>1 match</source>
+        <translation>1 件一致</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>%1 件一致</translation>
+    </message>
 </context>
 <context>
     <name>veskari::MainDialog</name>
@@ -177,6 +185,38 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <source>%1 could not be saved: %2</source>
         <translation>%1 を保存できませんでした: %2</translation>
     </message>
+    <message>
+        <source>Close the window and discard the analysis that was not saved?</source>
+        <translation>保存していない解析結果を破棄してウィンドウを閉じますか?</translation>
+    </message>
+    <message>
+        <source>Do not ask again</source>
+        <translation>今後は確認しない</translation>
+    </message>
+    <message>
+        <source>Stopped: the files after the last one analysed were not analysed</source>
+        <translation>中止しました: 最後に解析したファイルより後のファイルは解析していません</translation>
+    </message>
+    <message>
+        <source>Stopped: 1 file not analysed</source>
+        <translation>中止しました: 1 個のファイルを解析していません</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 files not analysed</source>
+        <translation>中止しました: %1 個のファイルを解析していません</translation>
+    </message>
+    <message>
+        <source>%1: not analysed, the analysis was stopped</source>
+        <translation>%1: 解析を中止したため解析していません</translation>
+    </message>
+    <message>
+        <source>Drop to analyse after the running command</source>
+        <translation>ドロップすると実行中の解析の後に解析します</translation>
+    </message>
+    <message>
+        <source>Drop to analyse these files and folders</source>
+        <translation>ドロップするとこれらのファイルとフォルダーを解析します</translation>
+    </message>
 </context>
 <context>
     <name>veskari::ProblemsView</name>
@@ -198,16 +238,40 @@ MIT ライセンスのフリーソフトウェアです。</translation>
             <numerusform>%n 件を解析できませんでした:</numerusform>
         </translation>
     </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>コピー(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Save List as Text...</source>
+        <translation>一覧をテキストとして保存(&amp;S)...</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Text (*.txt)</source>
+        <translation>テキスト (*.txt)</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+    <message>
+        <source>%1: 1 later-format update not listed; turn on Edit, List Updates of Every Format</source>
+        <translation>%1: 後の形式のアップデート 1 個は一覧にありません。編集、すべての形式の更新を一覧表示をオンにしてください</translation>
+    </message>
+    <message>
+        <source>%1: %2 later-format updates not listed; turn on Edit, List Updates of Every Format</source>
+        <translation>%1: 後の形式のアップデート %2 個は一覧にありません。編集、すべての形式の更新を一覧表示をオンにしてください</translation>
+    </message>
 </context>
 <context>
     <name>veskari::RunStatus</name>
     <message>
         <source>Ended by an error.</source>
         <translation>エラーで終了しました。</translation>
-    </message>
-    <message>
-        <source>Stopped.</source>
-        <translation>中止しました。</translation>
     </message>
     <message>
         <source>Done.</source>
@@ -220,6 +284,38 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     <message>
         <source>Analysing: %1 of %2 files: %3</source>
         <translation>解析中: %2 件中 %1 件: %3</translation>
+    </message>
+    <message>
+        <source>All formats</source>
+        <translation>すべての形式</translation>
+    </message>
+    <message>
+        <source>Classic format only</source>
+        <translation>従来の形式のみ</translation>
+    </message>
+    <message>
+        <source>Updates of every published layout are listed</source>
+        <translation>公開されているすべての形式のアップデートを一覧にします</translation>
+    </message>
+    <message>
+        <source>Only updates of the classic layout are listed (Edit, List Updates of Every Format)</source>
+        <translation>従来の形式のアップデートだけを一覧にします (編集、すべての形式のアップデートを一覧)</translation>
+    </message>
+    <message>
+        <source>Stopped: files after the last one analysed were not analysed.</source>
+        <translation>中止しました: 最後に解析したファイルより後のファイルは解析していません。</translation>
+    </message>
+    <message>
+        <source>Stopped: 1 file not analysed.</source>
+        <translation>中止しました: 1 個のファイルを解析していません。</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 files not analysed.</source>
+        <translation>中止しました: %1 個のファイルを解析していません。</translation>
+    </message>
+    <message>
+        <source>Analysing: %1 files done, still counting: %2</source>
+        <translation>解析中: %1 個のファイルが完了、ファイルを数えています: %2</translation>
     </message>
 </context>
 <context>
@@ -296,16 +392,20 @@ MIT ライセンスのフリーソフトウェアです。</translation>
 <context>
     <name>veskari::UpdatesView</name>
     <message>
-        <source>Filter: text or CPUID</source>
-        <translation>フィルター: 文字列または CPUID</translation>
-    </message>
-    <message>
         <source>&amp;Copy</source>
         <translation>コピー(&amp;C)</translation>
     </message>
     <message>
         <source>%1 of %2</source>
         <translation>%1 / %2</translation>
+    </message>
+    <message>
+        <source>Filter: CPUID or revision (0x686, cpuid 0x686, rev 0x2A), or text in names</source>
+        <translation>フィルター: CPUID またはリビジョン (0x686、cpuid 0x686、rev 0x2A)、または名前の文字列</translation>
+    </message>
+    <message>
+        <source>A number in hex keeps the updates whose CPUID or revision is that number; &quot;cpuid&quot; or &quot;rev&quot; before it, that field only. Other text keeps the updates whose file, member, package or processor holds it.</source>
+        <translation>16 進数は CPUID またはリビジョンがその値のアップデートを残します。前に &quot;cpuid&quot; または &quot;rev&quot; を付けるとその項目だけを調べます。その他の文字列は、ファイル、メンバー、パッケージ、プロセッサーの名前にそれを含むアップデートを残します。</translation>
     </message>
 </context>
 </TS>
