@@ -27,7 +27,7 @@ public:
                                       options.allFormats, language, &reference));
         }
         if (options.verbose) {
-            fanOut_.Add(&verbose.emplace(reference));
+            fanOut_.Add(&verbose.emplace(reference, language));
         }
         if (!options.extractDir.empty()) {
             fanOut_.Add(&extractor.emplace(options.extractMembers));
