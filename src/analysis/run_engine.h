@@ -27,6 +27,7 @@ struct RunUnit {
         stream,          ///< standard input or a named pipe: copied, then analysed
         folderProblem,   ///< a folder that could not be opened or listed: `problem`
         repeatedFolder,  ///< a folder reached again through a link: not walked twice
+        outputFolder,    ///< a folder that the run writes into: never walked
     };
     Kind kind = Kind::file;
     std::size_t index = 0;     ///< position in the run
@@ -92,6 +93,11 @@ struct RunSettings {
     bool reportEmpty = true;  ///< whether the report is empty when the run starts
     WorkLimits limits;
     MicrocodeFormats formats = MicrocodeFormats::classic;
+    std::uint64_t streamBytes = kStreamCopyLimit;  ///< the most copied of standard input or a pipe
+    /// Folders that the run writes into (the extraction folder): neither
+    /// walked nor read, named or met in a walk, so that a run never reads
+    /// its own output and its report never depends on the number of jobs.
+    std::set<FolderId> outputFolders;
 };
 
 struct RunSummary {
@@ -141,6 +147,7 @@ private:
     void Work();
     [[nodiscard]] Slot* Produce();
     [[nodiscard]] bool NextUnit(RunUnit& unit);
+    [[nodiscard]] bool IsOutputFolder(const std::string& path) const;
     void Analyse(Slot& slot);
     void DeliverReady();
     void EndRun(std::optional<RunFailure> failure);
