@@ -2,6 +2,7 @@
 // extraction and parallel jobs.
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -12,6 +13,7 @@
 #endif
 
 #include "extraction.h"
+#include "output/json_text.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -213,6 +215,36 @@ TEST(CliExtractTest, WritesUpdatesAndMembersInsideTheFolderOnly)
     EXPECT_FALSE(fs::exists(dir.Path() + "/out/../escape.bin"));
     EXPECT_EQ(fs::file_size(out + "/fw.bin@0x25_cpu652_pf04_rev07.bin"), 2048U);
     EXPECT_EQ(names.size(), 2U * (5 + 5 + 5));  // per run: 5 members, their 5 updates, 5 updates in fw.bin
+}
+
+// Names with control bytes and bytes that are not UTF-8 keep every byte in
+// JSON: controls escaped up to 0x1F (the document parses), DEL as it is, and
+// beside a chain with such a name its hex form.
+TEST(CliJsonTest, EveryByteOfAnyNameSurvives)
+{
+    VESKARI_SKIP_ON_WINDOWS("file names that are not UTF-8");
+    const TempDir dir;
+    const std::string name = "x\x1F\x7F\xFF.bin";
+    const std::string path = dir.Write(name, MakeStoredMember("m\x1F.bin", Update(3)));
+    const CommandResult result = RunCommand("LC_ALL=C " + kScan + " --json " + ShellQuote(path));
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.out.find("\"m\\u001f.bin\""), std::string::npos) << result.out;
+    const json document = json::parse(result.out);
+    std::vector<json> chains;
+    const std::function<void(const json&)> collect = [&](const json& node) {
+        if (node.is_object() && node.contains("chainHex")) {
+            chains.push_back(node["chainHex"]);
+        }
+        if (node.is_structured()) {
+            for (const json& child : node) {
+                collect(child);
+            }
+        }
+    };
+    collect(document);
+    ASSERT_EQ(chains.size(), 2U);  // the update in the member, and the same update seen in the file
+    EXPECT_EQ(chains[0], json({output::HexOf(name), output::HexOf("m\x1F.bin")})) << chains[0].dump();
+    EXPECT_EQ(document["paths"][0]["files"][0]["displayNameHex"], output::HexOf(name));
 }
 
 // A counter changes only the member's own part of a name, so that no
