@@ -65,7 +65,8 @@ constexpr const char* kHelp =
     "      --version        show the version and exit\n"
     "\n"
     "Names are shown as they are, except that bytes which are not printable UTF-8\n"
-    "(control characters, invalid bytes) are written as \\xHH.\n"
+    "(control characters, bidirectional controls, invalid bytes) are written as\n"
+    "\\xHH. In --csv, a cell that starts with = + - @ TAB or CR gets a leading '.\n"
     "\n"
     "A standing compares revisions, never dates. An update is covered by the\n"
     "published updates of its signature whose platform mask shares a bit with\n"
@@ -97,8 +98,9 @@ constexpr const char* kHelp =
     "               first of them that is set) starts with \"ja\", or when none\n"
     "               is set and the language of Windows is Japanese\n";
 #else
-    "  TMPDIR       where decoded members above 16 MiB are kept while they are\n"
-    "               analysed (files without a name, gone when the program ends)\n"
+    "  TMPDIR       where decoded members above 16 MiB, and standard input and\n"
+    "               pipes (up to 1 GiB), are kept while they are analysed (files\n"
+    "               without a name, gone when the program ends)\n"
     "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
     "               first of them that is set) starts with \"ja\"\n";
 #endif
