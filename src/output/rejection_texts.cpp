@@ -47,6 +47,8 @@ constexpr std::array kRejections{
     RejectionRow{"ファイルが切れてる？", "truncated", "the file ends inside it"},
     RejectionRow{"アーカイブ終端", "endOfArchive", "end of the archive"},
     RejectionRow{"もう次のヘッダーはないよん", "noMoreHeaders", "no further header in the file"},
+    // The compressed segments.
+    RejectionRow{"セグメントの印がない", "noSegmentMark", "no segment mark"},
 };
 
 const RejectionRow* RowOf(std::string_view line)

@@ -112,6 +112,7 @@ TEST(RejectionTextsTest, EveryDiagnosticHasACodeAndATextInEachLanguage)
         {"拡張シグネチャテーブルのチェックサムが合わない 00000001", "extendedTableChecksum"},
         {"チェックサムが合わない 00000001", "checksum"}, {"ファイル終端か？", "endOfFile"},
         {"未知の圧縮形式 -lh9-", "unknownMethod"}, {"ファイルが切れてる？", "truncated"},
+        {"セグメントの印がない", "noSegmentMark"},
         {"a new diagnostic", "other"},
     };
     std::set<std::string_view> codes;
