@@ -178,7 +178,7 @@ const std::string& DiscoveryImage()
 {
     static const std::string path = [] {
         std::vector<std::vector<std::uint8_t>> updates;
-        for (const char* folder : {"/tests/data/microcode", "/../shared/testdata/microcode"}) {
+        for (const char* folder : {"/tests/data/testdata/microcode"}) {
             const std::filesystem::path dir = std::string(VESKARI_SOURCE_DIR) + folder;
             std::error_code error;
             if (!updates.empty() || !std::filesystem::is_directory(dir, error)) {

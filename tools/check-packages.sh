@@ -7,7 +7,7 @@
 # what it should; apt can install both on Debian 12; the desktop entry and the metainfo
 # pass their validators; appstreamcli compose over the unpacked files accepts the
 # component with its icons; and the unpacked programs run.
-# Usage: tools/check-packages.sh   (needs the packages of tools/packages.txt)
+# Usage: tools/check-packages.sh   (needs the packages of tools/packages.txt and tools/ci-packages.txt)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -5,7 +5,7 @@ Two tables feed it, both keyed by family-model-stepping and platform-ID mask
 as the microcode files and their release notes write them (06-9a-04/80):
 
   - the processor table of the public microcode release notes (2011 onwards),
-    kept beside the test data: ../shared/testdata/microcode-modern/processors.tsv
+    kept with the test data: tests/data/testdata/microcode-modern/processors.tsv
     (fms_pi, codename, stepping, products);
   - tools/processors-before-2011.tsv: older parts, from the processors'
     public errata documents (processor identification tables), with the
@@ -24,7 +24,7 @@ import os
 import sys
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RELEASE_NOTES = os.path.join(REPO, "..", "shared", "testdata", "microcode-modern", "processors.tsv")
+RELEASE_NOTES = os.path.join(REPO, "tests", "data", "testdata", "microcode-modern", "processors.tsv")
 OLDER = os.path.join(REPO, "tools", "processors-before-2011.tsv")
 OUTPUT = os.path.join(REPO, "src", "microcode", "processor_table.cpp")
 ANY_MASK = 0xFFFFFFFF

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "lzh/lzh_source.h"
 #include "platform/anonymous_file.h"
@@ -162,8 +163,10 @@ void Analyzer::AnalyzeTopLevelFile(const std::string& path, const OpenedFile& op
         if (observer_ != nullptr) {
             observer_->FileStarted(file);
         }
-        Tell(Problem{opened.error != 0 ? ProblemKind::cannotOpen : ProblemKind::notRegularFile, path, opened.error,
-                     0});
+        const ProblemKind kind = opened.copyFailed ? ProblemKind::noStreamCopy
+                                 : opened.error != 0 ? ProblemKind::cannotOpen
+                                                     : ProblemKind::notRegularFile;
+        Tell(Problem{kind, path, opened.error, 0});
         if (observer_ != nullptr) {
             observer_->FileFinished(file);
         }
@@ -180,6 +183,7 @@ void Analyzer::AnalyzeTopLevelFile(const std::string& path, const OpenedFile& op
     decodeLimitTold_ = false;
     memberLimitTold_ = false;
     extendedLimitTold_ = false;
+    streamCut_ = opened.cutAt;
     AnalyzeFile(ByteSource{&opened.handle, {}}, file);
 }
 
@@ -187,6 +191,9 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
 {
     if (observer_ != nullptr) {
         observer_->FileStarted(file);
+    }
+    if (const std::uint64_t cut = std::exchange(streamCut_, 0); cut != 0) {
+        Tell(Problem{ProblemKind::streamCut, file.path, 0, cut});  // a stream's copy, the top-level file
     }
     try {
         // One read of the file serves both passes: the listings of its

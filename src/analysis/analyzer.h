@@ -108,6 +108,7 @@ private:
     bool decodeLimitTold_ = false;
     bool memberLimitTold_ = false;
     bool extendedLimitTold_ = false;
+    std::uint64_t streamCut_ = 0;  // the copy of a stream was cut here: told with the top-level file
 };
 
 /// Convenience for callers that analyse one path into a sink.

@@ -39,6 +39,11 @@ constexpr std::array kProblemTexts{
                  "ﾌｧｲﾙあたりのﾁｪｯｸｻﾑ読み込みの上限に達したため %2 個の候補を確認しません"},
     ProblemTexts{ProblemKind::extendedLimit, "extendedLimit", "extended signatures beyond %2 per file not listed",
                  "ﾌｧｲﾙあたり %2 個を超える拡張ｼｸﾞﾈﾁｬは表示しません"},
+    ProblemTexts{ProblemKind::noStreamCopy, "noStreamCopy",
+                 "cannot be copied, no file can be made in the temporary folder ($TMPDIR)",
+                 "一時ﾌｫﾙﾀﾞ ($TMPDIR) にﾌｧｲﾙを作れないためｺﾋﾟｰできません"},
+    ProblemTexts{ProblemKind::streamCut, "streamCut", "only its first %2 bytes were copied and analysed",
+                 "最初の %2 ﾊﾞｲﾄだけをｺﾋﾟｰして解析しました"},
 };
 
 const ProblemTexts& TextsOf(ProblemKind kind)

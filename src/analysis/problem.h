@@ -21,6 +21,8 @@ enum class ProblemKind {
     memberLimit,      ///< one file reached its limit of members analysed
     checksumLimit,    ///< later-format candidates left unchecked: checksum reads used up
     extendedLimit,    ///< one file reached its limit of extended signature lines
+    noStreamCopy,     ///< standard input or a pipe: no file could be made for its copy
+    streamCut,        ///< standard input or a pipe copied only up to its limit
 };
 
 /// One problem: what, where (a path, or the chain of names of a member)

@@ -169,6 +169,7 @@ void RunEngine::Measure()
 RunSummary RunEngine::Run(const std::vector<std::string>& paths)
 {
     paths_ = &paths;
+    walked_.insert(settings_.outputFolders.begin(), settings_.outputFolders.end());
     const unsigned jobs = EffectiveJobs(settings_.jobs);
     jobs_ = jobs;
     const auto guardedWork = [this] {
@@ -273,6 +274,12 @@ RunEngine::Slot* RunEngine::Produce()
     return produced;
 }
 
+bool RunEngine::IsOutputFolder(const std::string& path) const
+{
+    const auto status = QueryPathStatus(path);
+    return status && settings_.outputFolders.contains(FolderId{status->device, status->inode});
+}
+
 bool RunEngine::NextUnit(RunUnit& unit)
 {
     for (;;) {
@@ -291,7 +298,8 @@ bool RunEngine::NextUnit(RunUnit& unit)
                     unit.problem = Problem{ProblemKind::cannotList, unit.path, entry.error, 0};
                     break;
                 case WalkEntry::Kind::repeatedFolder:
-                    unit.kind = RunUnit::Kind::repeatedFolder;
+                    unit.kind = IsOutputFolder(unit.path) ? RunUnit::Kind::outputFolder
+                                                          : RunUnit::Kind::repeatedFolder;
                     break;
                 }
                 return true;
@@ -311,6 +319,10 @@ bool RunEngine::NextUnit(RunUnit& unit)
             return true;
         }
         const auto status = QueryPathStatus(path);
+        if (status && status->isDirectory && settings_.outputFolders.contains(FolderId{status->device, status->inode})) {
+            unit.kind = RunUnit::Kind::outputFolder;
+            return true;
+        }
         if (status && status->isDirectory) {
             // A folder named on the command line is walked even when a link
             // led there before; links met inside walks are followed once.
@@ -350,7 +362,8 @@ void RunEngine::Analyse(Slot& slot)
             analyzer.AnalyzeTopLevelFile(slot.unit.path, slot.unit.file);
             break;
         case RunUnit::Kind::stream: {
-            const OpenedFile copy = CopyStreamToAnonymousFile(slot.unit.file.handle.Get(), slot.unit.path);
+            const OpenedFile copy =
+                CopyStreamToAnonymousFile(slot.unit.file.handle.Get(), slot.unit.path, settings_.streamBytes);
             slot.unit.file.handle.Reset();
             analyzer.AnalyzeTopLevelFile(slot.unit.path, copy);
             break;
@@ -359,6 +372,7 @@ void RunEngine::Analyse(Slot& slot)
             observers.ProblemFound(slot.unit.problem);
             break;
         case RunUnit::Kind::repeatedFolder:
+        case RunUnit::Kind::outputFolder:
             break;
         }
     } catch (const FileError& error) {

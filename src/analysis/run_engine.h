@@ -27,6 +27,7 @@ struct RunUnit {
         stream,          ///< standard input or a named pipe: copied, then analysed
         folderProblem,   ///< a folder that could not be opened or listed: `problem`
         repeatedFolder,  ///< a folder reached again through a link: not walked twice
+        outputFolder,    ///< a folder that the run writes into: never walked
     };
     Kind kind = Kind::file;
     std::size_t index = 0;     ///< position in the run
@@ -97,6 +98,11 @@ struct RunSettings {
     /// analysis walks lazily, a few files ahead, so only this tells a
     /// window the true fraction done.
     bool measure = false;
+    std::uint64_t streamBytes = kStreamCopyLimit;  ///< the most copied of standard input or a pipe
+    /// Folders that the run writes into (the extraction folder): neither
+    /// walked nor read, named or met in a walk, so that a run never reads
+    /// its own output and its report never depends on the number of jobs.
+    std::set<FolderId> outputFolders;
 };
 
 struct RunSummary {
@@ -155,6 +161,7 @@ private:
     void Measure();
     [[nodiscard]] Slot* Produce();
     [[nodiscard]] bool NextUnit(RunUnit& unit);
+    [[nodiscard]] bool IsOutputFolder(const std::string& path) const;
     void Analyse(Slot& slot);
     void DeliverReady();
     void EndRun(std::optional<RunFailure> failure);

@@ -34,15 +34,20 @@ void Copy(CFile& input, CFile& output, std::uint64_t size)
     }
 }
 
-std::string WithCounter(const std::string& name, unsigned counter)
+// The counter goes before the extension of the name's own last part, never
+// into the names of the files that hold it: fw.bin's second README becomes
+// fw.bin_README-1, which no member of a file fw-1.bin can be called.
+std::string WithCounter(const std::string& name, std::size_t extension, unsigned counter)
 {
     if (counter == 0) {
         return name;
     }
-    const std::size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    return stem + "-" + std::to_string(counter) + name.substr(stem.size());
+    const std::size_t stem = name.size() - std::min(extension, name.size());
+    return name.substr(0, stem) + "-" + std::to_string(counter) + name.substr(stem);
 }
+
+// The longest extension that a cut keeps whole.
+constexpr std::size_t kExtensionLimit = 32;
 
 }  // namespace
 
@@ -71,6 +76,17 @@ std::string WindowsAllowedName(std::string name)
     return name;
 }
 
+std::size_t ExtensionLength(std::string_view displayName)
+{
+    const std::size_t slash = displayName.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? displayName : displayName.substr(slash + 1);
+    const std::size_t dot = last.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || last.size() - dot > kExtensionLimit) {
+        return 0;
+    }
+    return last.size() - dot;
+}
+
 std::string ExtractionName(const std::string& displayName, std::size_t limit)
 {
     std::string name;
@@ -85,7 +101,13 @@ std::string ExtractionName(const std::string& displayName, std::size_t limit)
         name = WindowsAllowedName(std::move(name));
     }
     if (name.size() > limit) {
-        name.resize(limit);
+        // Cut the stem, keep the extension, and never split a UTF-8 character.
+        const std::size_t extension = std::min(ExtensionLength(displayName), name.size());
+        std::size_t cut = limit > extension ? limit - extension : 0;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0U) == 0x80U) {
+            --cut;
+        }
+        name = name.substr(0, cut) + name.substr(name.size() - extension);
         if (kWindowsNames) {
             name = WindowsAllowedName(std::move(name));  // the cut may leave a dot or space at the end
         }
@@ -111,7 +133,7 @@ void Extractor::UpdateBytes(const FileInfo& file, const UpdateRecord& update, CF
                   static_cast<unsigned long long>(update.offset), update.header.signature,
                   update.header.platformFlags, update.header.revision);
     CFile& staging = StagingFile();
-    entries_.push_back(Entry{ExtractionName(file.displayName) + suffix, staging.GetPosition(), 0});
+    entries_.push_back(Entry{ExtractionName(file.displayName) + suffix, 4, staging.GetPosition(), 0});
     Copy(bytes, staging, update.header.totalSize);
     entries_.back().size = staging.GetPosition() - entries_.back().offset;
 }
@@ -122,7 +144,8 @@ void Extractor::MemberDecoded(const MemberInfo& member, const ByteSource& decode
         return;
     }
     CFile& staging = StagingFile();
-    entries_.push_back(Entry{ExtractionName(member.displayName), staging.GetPosition(), size});
+    const std::string name = ExtractionName(member.displayName);
+    entries_.push_back(Entry{name, std::min(ExtensionLength(member.displayName), name.size()), staging.GetPosition(), size});
     CFile input;
     input.Open(decoded, member.displayName);
     Copy(input, staging, size);
@@ -140,7 +163,7 @@ void ExtractionFolder::Write(const Extractor& unit)
                               staging.Seek(entry.offset);
                               Copy(staging, output, entry.size);
                           },
-                          [&entry](unsigned n) { return WithCounter(entry.name, n); }, counter);
+                          [&entry](unsigned n) { return WithCounter(entry.name, entry.extension, n); }, counter);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/analysis_events.h"
@@ -18,10 +19,15 @@
 namespace veskari::cli {
 
 /// The name a display name becomes inside the extraction folder: one path
-/// component, '/' and control characters replaced by '_', never "." or "..",
-/// at most `limit` bytes; on Windows also a name that Windows allows
-/// (WindowsAllowedName).
+/// component, '/' and control characters (DEL included) replaced by '_',
+/// never "." or "..", at most `limit` bytes: a longer name loses the end of
+/// its stem, cut between UTF-8 characters, and keeps its extension. On
+/// Windows also a name that Windows allows (WindowsAllowedName).
 [[nodiscard]] std::string ExtractionName(const std::string& displayName, std::size_t limit = 200);
+
+/// The length of the extension of a display name's last part (".bin"): from
+/// its last dot, not a leading one, at most 32 bytes; 0 when it has none.
+[[nodiscard]] std::size_t ExtensionLength(std::string_view displayName);
 
 /// `name` as Windows allows a file name: each of <>:"\|?* becomes '_', a
 /// trailing dot or space (which Windows would drop) becomes '_', and a name
@@ -34,7 +40,8 @@ namespace veskari::cli {
 class Extractor final : public AnalysisObserver {
 public:
     struct Entry {
-        std::string name;  ///< the wanted name, before any counter
+        std::string name;           ///< the wanted name, before any counter
+        std::size_t extension = 0;  ///< its last bytes that a counter goes before
         std::uint64_t offset = 0;
         std::uint64_t size = 0;
     };
@@ -64,7 +71,8 @@ public:
     ExtractionFolder(const std::string& path, bool& isLink) : folder_(path, isLink) {}
 
     /// Writes the staged files of one unit, in order. A name that is taken
-    /// gets a counter before its extension (name-1.bin, ...), kept per name
+    /// gets a counter before the extension of its own last part
+    /// (name-1.bin, fw.bin_README-1, ...), kept per name
     /// so that naming stays linear; nothing is ever written over, and a
     /// write that fails leaves no partial file and throws FileError.
     void Write(const Extractor& unit);

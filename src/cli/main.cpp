@@ -3,7 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,8 +12,10 @@
 #include "analysis/reference_loader.h"
 #include "analysis/run_engine.h"
 #include "extraction.h"
+#include "messages.h"
 #include "options.h"
 #include "platform/console.h"
+#include "platform/folder.h"
 #include "platform/memory.h"
 #include "platform/processors.h"
 #include "platform/visible_text.h"
@@ -26,10 +28,11 @@ using namespace veskari::cli;
 
 // Flushes standard output; a write that failed (a full disk, a closed
 // output) is told and fails the run, as coreutils do.
-int FinishOutput(int status)
+int FinishOutput(int status, Language language)
 {
+    errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "veskari-scan: write error: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "veskari-scan: %s\n", WriteErrorText(errno, language).c_str());
         return kExitFailure;
     }
     return status;
@@ -60,6 +63,16 @@ std::optional<ReleaseReference> LoadReference(const Options& options, unsigned j
     return reference;
 }
 
+// Whether `path` names something that exists and is not a folder (a link
+// is followed): the extraction folder then cannot be made there.
+bool IsNotAFolder(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+    const std::filesystem::file_status status = std::filesystem::status(name, error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
 int Scan(const Options& options, Language language)
 {
     const unsigned jobs = options.jobs != 0 ? options.jobs : UsableProcessorCount();
@@ -73,11 +86,13 @@ int Scan(const Options& options, Language language)
         try {
             extraction.emplace(options.extractDir, isLink);
         } catch (const FileError& error) {
+            const std::string shown = VisibleText(options.extractDir);
             if (isLink) {
-                std::fprintf(stderr,
-                             "veskari-scan: %s is a symbolic link; give '%s/' to extract into the folder it "
-                             "points to\n",
-                             VisibleText(options.extractDir).c_str(), VisibleText(options.extractDir).c_str());
+                std::fprintf(stderr, "veskari-scan: %s\n",
+                             MessageText(Message::extractFolderIsLink, language, shown).c_str());
+            } else if (IsNotAFolder(options.extractDir)) {
+                std::fprintf(stderr, "veskari-scan: %s\n",
+                             MessageText(Message::extractFolderNotFolder, language, shown).c_str());
             } else {
                 std::fprintf(stderr, "veskari-scan: %s\n", error.Text(language).c_str());
             }
@@ -88,7 +103,14 @@ int Scan(const Options& options, Language language)
     RunSettings settings;
     settings.jobs = jobs;
     settings.formats = options.allFormats ? MicrocodeFormats::all : MicrocodeFormats::classic;
+    if (extraction) {
+        // The run never reads what it writes, wherever the folder lies.
+        if (const auto status = QueryPathStatus(options.extractDir)) {
+            settings.outputFolders.insert(FolderId{status->device, status->inode});
+        }
+    }
     RunEngine engine(settings, output);
+    output.SetStopRun([&engine] { engine.RequestStop(); });
     output.Begin();
     const RunSummary summary = engine.Run(options.paths);
     return output.End(summary);
@@ -99,6 +121,7 @@ int Scan(const Options& options, Language language)
 int main(int argc, char** argv)
 {
     PrepareStandardStreams();
+    const Language language = LanguageFromEnvironment();
     try {
         std::vector<std::string> arguments = ProgramArguments(argc, argv);
         std::vector<char*> pointers;
@@ -106,17 +129,18 @@ int main(int argc, char** argv)
             pointers.push_back(argument.data());
         }
         pointers.push_back(nullptr);
-        const ParseResult parsed = ParseOptions(static_cast<int>(arguments.size()), pointers.data());
+        const ParseResult parsed = ParseOptions(static_cast<int>(arguments.size()), pointers.data(), language);
         if (!parsed.options) {
             std::fputs(parsed.text.c_str(), stdout);
-            return FinishOutput(parsed.exitStatus);
+            return FinishOutput(parsed.exitStatus, language);
         }
         KeepFreedMemoryForReuse();
-        return FinishOutput(Scan(*parsed.options, LanguageFromEnvironment()));
+        // The run checks its own writes to standard output and tells the first that fails.
+        return Scan(*parsed.options, language);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "veskari-scan: %s\n", OutOfMemoryText(LanguageFromEnvironment()).c_str());
+        std::fprintf(stderr, "veskari-scan: %s\n", OutOfMemoryText(language).c_str());
     } catch (const std::exception&) {
-        std::fprintf(stderr, "veskari-scan: %s\n", InternalErrorText(LanguageFromEnvironment()).c_str());
+        std::fprintf(stderr, "veskari-scan: %s\n", InternalErrorText(language).c_str());
     }
-    return FinishOutput(kExitFailure);
+    return FinishOutput(kExitFailure, language);
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "messages.h"
 #include "veskari/version.h"
 
 namespace veskari::cli {
@@ -64,7 +65,8 @@ constexpr const char* kHelp =
     "      --version        show the version and exit\n"
     "\n"
     "Names are shown as they are, except that bytes which are not printable UTF-8\n"
-    "(control characters, invalid bytes) are written as \\xHH.\n"
+    "(control characters, bidirectional controls, invalid bytes) are written as\n"
+    "\\xHH. In --csv, a cell that starts with = + - @ TAB or CR gets a leading '.\n"
     "\n"
     "A standing compares revisions, never dates. An update is covered by the\n"
     "published updates of its signature whose platform mask shares a bit with\n"
@@ -96,8 +98,9 @@ constexpr const char* kHelp =
     "               first of them that is set) starts with \"ja\", or when none\n"
     "               is set and the language of Windows is Japanese\n";
 #else
-    "  TMPDIR       where decoded members above 16 MiB are kept while they are\n"
-    "               analysed (files without a name, gone when the program ends)\n"
+    "  TMPDIR       where decoded members above 16 MiB, and standard input and\n"
+    "               pipes (up to 1 GiB), are kept while they are analysed (files\n"
+    "               without a name, gone when the program ends)\n"
     "  LANG         messages are Japanese when LC_ALL, LC_MESSAGES or LANG (the\n"
     "               first of them that is set) starts with \"ja\"\n";
 #endif
@@ -137,11 +140,14 @@ constexpr option kLongOptions[] = {
 constexpr const char* kShortOptions = "hvj:";
 
 // What is wrong with an option that getopt refused, in the words of GNU
-// getopt, so that every system's build says the same. `element` is the
-// argument that getopt took last, `optionValue` getopt's optopt: the
+// getopt (in English), so that every system's build says the same. `element`
+// is the argument that getopt took last, `optionValue` getopt's optopt: the
 // character of a short option, the value of a long option, or 0.
-std::string Refusal(std::string_view element, int optionValue)
+std::string Refusal(std::string_view element, int optionValue, Language language)
 {
+    const auto text = [language](Message message, std::string_view first, std::string_view second = {}) {
+        return MessageText(message, language, first, second);
+    };
     const bool shortValue = optionValue > 0 && optionValue < 256;
     if (element.starts_with("--") && element.size() > 2) {
         const std::string_view given = element.substr(2, element.find('=') - 2);
@@ -161,37 +167,37 @@ std::string Refusal(std::string_view element, int optionValue)
         // A short option's error after a long option leaves that in `element`.
         const bool isLong = !shortValue || (matches.size() == 1 && matches[0]->val == optionValue);
         if (isLong && matches.empty()) {
-            return "unrecognized option '" + std::string(element) + "'";
+            return text(Message::unrecognizedOption, element);
         }
         if (isLong && matches.size() > 1) {
-            std::string text = "option '" + std::string(element) + "' is ambiguous; possibilities:";
+            std::string possibilities;
             for (const option* match : matches) {
-                text += " '--" + std::string(match->name) + "'";
+                possibilities += " '--" + std::string(match->name) + "'";
             }
-            return text;
+            return text(Message::ambiguousOption, element, possibilities);
         }
         if (isLong) {
-            const std::string name = matches[0]->name;
+            const std::string_view name = matches[0]->name;
             return element.find('=') != std::string_view::npos && matches[0]->has_arg == no_argument
-                       ? "option '--" + name + "' doesn't allow an argument"
-                       : "option '--" + name + "' requires an argument";
+                       ? text(Message::optionTakesNoArgument, name)
+                       : text(Message::optionNeedsArgument, name);
         }
     }
     if (!shortValue) {
-        return "unrecognized option '" + std::string(element) + "'";
+        return text(Message::unrecognizedOption, element);
     }
     const std::string character(1, static_cast<char>(optionValue));
     const char* known = std::strchr(kShortOptions, optionValue);
-    return known != nullptr && known[1] == ':' ? "option requires an argument -- '" + character + "'"
-                                               : "invalid option -- '" + character + "'";
+    return known != nullptr && known[1] == ':' ? text(Message::shortOptionNeedsArgument, character)
+                                               : text(Message::invalidShortOption, character);
 }
 
-ParseResult Usage(const std::string& problem)
+ParseResult Usage(const std::string& problem, Language language)
 {
     if (!problem.empty()) {
         std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
     }
-    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    std::fprintf(stderr, "%s\n", MessageText(Message::tryHelp, language).c_str());
     ParseResult result;
     result.exitStatus = kExitUsage;
     return result;
@@ -199,8 +205,11 @@ ParseResult Usage(const std::string& problem)
 
 }  // namespace
 
-ParseResult ParseOptions(int argc, char** argv)
+ParseResult ParseOptions(int argc, char** argv, Language language)
 {
+    const auto usage = [language](Message message, std::string_view given = {}) {
+        return Usage(MessageText(message, language, given), language);
+    };
     // getopt names the program by argv[0] in its messages.
     std::vector<char*> arguments(argv, argv + argc);
     std::string program = kProgram;
@@ -236,7 +245,7 @@ ParseResult ParseOptions(int argc, char** argv)
             break;
         case kExtract:
             if (*optarg == '\0') {
-                return Usage("--extract needs a folder");
+                return usage(Message::extractNeedsFolder);
             }
             options.extractDir = optarg;
             break;
@@ -245,7 +254,7 @@ ParseResult ParseOptions(int argc, char** argv)
             break;
         case kReference:
             if (*optarg == '\0') {
-                return Usage("--reference needs a file or folder");
+                return usage(Message::referenceNeedsPath);
             }
             options.references.emplace_back(optarg);
             break;
@@ -260,7 +269,7 @@ ParseResult ParseOptions(int argc, char** argv)
             unsigned jobs = 0;
             const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
             if (error != std::errc() || end != text.data() + text.size() || jobs == 0 || jobs > 1024) {
-                return Usage("--jobs needs a number from 1 to 1024, not '" + std::string(text) + "'");
+                return usage(Message::jobsOutOfRange, text);
             }
             options.jobs = jobs;
             break;
@@ -270,7 +279,8 @@ ParseResult ParseOptions(int argc, char** argv)
         case kVersion:
             return ParseResult{std::nullopt, std::string(kProgram) + " " + kVersionText + "\n", kExitOk};
         default:
-            return Usage(Refusal(arguments[static_cast<std::size_t>(std::max(optind, 1) - 1)], optopt));
+            return Usage(Refusal(arguments[static_cast<std::size_t>(std::max(optind, 1) - 1)], optopt, language),
+                         language);
         }
     }
     // getopt has moved the PATHs after the options.
@@ -278,18 +288,18 @@ ParseResult ParseOptions(int argc, char** argv)
         options.paths.emplace_back(arguments[static_cast<std::size_t>(i)]);
     }
     if (options.paths.empty()) {
-        return Usage("no PATH given");
+        return usage(Message::noPath);
     }
     if (options.extractMembers && options.extractDir.empty()) {
-        return Usage("--extract-members needs --extract DIR");
+        return usage(Message::extractMembersNeedsExtract);
     }
     if (options.referenceOnly && options.references.empty()) {
-        return Usage("--reference-only needs --reference PATH");
+        return usage(Message::referenceOnlyNeedsReference);
     }
     if (static_cast<int>(options.json) + static_cast<int>(options.jsonLines) + static_cast<int>(options.csv) +
             static_cast<int>(options.crlf) >
         1) {
-        return Usage("--json, --json-lines, --csv and --crlf do not go together");
+        return usage(Message::formsExclusive);
     }
     ParseResult result;
     result.options = std::move(options);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_error.h"
+
 namespace veskari::cli {
 
 /// Exit statuses, documented in --help, the manual page and docs/cli.md.
@@ -38,7 +40,7 @@ struct ParseResult {
 
 /// Parses the arguments as GNU tools do (getopt_long: options anywhere,
 /// abbreviations, -j4 and -vj2, "--" ends the options, "-" is a PATH).
-/// Usage errors are told on standard error here.
-[[nodiscard]] ParseResult ParseOptions(int argc, char** argv);
+/// Usage errors are told on standard error here, in `language`.
+[[nodiscard]] ParseResult ParseOptions(int argc, char** argv, Language language);
 
 }  // namespace veskari::cli

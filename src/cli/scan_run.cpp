@@ -1,9 +1,12 @@
 #include "scan_run.h"
 
+#include <cerrno>
 #include <cstdio>
 
+#include "messages.h"
 #include "output/csv_output.h"
 #include "output/standing_output.h"
+#include "platform/cp932.h"
 #include "platform/visible_text.h"
 #include "verbose_output.h"
 
@@ -27,7 +30,7 @@ public:
                                       options.allFormats, language, &reference));
         }
         if (options.verbose) {
-            fanOut_.Add(&verbose.emplace(reference));
+            fanOut_.Add(&verbose.emplace(reference, language));
         }
         if (!options.extractDir.empty()) {
             fanOut_.Add(&extractor.emplace(options.extractMembers));
@@ -103,8 +106,44 @@ ScanRun::ScanRun(const Options& options, Language language, ExtractionFolder* ex
 
 void ScanRun::Tell(const std::string& text)
 {
-    std::fflush(stdout);
+    FlushOut();
+    if (outputFailed_) {
+        return;  // the write error is the one line that the run ends with
+    }
     std::fprintf(stderr, "veskari-scan: %s\n", text.c_str());
+}
+
+void ScanRun::Out(std::string_view text)
+{
+    if (outputFailed_ || text.empty()) {
+        return;
+    }
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::ferror(stdout) != 0) {
+        OutputFailed(errno);
+    }
+}
+
+void ScanRun::FlushOut()
+{
+    if (outputFailed_) {
+        return;
+    }
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        OutputFailed(errno);
+    }
+}
+
+void ScanRun::OutputFailed(int errnoValue)
+{
+    // A full disk or a closed pipe: nothing later could reach the reader,
+    // so the run stops here instead of analysing for nobody.
+    outputFailed_ = true;
+    outputError_ = errnoValue;
+    if (stopRun_) {
+        stopRun_();
+    }
 }
 
 void ScanRun::Begin()
@@ -113,20 +152,17 @@ void ScanRun::Begin()
         Tell("standings against " + VisibleText(output::ReferenceWords(reference_)));
     }
     if (options_.csv) {
-        const std::string header = output::CsvHeader();
-        std::fwrite(header.data(), 1, header.size(), stdout);
+        Out(output::CsvHeader());
     }
     if (options_.jsonLines && !options_.references.empty()) {
         // A reference of the user's own is named in a line before the files';
         // without one the lines stay those of the files.
         output::JsonObject line(JsonStyle{false}, 0);
         line.Raw("reference", output::ReferenceJson(reference_, JsonStyle{false}, 1));
-        const std::string text = line.Close() + "\n";
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        Out(line.Close() + "\n");
     }
     if (options_.json) {
-        json_.emplace([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); },
-                      options_.paths, language_, &reference_);
+        json_.emplace([this](std::string_view text) { Out(text); }, options_.paths, language_, &reference_);
         json_->Begin();
     }
 }
@@ -151,7 +187,7 @@ void ScanRun::ReportAppended(const std::string& text)
 void ScanRun::WriteReport(const std::string& text)
 {
     if (options_.crlf) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        Out(text);
         return;
     }
     // The report's CR LF line ends become LF.
@@ -166,7 +202,7 @@ void ScanRun::WriteReport(const std::string& text)
             lf += c;
         }
     }
-    std::fwrite(lf.data(), 1, lf.size(), stdout);
+    Out(lf);
 }
 
 void ScanRun::UnitFinished(UnitResult& result)
@@ -177,11 +213,16 @@ void ScanRun::UnitFinished(UnitResult& result)
         WriteReport(output::StandingBlock(outputs->processors.Rows(reference_), reference_));
     }
     if (outputs != nullptr && outputs->verbose && !outputs->verbose->Text().empty()) {
-        std::fflush(stdout);
-        std::fputs(outputs->verbose->Text().c_str(), stderr);
+        FlushOut();
+        if (!outputFailed_) {
+            std::fputs(outputs->verbose->Text().c_str(), stderr);
+        }
     }
     if (options_.verbose && result.unit->kind == RunUnit::Kind::repeatedFolder) {
-        Tell(VisibleText(result.unit->path) + ": folder already walked in this run, not walked again");
+        Tell(MessageText(Message::folderWalkedAgain, language_, VisibleText(result.unit->path)));
+    }
+    if (options_.verbose && result.unit->kind == RunUnit::Kind::outputFolder) {
+        Tell(MessageText(Message::extractionFolderNotRead, language_, VisibleText(result.unit->path)));
     }
     if (json_) {
         json_->Add(result, outputs != nullptr && outputs->json ? outputs->json->Text() : std::string());
@@ -191,11 +232,10 @@ void ScanRun::UnitFinished(UnitResult& result)
     }
     if (outputs != nullptr && outputs->rows) {
         for (const output::UpdateRow& row : outputs->rows->Rows()) {
-            const std::string record = output::CsvRecord(row);
-            std::fwrite(record.data(), 1, record.size(), stdout);
+            Out(output::CsvRecord(row));
         }
     }
-    if (extraction_ != nullptr && outputs != nullptr && outputs->extractor) {
+    if (extraction_ != nullptr && outputs != nullptr && outputs->extractor && !outputFailed_) {
         extraction_->Write(*outputs->extractor);
     }
     for (const Problem& problem : result.problems) {
@@ -219,17 +259,20 @@ void ScanRun::WriteJsonLine(const UnitResult& result, const std::string& fileObj
     }
     if (!line.empty()) {
         line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
+        Out(line);
+        FlushOut();
     }
 }
 
 int ScanRun::End(const RunSummary& summary)
 {
-    if (json_) {
+    if (Cp932ConversionMissing() && !outputFailed_) {
+        Tell(MessageText(Message::noNameConversion, language_));
+    }
+    if (json_ && !outputFailed_) {
         json_->End(summary.failure);
     }
-    if (options_.jsonLines && summary.failure) {
+    if (options_.jsonLines && summary.failure && !outputFailed_) {
         output::JsonObject error(JsonStyle{false}, 1);
         error.String("cause", summary.failure->CauseName());
         if (summary.failure->fileError) {
@@ -238,8 +281,12 @@ int ScanRun::End(const RunSummary& summary)
         error.String("message", summary.failure->Text(language_));
         output::JsonObject line(JsonStyle{false}, 0);
         line.Raw("error", error.Close());
-        const std::string text = line.Close() + "\n";
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        Out(line.Close() + "\n");
+    }
+    FlushOut();
+    if (outputFailed_) {
+        std::fprintf(stderr, "veskari-scan: %s\n", WriteErrorText(outputError_, language_).c_str());
+        return kExitFailure;
     }
     if (!options_.allFormats && summary.unlistedLaterUpdates != 0) {
         Tell(UnlistedLaterNote(summary.unlistedLaterUpdates, language_));

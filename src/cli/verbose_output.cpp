@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "output/rejection_texts.h"
 #include "output/standing_output.h"
 #include "platform/cp932.h"
 #include "platform/visible_text.h"
@@ -110,7 +111,7 @@ void VerboseRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, c
                      : kind == RecordKind::lzh     ? "LZH header"
                                                    : "segment header") +
              " at " + Hex(offset) +
-             " rejected: " + message);
+             " rejected: " + output::RejectionText(message, language_));
 }
 
 }  // namespace veskari::cli

@@ -5,6 +5,7 @@
 
 #include "analysis/analysis_events.h"
 #include "microcode/release_reference.h"
+#include "platform/file_error.h"
 
 namespace veskari::cli {
 
@@ -14,7 +15,11 @@ namespace veskari::cli {
 /// against `reference` in words.
 class VerboseRecorder final : public AnalysisObserver {
 public:
-    explicit VerboseRecorder(const ReleaseReference& reference) noexcept : reference_(reference) {}
+    /// Rejections are told in `language`.
+    VerboseRecorder(const ReleaseReference& reference, Language language) noexcept
+        : reference_(reference), language_(language)
+    {
+    }
 
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     [[nodiscard]] bool WantsRejections() const override { return true; }
@@ -33,6 +38,7 @@ private:
     [[nodiscard]] static std::string UpdateText(const UpdateRecord& update);
 
     const ReleaseReference& reference_;
+    Language language_;
     std::vector<std::string> labels_;  // the shown name of each open file, by depth
     std::string text_;
 };

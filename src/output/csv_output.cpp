@@ -119,6 +119,16 @@ std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row)
 
 std::string CsvField(std::string_view text)
 {
+    // A spreadsheet takes a cell that begins with one of these as a formula (a
+    // member named "=HYPERLINK(...)" would become a link, "+cmd|..." a command):
+    // a leading apostrophe makes it text, as spreadsheets themselves do.
+    constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+    std::string neutral;
+    if (!text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos) {
+        neutral = "'";
+        neutral += text;
+        text = neutral;
+    }
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         return std::string(text);
     }

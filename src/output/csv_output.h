@@ -91,7 +91,9 @@ inline constexpr std::size_t kCsvColumnCount = 18;
 [[nodiscard]] std::array<std::string, kCsvColumnCount> CsvFields(const UpdateRow& row);
 
 /// One field as RFC 4180 writes it: quoted when it holds a comma, a quote,
-/// a CR or an LF, with each quote doubled.
+/// a CR or an LF, with each quote doubled. A field that begins with '=', '+',
+/// '-', '@', a TAB or a CR gets a leading apostrophe first, so that no
+/// spreadsheet takes a name for a formula.
 [[nodiscard]] std::string CsvField(std::string_view text);
 
 /// The header row, ending in CR LF.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "output/rejection_texts.h"
 #include "output/standing_output.h"
 #include "platform/cp932.h"
 #include "platform/visible_text.h"
@@ -209,7 +210,9 @@ void JsonRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, cons
     JsonObject object(style_, depth);
     object.String("kind", kind == RecordKind::microcode ? "microcode" : kind == RecordKind::lzh ? "lzh" : "segment")
         .Number("offset", offset)
+        .String("code", RejectionCode(message))
         .String("message", message)
+        .String("text", RejectionText(message, language_))
         .Bool("malformed", malformed);
     files_.back().rejected.Add(object.Close());
 }

@@ -23,6 +23,14 @@ void PrepareCp932Conversion();
 
 /// Converts code page 932 bytes to UTF-8. A byte that cannot be
 /// converted becomes U+FFFD and conversion goes on with the next byte.
+/// Where the system has no conversion for code page 932 (an iconv without
+/// its CP932 module), the bytes are returned as they are, so that every
+/// output shows them as bytes (\xHH, or hex in JSON), and
+/// Cp932ConversionMissing() becomes true.
 [[nodiscard]] std::string Cp932ToUtf8(std::string_view text);
+
+/// Whether a name that needed the conversion of code page 932 was left as
+/// bytes because the system has none; for a front end to tell once.
+[[nodiscard]] bool Cp932ConversionMissing() noexcept;
 
 }  // namespace veskari

@@ -29,8 +29,10 @@ enum class FileErrorCause {
 };
 
 /// The kind of file operation that failed; it decides the cause when the
-/// system's own error number says nothing more specific.
-enum class FileOperation { open, read, seek, write, close, remove, create };
+/// system's own error number says nothing more specific. `link` is giving a
+/// written file its name by a hard link, which some file systems (FAT,
+/// exFAT) do not have.
+enum class FileOperation { open, read, seek, write, close, remove, create, link };
 
 /// A file operation that the operating system refused. It is the only
 /// exception of the analysis: bad data never throws. It unwinds every

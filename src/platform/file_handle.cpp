@@ -1,5 +1,6 @@
 #include "platform/file_handle.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -39,22 +40,30 @@ std::uint64_t FileSize(const FileHandle& handle) noexcept
     return io::SizeOf(handle.Get());
 }
 
-OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
+OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name, std::uint64_t limit)
 {
     OpenedFile copy;
     copy.error = CreateAnonymousFile(kSpillToDisk, copy.handle);
     if (copy.error != 0) {
+        copy.copyFailed = true;
         return copy;
     }
     CFile output;
     output.Open(copy.handle, name);
     std::vector<char> chunk(1U << 16);
-    for (;;) {
+    for (std::uint64_t copied = 0;;) {
         // A stream may wait for its writer, or deliver, for ever: a stop
-        // ends either, within one wait or one chunk.
+        // ends either, within one wait or one chunk. At the bound one more
+        // byte is asked for, to tell a stream that ends there from a cut one.
         PollStop();
-        const std::int64_t got = io::ReadStream(source, chunk.data(), chunk.size(), kStopPollMilliseconds);
+        const std::size_t want =
+            copied >= limit ? 1 : static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), limit - copied));
+        const std::int64_t got = io::ReadStream(source, chunk.data(), want, kStopPollMilliseconds);
         if (got == 0) {
+            break;
+        }
+        if (got > 0 && copied >= limit) {
+            copy.cutAt = limit;
             break;
         }
         if (got < 0 && errno == EAGAIN) {
@@ -66,6 +75,7 @@ OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name)
             return copy;
         }
         output.Write(chunk.data(), static_cast<std::size_t>(got));
+        copied += static_cast<std::uint64_t>(got);
     }
     copy.kind = FileKind::regular;
     return copy;

@@ -39,6 +39,11 @@ struct OpenedFile {
     FileHandle handle;
     FileKind kind = FileKind::unknown;
     int error = 0;  ///< the system's error number when the open failed
+    /// A stream whose copy could not be made: `error` is the temporary
+    /// folder's, not the stream's.
+    bool copyFailed = false;
+    /// A stream copied only up to kStreamCopyLimit bytes, the rest unread: that limit; else 0.
+    std::uint64_t cutAt = 0;
     [[nodiscard]] bool IsOpen() const noexcept { return handle.IsOpen(); }
 };
 
@@ -58,11 +63,18 @@ struct OpenedFile {
 /// A named pipe given by name, such as the path of `<(command)`, to be copied.
 [[nodiscard]] OpenedFile OpenPipe(const std::string& path);
 
-/// Copies everything that the stream `source` delivers (standard input, a
-/// pipe) into a new anonymous file and opens that for reading; `name` names
-/// the stream in a file error. Waits while the stream waits for its writer,
+/// The most that is copied of a stream: what a pipe delivers beyond it
+/// (such as `cat /dev/zero`) is left unread rather than filling the disk.
+inline constexpr std::uint64_t kStreamCopyLimit = std::uint64_t{1} << 30;
+
+/// Copies what the stream `source` delivers (standard input, a pipe), up
+/// to kStreamCopyLimit bytes, into a new anonymous file and opens that for
+/// reading; `name` names the stream in a file error. A copy cut at the
+/// limit says so in `cutAt`; a file for the copy that could not be made, in
+/// `copyFailed`. Waits while the stream waits for its writer,
 /// until this thread's stop request is raised (then AnalysisStopped).
-[[nodiscard]] OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name);
+[[nodiscard]] OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name,
+                                                   std::uint64_t limit = kStreamCopyLimit);
 
 /// The size in bytes of an open file.
 [[nodiscard]] std::uint64_t FileSize(const FileHandle& handle) noexcept;

@@ -60,6 +60,48 @@ bool IsValidUtf8(std::string_view text) noexcept
     return true;
 }
 
+namespace {
+
+// Characters beyond the C0 and C1 controls that change how a terminal shows
+// the rest of a line: the bidirectional embeddings, overrides and isolates
+// can make a name read backwards or move text before it.
+struct CodePointRange {
+    std::uint32_t first;
+    std::uint32_t last;
+};
+constexpr CodePointRange kInvisible[] = {
+    {0x202A, 0x202E},  // LRE, RLE, PDF, LRO, RLO
+    {0x2066, 0x2069},  // LRI, RLI, FSI, PDI
+};
+
+std::uint32_t CodePointOf(std::string_view character) noexcept
+{
+    const auto lead = static_cast<std::uint8_t>(character[0]);
+    if (character.size() == 1) {
+        return lead;
+    }
+    std::uint32_t codePoint = lead & (0x7FU >> character.size());
+    for (std::size_t i = 1; i < character.size(); ++i) {
+        codePoint = (codePoint << 6) | (static_cast<std::uint8_t>(character[i]) & 0x3FU);
+    }
+    return codePoint;
+}
+
+bool IsControl(std::uint32_t codePoint) noexcept
+{
+    if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0)) {
+        return true;
+    }
+    for (const CodePointRange& range : kInvisible) {
+        if (codePoint >= range.first && codePoint <= range.last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string VisibleText(std::string_view text)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -72,10 +114,7 @@ std::string VisibleText(std::string_view text)
     };
     while (!text.empty()) {
         const std::size_t length = Utf8CharacterLength(text);
-        const auto lead = static_cast<std::uint8_t>(text[0]);
-        const bool control = length == 1 ? (lead < 0x20 || lead == 0x7F)
-                                         : length == 2 && lead == 0xC2 && static_cast<std::uint8_t>(text[1]) < 0xA0;
-        if (length == 0 || control) {
+        if (length == 0 || IsControl(CodePointOf(text.substr(0, length)))) {
             // One byte at a time: a C1 control shows both of its bytes.
             const std::size_t bytes = length == 0 ? 1 : length;
             for (std::size_t i = 0; i < bytes; ++i) {

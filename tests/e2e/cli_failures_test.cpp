@@ -64,6 +64,22 @@ std::string AsUnprivileged(const TempDir& dir)
 }
 #endif
 
+// Standard input with no temporary folder to copy it into: the folder is
+// named as the cause, not the stream.
+TEST(CliFailuresTest, StreamWithoutATemporaryFolderSaysSo)
+{
+    VESKARI_SKIP_ON_WINDOWS("a shell to feed standard input");
+    const TempDir dir;
+    const std::string file = dir.Write("one.bin", Update(1));
+    const CommandResult result =
+        RunCommand("TMPDIR=" + ShellQuote(dir / "missing") + " " + kScan + " - < " + ShellQuote(file));
+    EXPECT_EQ(result.exitStatus, 3);
+    EXPECT_EQ(result.out, "<< - >>\n");
+    EXPECT_EQ(result.err,
+              "veskari-scan: -: cannot be copied, no file can be made in the temporary folder ($TMPDIR): not found\n");
+    EXPECT_EQ(RunCommand(kScan + " - < " + ShellQuote(file)).exitStatus, 0);
+}
+
 TEST(CliFailuresTest, EveryFailureIsToldInTheUsersLanguageAndTheReportKeepsItsBytes)
 {
 #if defined(_WIN32)
@@ -258,6 +274,48 @@ TEST(CliFailuresTest, ExtractionIsDeterministicTransactionalAndStaysInItsFolder)
     folder.Write(unit);
     EXPECT_TRUE(fs::exists(dir / "transactional/fw.bin_m-2999.bin"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "transactional"), fs::directory_iterator()), 3000);
+}
+
+// A folder whose file system has neither files without a name nor hard
+// links (FAT, exFAT): each file is renamed into place from a hidden name,
+// complete, never over a taken name, and an error leaves nothing.
+TEST(CliFailuresTest, ExtractionWithoutHardLinksRenamesCompleteFiles)
+{
+    struct NoLinks final : FileFaultHook {
+        int refusedWrite = 0;  // the n-th write is refused; 0: none
+        int writes = 0;
+        bool Refuse(FileOperation operation, const std::string& /*name*/) override
+        {
+            return operation == FileOperation::link ||
+                   (operation == FileOperation::write && ++writes == refusedWrite);
+        }
+    };
+    const TempDir dir;
+    cli::Extractor unit(true);
+    const Bytes member{'f', 'a', 't'};
+    MemberInfo info;
+    info.displayName = "fw.bin/m.bin";
+    for (int i = 0; i < 3; ++i) {
+        unit.MemberDecoded(info, ByteSource{nullptr, member}, member.size());
+    }
+    (void)dir.Write("fat/fw.bin_m-1.bin", Bytes{'o', 'l', 'd'});
+    bool isLink = false;
+    cli::ExtractionFolder folder(dir / "fat", isLink);
+    NoLinks hook;
+    SetFileFaultHook(&hook);
+    hook.refusedWrite = 1;
+    EXPECT_THROW(folder.Write(unit), FileError);
+    hook.refusedWrite = 0;
+    folder.Write(unit);
+    SetFileFaultHook(nullptr);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / "fat")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"fw.bin_m-1.bin", "fw.bin_m-2.bin", "fw.bin_m-3.bin", "fw.bin_m.bin"}));
+    EXPECT_EQ(test::ReadFile(dir / "fat/fw.bin_m-1.bin"), "old");
+    EXPECT_EQ(test::ReadFile(dir / "fat/fw.bin_m-3.bin"), "fat");
 }
 
 #if defined(_WIN32)

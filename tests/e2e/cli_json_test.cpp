@@ -2,6 +2,7 @@
 // extraction and parallel jobs.
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -12,6 +13,7 @@
 #endif
 
 #include "extraction.h"
+#include "output/json_text.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -118,9 +120,6 @@ TEST(CliJsonTest, FilesMembersAndUpdatesWithTheirFields)
 TEST(CliJsonTest, RealUpdatesHaveValidChecksumsAndAFlippedByteBreaksIt)
 {
     const std::string shared = test::SharedDir();
-    if (shared.empty()) {
-        GTEST_SKIP() << "no shared test data";
-    }
     const std::string folder = shared + "/testdata/microcode";
     const json document = Scan(ShellQuote(folder));
     int updates = 0;
@@ -155,22 +154,33 @@ TEST(CliVerboseTest, EveryRejectionWithItsDiagnostic)
     test::Append(image, Update(5));
     const std::string path = dir.Write("v.bin", image);
 
-    const CommandResult result = RunCommand(kScan + " --verbose " + ShellQuote(path));
+    // Rejections speak the user's language: the records' own diagnostics
+    // under a Japanese locale, translated with their values elsewhere.
+    const CommandResult result = RunCommand("LC_ALL=C " + kScan + " --verbose " + ShellQuote(path));
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, RunCommand(kScan + " " + ShellQuote(path)).out);  // the report is unchanged
-    EXPECT_NE(result.err.find(path + ": microcode candidate at 0x40 rejected: 変な月 19\n"), std::string::npos)
-        << result.err;
-    EXPECT_NE(result.err.find(path + ": LZH header at 0xBB8 rejected: ヘッダーチェックサムが違います "),
+    EXPECT_NE(result.err.find(path + ": microcode candidate at 0x40 rejected: month out of range 19\n"),
               std::string::npos)
         << result.err;
+    EXPECT_NE(result.err.find(path + ": LZH header at 0xBB8 rejected: header checksum differs 46 / B9"),
+              std::string::npos)
+        << result.err;
+    const CommandResult japanese = RunCommand("LC_ALL=ja_JP.UTF-8 " + kScan + " --verbose " + ShellQuote(path));
+    EXPECT_NE(japanese.err.find(path + ": microcode candidate at 0x40 rejected: 変な月 19\n"), std::string::npos)
+        << japanese.err;
     EXPECT_NE(result.err.find(path + ": update at 0xBD9 (CPUID 0x652, flags 0x04, Rev. 0x05): checksum valid\n"),
               std::string::npos)
         << result.err;
 
-    const json document = json::parse(RunCommand(kScan + " --json --verbose " + ShellQuote(path)).out);
+    const json document = json::parse(RunCommand("LC_ALL=C " + kScan + " --json --verbose " + ShellQuote(path)).out);
     const json& rejected = document["paths"][0]["files"][0]["rejected"];
     ASSERT_GE(rejected.size(), 2U);
-    EXPECT_EQ(rejected[0], json({{"kind", "lzh"}, {"offset", 3000}, {"message", "ヘッダーチェックサムが違います 46 / B9"}, {"malformed", true}}))
+    EXPECT_EQ(rejected[0], json({{"kind", "lzh"},
+                                 {"offset", 3000},
+                                 {"code", "headerChecksum"},
+                                 {"message", "ヘッダーチェックサムが違います 46 / B9"},
+                                 {"text", "header checksum differs 46 / B9"},
+                                 {"malformed", true}}))
         << rejected.dump();
 }
 
@@ -207,6 +217,92 @@ TEST(CliExtractTest, WritesUpdatesAndMembersInsideTheFolderOnly)
     EXPECT_EQ(names.size(), 2U * (5 + 5 + 5));  // per run: 5 members, their 5 updates, 5 updates in fw.bin
 }
 
+// Names with control bytes and bytes that are not UTF-8 keep every byte in
+// JSON: controls escaped up to 0x1F (the document parses), DEL as it is, and
+// beside a chain with such a name its hex form.
+TEST(CliJsonTest, EveryByteOfAnyNameSurvives)
+{
+    VESKARI_SKIP_ON_WINDOWS("file names that are not UTF-8");
+    const TempDir dir;
+    const std::string name = "x\x1F\x7F\xFF.bin";
+    const std::string path = dir.Write(name, MakeStoredMember("m\x1F.bin", Update(3)));
+    const CommandResult result = RunCommand("LC_ALL=C " + kScan + " --json " + ShellQuote(path));
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.out.find("\"m\\u001f.bin\""), std::string::npos) << result.out;
+    const json document = json::parse(result.out);
+    std::vector<json> chains;
+    const std::function<void(const json&)> collect = [&](const json& node) {
+        if (node.is_object() && node.contains("chainHex")) {
+            chains.push_back(node["chainHex"]);
+        }
+        if (node.is_structured()) {
+            for (const json& child : node) {
+                collect(child);
+            }
+        }
+    };
+    collect(document);
+    ASSERT_EQ(chains.size(), 2U);  // the update in the member, and the same update seen in the file
+    EXPECT_EQ(chains[0], json({output::HexOf(name), output::HexOf("m\x1F.bin")})) << chains[0].dump();
+    EXPECT_EQ(document["paths"][0]["files"][0]["displayNameHex"], output::HexOf(name));
+}
+
+// A counter changes only the member's own part of a name, so that no
+// member of one file takes the name of a member of another; a DIR that is
+// a file is told as such.
+TEST(CliExtractTest, CountersNeverMakeTheNameOfAnotherFilesMember)
+{
+    const TempDir dir;
+    Bytes twice = MakeStoredMember("README", Bytes(8, 1));
+    test::Append(twice, MakeStoredMember("README", Bytes(8, 2)));
+    test::Append(twice, MakeStoredMember("BIOS.ROM", Bytes(8, 3)));
+    test::Append(twice, MakeStoredMember("BIOS.ROM", Bytes(8, 4)));
+    const std::string first = dir.Write("fw.bin", twice);
+    const std::string second = dir.Write("fw-1.bin", MakeStoredMember("README", Bytes(8, 5)));
+    const std::string out = dir / "out";
+    const CommandResult result = RunCommand(kScan + " --extract " + ShellQuote(out) + " --extract-members " +
+                                            ShellQuote(first) + " " + ShellQuote(second));
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"fw-1.bin_README", "fw.bin_BIOS-1.ROM", "fw.bin_BIOS.ROM",
+                                               "fw.bin_README", "fw.bin_README-1"}));
+    EXPECT_EQ(test::ReadFile(out + "/fw-1.bin_README"), std::string(8, '\x05'));
+
+    const CommandResult notFolder = RunCommand(kScan + " --extract " + ShellQuote(first) + " " + ShellQuote(second));
+    EXPECT_EQ(notFolder.exitStatus, 1);
+    EXPECT_EQ(notFolder.err, "veskari-scan: " + first + " is not a folder\n");
+}
+
+// An extraction folder inside the walked folder is never read, so the
+// report neither grows with what the run writes nor depends on --jobs.
+TEST(CliExtractTest, TheRunNeverReadsItsOwnExtractionFolder)
+{
+    const TempDir dir;
+    for (int i = 0; i < 12; ++i) {
+        (void)dir.Write("tree/f" + std::to_string(i), MakeStoredMember("m.bin", Update(static_cast<std::uint32_t>(i + 1))));
+    }
+    const std::string tree = ShellQuote(dir / "tree");
+    const std::string expected = RunCommand(kScan + " " + tree).out;
+    for (const char* jobs : {"-j1", "-j4", "-j1"}) {  // the last run meets the files of the first two
+        const CommandResult result = RunCommand(kScan + " " + jobs + " -v --extract-members --extract " +
+                                                ShellQuote(dir / "tree/out") + " " + tree);
+        EXPECT_EQ(result.exitStatus, 0) << jobs << result.err;
+        EXPECT_EQ(result.out, expected) << jobs;
+        EXPECT_NE(result.err.find(test::Walked(dir / "tree", "out") + ": the extraction folder of this run, not read\n"),
+                  std::string::npos)
+            << result.err;
+    }
+    // Per run and file: the member, its update, and the same update in the file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "tree/out"), fs::directory_iterator()), 3 * 3 * 12);
+    // Named as a PATH, it is passed over too.
+    EXPECT_EQ(RunCommand(kScan + " --extract " + ShellQuote(dir / "tree/out") + " " + ShellQuote(dir / "tree/out")).out,
+              "");
+}
+
 TEST(CliExtractTest, NamesAreOneSafeComponent)
 {
     EXPECT_EQ(cli::ExtractionName("a/b/../c"), "a_b_.._c");
@@ -218,6 +314,21 @@ TEST(CliExtractTest, NamesAreOneSafeComponent)
     EXPECT_EQ(cli::ExtractionName(""), "_");
     EXPECT_EQ(cli::ExtractionName("x\ny"), "x_y");
     EXPECT_EQ(cli::ExtractionName(std::string(300, 'a')).size(), 200U);
+    EXPECT_EQ(cli::ExtractionName("a\x7F" "b\x1F" "c d~"), "a_b_c d~");  // DEL and the last C0 control
+    // A long name loses the end of its stem, never its extension nor part of a character.
+    std::string wide = "aa";
+    for (int i = 0; i < 100; ++i) {
+        wide += "予";
+    }
+    std::string kept = "aa";
+    for (int i = 0; i < 64; ++i) {
+        kept += "予";
+    }
+    EXPECT_EQ(cli::ExtractionName("fw.bin/" + wide + ".bin"), "fw.bin_" + kept.substr(0, 2 + 3 * 62) + ".bin");
+    EXPECT_EQ(cli::ExtractionName(wide + ".bin"), kept + ".bin");
+    EXPECT_EQ(cli::ExtensionLength("fw.bin/README"), 0U);  // the holder's extension is not the member's
+    EXPECT_EQ(cli::ExtensionLength("fw.bin/BIOS.ROM"), 4U);
+    EXPECT_EQ(cli::ExtensionLength("fw.bin/.hidden"), 0U);
     // What Windows does not allow in names, on every system's build.
     EXPECT_EQ(cli::WindowsAllowedName("a<b>c:d\"e\\f|g?h*i ."), "a_b_c_d_e_f_g_h_i _");
     EXPECT_EQ(cli::WindowsAllowedName("aux.rom@0x0.bin"), "_aux.rom@0x0.bin");

@@ -22,9 +22,6 @@ class GoldenTest : public ::testing::TestWithParam<const char*> {};
 TEST_P(GoldenTest, ReportIsByteForByteTheExpectedOne)
 {
     const std::string shared = test::SharedDir();
-    if (shared.empty()) {
-        GTEST_SKIP() << "no shared golden data";
-    }
     const std::string golden = shared + "/golden";
     const std::string name = GetParam();
     const CommandResult result = RunCommand(kScan + " --crlf " + name, golden);
@@ -84,12 +81,50 @@ TEST(CliTest, UsageHelpAndVersion)
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "veskari-scan 1.0.0.0\n");
 
-    // Output that cannot be written fails, as coreutils do.
+    // Usage errors speak the user's language, and the bound of --jobs is where it says.
+    result = RunCommand("LC_ALL=ja_JP.UTF-8 " + kScan);
+    EXPECT_EQ(result.err, "veskari-scan: PATH が指定されていません\n詳しくは 'veskari-scan --help' を実行してください。\n");
+    result = RunCommand("LC_ALL=ja_JP.UTF-8 " + kScan + " --bogus x");
+    EXPECT_EQ(result.err, "veskari-scan: 不明なｵﾌﾟｼｮﾝ '--bogus'\n詳しくは 'veskari-scan --help' を実行してください。\n");
+    result = RunCommand(kScan + " --jobs 1025 x");
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_TRUE(result.err.starts_with("veskari-scan: --jobs needs a number from 1 to 1024, not '1025'\n")) << result.err;
+    EXPECT_EQ(RunCommand(kScan + " --jobs 1024 " + ShellQuote(VESKARI_SCAN_BINARY)).exitStatus, 0);
+
+    // Output that cannot be written fails, as coreutils do, with the reason.
     VESKARI_SKIP_ON_WINDOWS("/dev/full and a shell to redirect to it");
     for (const char* redirection : {" --help >/dev/full", " --version >&-"}) {
         result = RunCommand("sh -c " + ShellQuote("exec " + kScan + redirection));
         EXPECT_EQ(result.exitStatus, 1) << redirection;
-        EXPECT_TRUE(result.err.starts_with("veskari-scan: write error: ")) << result.err;
+        EXPECT_TRUE(result.err.starts_with("veskari-scan: write error on standard output: ")) << result.err;
+        EXPECT_EQ(result.err.find("Success"), std::string::npos) << result.err;
+    }
+}
+
+// A run whose output cannot be written stops at the first write that fails:
+// status 1 and one line, not the problems of the files after it.
+TEST(CliTest, WriteErrorStopsTheRunWithOneLine)
+{
+    VESKARI_SKIP_ON_WINDOWS("/dev/full");
+    const TempDir dir;
+    const std::string file = ShellQuote(dir.Write("one.bin", test::MakeMicrocodeUpdate({})));
+    const std::string missing = ShellQuote(dir / "missing");
+    for (const char* mode : {"", "--json-lines ", "--json ", "--csv ", "-v "}) {
+        const CommandResult result = RunCommand("LC_ALL=C sh -c " + ShellQuote("exec " + kScan + " " + mode + file +
+                                                                               " " + missing + " " + missing +
+                                                                               " >/dev/full"));
+        EXPECT_EQ(result.exitStatus, 1) << mode;
+        // --verbose names the reference of the standings before anything is written.
+        std::string err = result.err;
+        if (err.starts_with("veskari-scan: standings against ")) {
+            err.erase(0, err.find('\n') + 1);
+        }
+        EXPECT_EQ(err, "veskari-scan: write error on standard output: disk full\n") << mode;
+        const CommandResult japanese =
+            RunCommand("LC_ALL=ja_JP.UTF-8 sh -c " + ShellQuote("exec " + kScan + " " + mode + file + " >/dev/full"));
+        EXPECT_TRUE(japanese.err.ends_with("\nveskari-scan: 標準出力に書き込めません: ﾃﾞｨｽｸがいっぱいです\n") ||
+                    japanese.err == "veskari-scan: 標準出力に書き込めません: ﾃﾞｨｽｸがいっぱいです\n")
+            << mode << japanese.err;
     }
 }
 

@@ -5,6 +5,12 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
+#if !defined(_WIN32)
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "analysis/run_engine.h"
 #include "support/faults.h"
@@ -37,6 +43,36 @@ RunSummary RunWith(unsigned jobs, const std::vector<std::string>& paths, Recorde
     RunEngine engine(settings, recorder);
     return engine.Run(paths);
 }
+
+#if !defined(_WIN32)
+// A pipe named as a PATH is copied up to its bound: what came before it is
+// analysed, and the cut is told as a problem of that file.
+TEST(RunEngineTest, AStreamBeyondItsBoundIsCutAndTold)
+{
+    const TempDir dir;
+    const std::string fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Bytes stream = test::MakeMicrocodeUpdate({});
+    stream.resize(3 * 4096, 0);
+    std::thread writer([&] {
+        const auto previous = ::signal(SIGPIPE, SIG_IGN);
+        const int descriptor = ::open(fifo.c_str(), O_WRONLY);
+        if (descriptor >= 0) {
+            (void)!::write(descriptor, stream.data(), stream.size());
+            ::close(descriptor);
+        }
+        ::signal(SIGPIPE, previous);
+    });
+    RunSettings settings;
+    settings.streamBytes = 4096;
+    Recorder recorder;
+    RunEngine engine(settings, recorder);
+    const RunSummary summary = engine.Run({fifo});
+    writer.join();
+    EXPECT_EQ(summary.updates, 1U);
+    EXPECT_EQ(recorder.units, fifo + "\n" + fifo + ": only its first 4096 bytes were copied and analysed\n");
+}
+#endif
 
 TEST(RunEngineTest, ParallelRunsDeliverWhatOneJobDeliversAndEndWhereItEnds)
 {

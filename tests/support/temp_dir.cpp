@@ -275,9 +275,7 @@ std::string ParamName(std::string text)
 
 std::string SharedDir()
 {
-    const std::string dir = VESKARI_SHARED_DIR;
-    std::error_code ignored;
-    return fs::is_directory(dir + "/golden", ignored) ? dir : std::string();
+    return VESKARI_TEST_DATA_DIR;
 }
 
 }  // namespace veskari::test

@@ -71,7 +71,8 @@ struct CommandResult {
 /// other character '_'.
 [[nodiscard]] std::string ParamName(std::string text);
 
-/// Where the third-party test data lives; empty when it is not there.
+/// The test data of the repository (tests/data): testdata/ with the
+/// third-party archives and microcode files, golden/ with the golden reports.
 [[nodiscard]] std::string SharedDir();
 
 }  // namespace veskari::test

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <set>
 
 #include "analysis/analyzer.h"
+#include "microcode/microcode_header.h"
 #include "output/csv_output.h"
+#include "output/rejection_texts.h"
+#include "platform/cfile.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -20,8 +24,17 @@ TEST(CsvOutputTest, FieldsAreQuotedOnlyWhenTheyMustBe)
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"line\nbreak", "\"line\nbreak\""},
         {"cr\ronly", "\"cr\ronly\""},
-        {"\r\n", "\"\r\n\""},
+        {"\r\n", "\"'\r\n\""},
         {"odd\xFF bytes\t and 'quotes'", "odd\xFF bytes\t and 'quotes'"},  // bytes stay as they are
+        // What a spreadsheet would take for a formula starts with an apostrophe.
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\r=1", "\"'\r=1\""},
+        {"a=b+c-d@e", "a=b+c-d@e"},
+        {"'", "'"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CsvField(c.text), c.field) << c.text;
@@ -69,6 +82,49 @@ TEST(CsvOutputTest, RowsOfANestedMemberNameWhereTheUpdateWasFound)
         records += CsvRecord(row);
     }
     EXPECT_EQ(records, expected);
+}
+
+// Every diagnostic that the records write has its code and English text,
+// values kept; one the table does not know is shown as it is.
+TEST(RejectionTextsTest, EveryDiagnosticHasACodeAndATextInEachLanguage)
+{
+    // Diagnostics as the records write them, the real ones included.
+    test::MicrocodeFields badYear;
+    badYear.date = test::MicrocodeDate(0x2101, 1, 1);
+    const test::TempDir dir;
+    CFile file;
+    test::Bytes bytes = test::MakeMicrocodeHeader(badYear);
+    bytes.resize(64, 0);
+    ASSERT_TRUE(file.Open(dir.Write("h", bytes)));
+    MicrocodeHeader header;
+    ASSERT_FALSE(header.Read(file));
+    EXPECT_EQ(RejectionCode(header.message), "badYear");
+    EXPECT_EQ(RejectionText(header.message, Language::English), "year out of range 8449");
+    EXPECT_EQ(RejectionText(header.message, Language::Japanese), header.message);
+
+    const struct {
+        std::string_view message;
+        std::string_view code;
+    } cases[] = {
+        {"コードリビジョンが大きすぎる 256", "revisionRange"}, {"コードリビジョンがない 0", "noRevision"},
+        {"データサイズが変 5", "dataSize"}, {"データサイズがトータルサイズを超える 9", "dataExceedsTotal"},
+        {"拡張シグネチャのチェックサムが合わない 906A4", "extendedChecksum"},
+        {"拡張シグネチャテーブルのチェックサムが合わない 00000001", "extendedTableChecksum"},
+        {"チェックサムが合わない 00000001", "checksum"}, {"ファイル終端か？", "endOfFile"},
+        {"未知の圧縮形式 -lh9-", "unknownMethod"}, {"ファイルが切れてる？", "truncated"},
+        {"セグメントの印がない", "noSegmentMark"},
+        {"a new diagnostic", "other"},
+    };
+    std::set<std::string_view> codes;
+    for (const auto& c : cases) {
+        EXPECT_EQ(RejectionCode(c.message), c.code) << c.message;
+        EXPECT_TRUE(codes.insert(RejectionCode(c.message)).second) << c.message;  // codes tell them apart
+    }
+    EXPECT_EQ(RejectionText("未知の圧縮形式 -lh9-", Language::English), "unknown compression method -lh9-");
+    EXPECT_EQ(RejectionText("a new diagnostic", Language::English), "a new diagnostic");
+    // A rejection followed by the notice that no header follows: both lines, translated.
+    EXPECT_EQ(RejectionText("LZH書庫ではない\r\nもう次のヘッダーはないよん", Language::English),
+              "not an LZH header; no further header in the file");
 }
 
 }  // namespace

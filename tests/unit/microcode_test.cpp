@@ -28,6 +28,12 @@ struct ReadCase {
     const char* message;        // empty: accepted
 };
 
+// A case prints as its name: the bytes of its fields would hold addresses.
+void PrintTo(const ReadCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
 class MicrocodeReadTest : public ::testing::TestWithParam<ReadCase> {};
 
 MicrocodeFields With(void (*change)(MicrocodeFields&))
@@ -397,6 +403,11 @@ const LaterCase kLaterCases[] = {
          PutLe32(u, kTable + 4, ReadLe32(u, kTable + 4) - 1);
      }, "拡張シグネチャのチェックサムが合わない 906A4"},
 };
+
+void PrintTo(const LaterCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 class LaterReadTest : public ::testing::TestWithParam<LaterCase> {};
 

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <atomic>
@@ -20,6 +21,7 @@
 #include "platform/file_handle.h"
 #include "platform/stop_request.h"
 #include "platform/visible_text.h"
+#include "support/faults.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -298,6 +300,39 @@ TEST(StreamCopyTest, AStopEndsTheCopyOfASilentOrEndlessStream)
 }
 #endif
 
+#if !defined(_WIN32)
+// A stream's copy ends at its bound, exactly, and says so; a stream that
+// ends at the bound is whole and says nothing.
+TEST(StreamCopyTest, CopyStopsAtItsBoundAndSaysSo)
+{
+    const auto previous = ::signal(SIGPIPE, SIG_IGN);  // the writer outlives the reader
+    for (const std::size_t sent : {std::size_t{4095}, std::size_t{4096}, std::size_t{4097}, std::size_t{70000}}) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        std::thread writer([&] {
+            const std::vector<char> bytes(sent, 'x');
+            std::size_t at = 0;
+            while (at < bytes.size()) {
+                const ssize_t put = ::write(ends[1], bytes.data() + at, bytes.size() - at);
+                if (put <= 0) {
+                    break;  // the reader has gone: the copy ended at its bound
+                }
+                at += static_cast<std::size_t>(put);
+            }
+            ::close(ends[1]);
+        });
+        // The writer's last bytes wait until they are read or the reader has gone.
+        OpenedFile copy = CopyStreamToAnonymousFile(ends[0], "pipe", 4096);
+        ::close(ends[0]);
+        writer.join();
+        ASSERT_TRUE(copy.IsOpen()) << sent;
+        EXPECT_EQ(FileSize(copy.handle), std::min<std::uint64_t>(sent, 4096)) << sent;
+        EXPECT_EQ(copy.cutAt, sent > 4096 ? 4096U : 0U) << sent;
+    }
+    ::signal(SIGPIPE, previous);
+}
+#endif
+
 TEST(VisibleTextTest, ControlAndInvalidBytesShowAsHexPrintableNamesStay)
 {
     EXPECT_EQ(VisibleText("予定 é a\\b"), "予定 é a\\b");
@@ -306,6 +341,15 @@ TEST(VisibleTextTest, ControlAndInvalidBytesShowAsHexPrintableNamesStay)
     EXPECT_EQ(VisibleText("\x9B\xFF\xE3\x81"), "\\x9B\\xFF\\xE3\\x81");          // not UTF-8
     EXPECT_FALSE(IsValidUtf8("\xC0\x80"));  // overlong
     EXPECT_TRUE(IsValidUtf8("予定"));
+    // The edges: the last C0 control, and the bidirectional controls that
+    // could reorder a line, each range against its neighbours.
+    EXPECT_EQ(VisibleText("\x1F \x7E"), "\\x1F \x7E");
+    EXPECT_EQ(VisibleText("\u2029\u202A\u202E\u202F"), "\u2029\\xE2\\x80\\xAA\\xE2\\x80\\xAE\u202F");
+    EXPECT_EQ(VisibleText("\u2065\u2066\u2069\u206A"), "\u2065\\xE2\\x81\\xA6\\xE2\\x81\\xA9\u206A");
+    // Surrogates are not UTF-8; their neighbours are.
+    EXPECT_EQ(VisibleText("\xED\xA0\x80\xED\xBF\xBF"), "\\xED\\xA0\\x80\\xED\\xBF\\xBF");
+    EXPECT_TRUE(IsValidUtf8("\xED\x9F\xBF\xEE\x80\x80"));  // U+D7FF, U+E000
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));          // above U+10FFFF
 }
 
 TEST(Cp932Test, ConvertsAndReplacesWhatCannotBeConverted)
@@ -317,6 +361,24 @@ TEST(Cp932Test, ConvertsAndReplacesWhatCannotBeConverted)
     EXPECT_EQ(Cp932ToUtf8("a\x82"), "a\xEF\xBF\xBD");  // a lead byte at the end
     EXPECT_EQ(Cp932ToUtf8("\xA0z"), "\xEF\xBF\xBDz");
 }
+
+#if !defined(_WIN32)
+// A system without the CP932 module of iconv: runs go on, names keep their
+// bytes (every output shows them escaped) and the front end can tell it.
+TEST(Cp932Test, WithoutTheSystemsConversionNamesKeepTheirBytes)
+{
+    const test::RefusingHook hook(
+        {FileOperation::open, [](const std::string& name) { return name == "iconv CP932"; }, 0});
+    std::thread([] {  // a thread of its own: each thread opens the conversion once
+        EXPECT_NO_THROW(PrepareCp932Conversion());
+        EXPECT_EQ(Cp932ToUtf8("m.bin"), "m.bin");
+        EXPECT_FALSE(Cp932ConversionMissing());
+        EXPECT_EQ(Cp932ToUtf8("\x97\x5C.bin"), "\x97\x5C.bin");
+        EXPECT_TRUE(Cp932ConversionMissing());
+        EXPECT_EQ(VisibleText(Cp932ToUtf8("\x97\x5C.bin")), "\\x97\\.bin");
+    }).join();
+}
+#endif
 
 TEST(Cp932Test, LastBackslashSkipsTrailBytes)
 {

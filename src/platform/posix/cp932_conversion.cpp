@@ -1,8 +1,11 @@
 #include "platform/cp932.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <iconv.h>
 
+#include "platform/cfile.h"
 #include "platform/file_error.h"
 
 namespace veskari {
@@ -10,23 +13,50 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
+constexpr const char* kModuleName = "iconv CP932";
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+
+std::atomic<bool> conversionMissing{false};
+
+iconv_t OpenConversion()
+{
+    // The test hook stands for a system without the module.
+    if (FaultHookRefuses(FileOperation::open, kModuleName)) {
+        errno = EINVAL;
+        return kNoDescriptor;
+    }
+    return ::iconv_open("UTF-8", "CP932");
+}
+
 // One conversion descriptor per thread, opened on first use.
 class Cp932Converter {
 public:
-    Cp932Converter() : descriptor_(::iconv_open("UTF-8", "CP932"))
+    Cp932Converter() : descriptor_(OpenConversion())
     {
         // Opening loads the conversion module, which needs a descriptor:
-        // refused, it is a file error like any other.
-        if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
-            throw FileError::FromErrno(FileOperation::open, errno, "iconv CP932");
+        // refused, it is a file error like any other. A system without the
+        // module (EINVAL) only leaves names unconverted.
+        if (descriptor_ == kNoDescriptor && errno != EINVAL) {
+            throw FileError::FromErrno(FileOperation::open, errno, kModuleName);
         }
     }
-    ~Cp932Converter() { ::iconv_close(descriptor_); }
+    ~Cp932Converter()
+    {
+        if (descriptor_ != kNoDescriptor) {
+            ::iconv_close(descriptor_);
+        }
+    }
     Cp932Converter(const Cp932Converter&) = delete;
     Cp932Converter& operator=(const Cp932Converter&) = delete;
 
     std::string Convert(std::string_view text)
     {
+        if (descriptor_ == kNoDescriptor) {
+            if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+                conversionMissing = true;
+            }
+            return std::string(text);
+        }
         std::string out;
         out.reserve(text.size() * 3);
         ::iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
@@ -73,6 +103,11 @@ void PrepareCp932Conversion()
 std::string Cp932ToUtf8(std::string_view text)
 {
     return ThreadConverter().Convert(text);
+}
+
+bool Cp932ConversionMissing() noexcept
+{
+    return conversionMissing;
 }
 
 }  // namespace veskari

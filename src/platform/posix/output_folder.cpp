@@ -1,11 +1,47 @@
 #include "platform/output_folder.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace veskari {
+namespace {
+
+// Whether a failed link says that the file system has no hard links.
+bool LinksUnsupported(int error) noexcept
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK;
+}
+
+// Renames `from` to `to` inside `folder`, never replacing a file that is
+// there (then -1 with EEXIST). Where the file system cannot rename without
+// replacing, the name is first held by a new empty file of our own, which
+// the rename then replaces.
+int RenameNew(int folder, const std::string& from, const std::string& to) noexcept
+{
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return -1;
+    }
+    const int held = ::openat(folder, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (held < 0) {
+        return -1;
+    }
+    ::close(held);
+    if (::renameat(folder, from.c_str(), folder, to.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(folder, to.c_str(), 0);
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
 
 OutputFolder::OutputFolder(const std::string& path, bool& isLink) : path_(path)
 {
@@ -37,9 +73,12 @@ unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
 {
     // Without a name first (O_TMPFILE, linked by /proc). Where the file
     // system has no such files, or /proc is not there, a hidden named file
-    // takes its place and is removed again whatever happens but a kill.
+    // takes its place and is removed again whatever happens but a kill; it
+    // is linked to its name, or renamed where there are no hard links (FAT,
+    // exFAT). The test hook can make any folder one without links.
+    const bool noLinks = FaultHookRefuses(FileOperation::link, path_);
     std::string partial;
-    int descriptor = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    int descriptor = noLinks ? -1 : ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (descriptor < 0 || ::access("/proc/self/fd", F_OK) != 0) {
         if (descriptor >= 0) {
             ::close(descriptor);
@@ -72,9 +111,19 @@ unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
     const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
     for (;; ++counter) {
         const std::string candidate = nameFor(counter);
-        const int linked = partial.empty()
-                               ? ::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW)
-                               : ::linkat(folder_, partial.c_str(), folder_, candidate.c_str(), 0);
+        int linked = -1;
+        errno = EPERM;
+        if (!noLinks) {
+            linked = partial.empty()
+                         ? ::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW)
+                         : ::linkat(folder_, partial.c_str(), folder_, candidate.c_str(), 0);
+        }
+        if (linked != 0 && !partial.empty() && LinksUnsupported(errno)) {
+            linked = RenameNew(folder_, partial, candidate);
+            if (linked == 0) {
+                partial.clear();  // it has its name: nothing to remove
+            }
+        }
         if (linked == 0) {
             break;
         }

@@ -22,6 +22,11 @@ void PrepareCp932Conversion()
     // The system's conversion tables need nothing opened per thread.
 }
 
+bool Cp932ConversionMissing() noexcept
+{
+    return false;  // code page 932 is part of every Windows
+}
+
 std::string Cp932ToUtf8(std::string_view text)
 {
     // Character by character, so that a byte that cannot be converted
