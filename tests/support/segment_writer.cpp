@@ -127,8 +127,8 @@ Bytes ReferenceLzssDecode(const Bytes& data)
             if (in + 2 > data.size()) {
                 return out;
             }
-            const std::size_t position = data[in] | ((data[in + 1] & 0xF0) << 4);
-            const std::size_t length = (data[in + 1] & 0x0F) + kMinMatch;
+            const std::size_t position = std::size_t{data[in]} | (std::size_t{data[in + 1] & 0xF0u} << 4);
+            const std::size_t length = std::size_t{data[in + 1] & 0x0Fu} + kMinMatch;
             in += 2;
             for (std::size_t k = 0; k < length; ++k) {
                 const std::uint8_t byte = window[(position + k) % kWindow];
