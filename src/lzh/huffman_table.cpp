@@ -135,6 +135,17 @@ bool HuffmanTables::BuildTable(int symbolCount, const std::uint8_t* lengths, int
 
 bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
 {
+    // The reader is a local while the lengths are read, so that it stays in
+    // registers: a length stored into the arrays may alias the caller's.
+    BitReader local = reader;
+    const bool ok = ReadPtLengthsWith(local, input, symbolCount, countBits, specialIndex);
+    reader = local;
+    return ok;
+}
+
+inline bool HuffmanTables::ReadPtLengthsWith(BitReader& reader, CFile& input, int symbolCount, int countBits,
+                                             int specialIndex)
+{
     int n = 0;
     std::uint32_t single = 0;
     if (!ReadCount(reader, input, countBits, symbolCount, n, single)) {
@@ -185,6 +196,14 @@ bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCou
 
 bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 {
+    BitReader local = reader;
+    const bool ok = ReadCLengthsWith(local, input);
+    reader = local;
+    return ok;
+}
+
+inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, CFile& input)
+{
     int n = 0;
     std::uint32_t single = 0;
     if (!ReadCount(reader, input, kLiteralCountBits, kLiteralLengthSymbols, n, single)) {
@@ -231,17 +250,19 @@ bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 void HuffmanTables::PreparePositions()
 {
     // Symbol j of 2 or more stands for 2^(j-1) to 2^j - 1: its j - 1 extra
-    // bits follow the code. The entries of a table that names no symbol are
-    // never used (BothUsable is false).
-    for (std::size_t i = 0; i < ptTable.size(); ++i) {
-        const std::uint32_t symbol = ptTable[i];
-        if (symbol >= ptSymbolCount) {
-            ptFast[i] = kLongCode;
-            continue;
-        }
+    // bits follow the code. Each symbol's entry is made once, then copied
+    // where ptTable names it. The entries of a table that names no symbol
+    // are never used (BothUsable is false).
+    std::array<std::uint32_t, kMaxPositionSymbols> entryOf{};
+    const std::uint32_t count = std::min<std::uint32_t>(ptSymbolCount, kMaxPositionSymbols);
+    for (std::uint32_t symbol = 0; symbol < count; ++symbol) {
         const std::uint32_t extra = symbol >= 2 ? symbol - 1 : 0;
         const std::uint32_t base = symbol >= 2 ? 1U << extra : symbol;
-        ptFast[i] = ptLen[symbol] | (extra << kExtraShift) | (base << kBaseShift);
+        entryOf[symbol] = ptLen[symbol] | (extra << kExtraShift) | (base << kBaseShift);
+    }
+    for (std::size_t i = 0; i < ptTable.size(); ++i) {
+        const std::uint32_t symbol = ptTable[i];
+        ptFast[i] = symbol < count ? entryOf[symbol] : kLongCode;
     }
 }
 

@@ -142,6 +142,9 @@ private:
         } while (s >= symbolCount);
         return s;
     }
+    [[nodiscard]] bool ReadPtLengthsWith(BitReader& reader, CFile& input, int symbolCount, int countBits,
+                                         int specialIndex);
+    [[nodiscard]] bool ReadCLengthsWith(BitReader& reader, CFile& input);
     template <typename Entry>
     [[nodiscard]] bool BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table);
 
