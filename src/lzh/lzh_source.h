@@ -38,6 +38,8 @@ public:
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return LzhHeader::kLookAhead; }
     [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
+    /// A header holds "-lh?-" two bytes after its start.
+    [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 2, '-', 4, 'h'}; }
     std::uint64_t Try(CFile& file, std::uint64_t position) override;
 
     std::vector<ListedMember> members;

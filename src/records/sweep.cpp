@@ -1,17 +1,165 @@
 #include "records/sweep.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "platform/stop_request.h"
 #include "records/located_record.h"
+#include "records/processor_extensions.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace veskari {
+namespace {
+
+// The lanes whose marks one pass looks for; further lanes are asked for
+// every window.
+constexpr std::size_t kMarkedLanes = 2;
+
+struct MarkSearch {
+    std::array<SweepLane::Marks, kMarkedLanes> marks{};
+    std::size_t count = 0;
+    std::size_t reach = 0;  // bytes past a position that its marks' test reads
+};
+
+bool MarkedAt(const std::uint8_t* window, std::size_t p, const SweepLane::Marks& marks) noexcept
+{
+    return window[p + marks.firstOffset] == marks.first && window[p + marks.secondOffset] == marks.second;
+}
+
+// Position by position, from `p` to `stop`, for the lanes still unfound.
+void FindMarksOneByOne(const std::uint8_t* window, std::size_t p, std::size_t stop, const MarkSearch& search,
+                       std::array<std::size_t, kMarkedLanes>& first) noexcept
+{
+    for (std::size_t k = 0; k < search.count; ++k) {
+        for (std::size_t q = p; q < first[k] && q < stop; ++q) {
+            if (MarkedAt(window, q, search.marks[k])) {
+                first[k] = q;
+                break;
+            }
+        }
+    }
+}
+
+#if defined(VESKARI_WIDE_VECTORS)
+// Thirty-two positions at a time for two lanes; returns where it stopped.
+VESKARI_TARGET_WIDE std::size_t FindMarksWide(const std::uint8_t* window, std::size_t size, std::size_t p,
+                                              std::size_t stop, const MarkSearch& search,
+                                              std::array<std::size_t, kMarkedLanes>& first) noexcept
+{
+    const SweepLane::Marks& a = search.marks[0];
+    const SweepLane::Marks& b = search.marks[1];
+    const __m256i a1 = _mm256_set1_epi8(static_cast<char>(a.first));
+    const __m256i a2 = _mm256_set1_epi8(static_cast<char>(a.second));
+    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(b.first));
+    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(b.second));
+    const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
+    };
+    for (; p < stop && p + 32 + search.reach <= size; p += 32) {
+        const auto hitsA = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+            _mm256_cmpeq_epi8(at(p + a.firstOffset), a1), _mm256_cmpeq_epi8(at(p + a.secondOffset), a2))));
+        const auto hitsB = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+            _mm256_cmpeq_epi8(at(p + b.firstOffset), b1), _mm256_cmpeq_epi8(at(p + b.secondOffset), b2))));
+        if ((hitsA | hitsB) != 0) {
+            if (hitsA != 0 && first[0] > p) {
+                first[0] = p + static_cast<std::size_t>(__builtin_ctz(hitsA));
+            }
+            if (hitsB != 0 && first[1] > p) {
+                first[1] = p + static_cast<std::size_t>(__builtin_ctz(hitsB));
+            }
+            if (first[0] <= p + 31 && first[1] <= p + 31) {
+                return stop;
+            }
+        }
+    }
+    return p;
+}
+#endif
+
+#if defined(__SSE2__)
+// Sixteen positions at a time for two lanes, with the vectors every x86-64
+// processor has; returns where it stopped.
+std::size_t FindMarksNarrow(const std::uint8_t* window, std::size_t size, std::size_t p, std::size_t stop,
+                            const MarkSearch& search, std::array<std::size_t, kMarkedLanes>& first) noexcept
+{
+    const SweepLane::Marks& a = search.marks[0];
+    const SweepLane::Marks& b = search.marks[1];
+    const __m128i a1 = _mm_set1_epi8(static_cast<char>(a.first));
+    const __m128i a2 = _mm_set1_epi8(static_cast<char>(a.second));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(b.first));
+    const __m128i b2 = _mm_set1_epi8(static_cast<char>(b.second));
+    const auto at = [window](std::size_t offset) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + offset));
+    };
+    for (; p < stop && p + 16 + search.reach <= size; p += 16) {
+        const auto hitsA = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(p + a.firstOffset), a1), _mm_cmpeq_epi8(at(p + a.secondOffset), a2))));
+        const auto hitsB = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(p + b.firstOffset), b1), _mm_cmpeq_epi8(at(p + b.secondOffset), b2))));
+        if ((hitsA | hitsB) != 0) {
+            if (hitsA != 0 && first[0] > p) {
+                first[0] = p + static_cast<std::size_t>(__builtin_ctz(hitsA));
+            }
+            if (hitsB != 0 && first[1] > p) {
+                first[1] = p + static_cast<std::size_t>(__builtin_ctz(hitsB));
+            }
+            if (first[0] <= p + 15 && first[1] <= p + 15) {
+                return stop;
+            }
+        }
+    }
+    return p;
+}
+#endif
+
+// For each marked lane, the first position in [from, stop) of the window
+// where its marks stand, or `stop`.
+void FindMarks(const std::uint8_t* window, std::size_t size, std::size_t from, std::size_t stop,
+               const MarkSearch& search, std::array<std::size_t, kMarkedLanes>& first) noexcept
+{
+    first.fill(stop);
+    std::size_t p = from;
+    (void)size;
+    if (search.count == kMarkedLanes) {
+#if defined(VESKARI_WIDE_VECTORS)
+        if (HasWideVectors()) {
+            p = FindMarksWide(window, size, p, stop, search, first);
+        }
+#endif
+#if defined(__SSE2__)
+        p = FindMarksNarrow(window, size, p, stop, search, first);
+#endif
+    }
+    FindMarksOneByOne(window, p, stop, search, first);
+}
+
+}  // namespace
 
 void Sweep(CFile& file, std::span<SweepLane* const> lanes)
 {
     std::size_t margin = 0;
-    for (const SweepLane* lane : lanes) {
+    MarkSearch search;
+    std::array<std::size_t, kMarkedLanes> first{};
+    std::vector<int> markIndex(lanes.size(), -1);
+    for (std::size_t k = 0; k < lanes.size(); ++k) {
+        const SweepLane* lane = lanes[k];
         margin = std::max({margin, lane->LookAhead(), lane->Margin()});
+        const SweepLane::Marks marks = lane->CandidateMarks();
+        if (marks.marked && search.count < kMarkedLanes) {
+            markIndex[k] = static_cast<int>(search.count);
+            search.marks[search.count++] = marks;
+            search.reach = std::max<std::size_t>({search.reach, marks.firstOffset, marks.secondOffset});
+        }
+    }
+    if (search.count == 1) {
+        // A lone lane's marks are looked for twice over, so that the
+        // vectors serve it too.
+        search.marks[1] = search.marks[0];
+        search.count = 2;
     }
     const std::size_t windowSize = kScanStep + margin;
     std::uint64_t windowStart = file.GetPosition();
@@ -19,8 +167,30 @@ void Sweep(CFile& file, std::span<SweepLane* const> lanes)
         PollStop();
         file.Seek(windowStart);
         const std::size_t got = file.Peek(windowSize, window);
+        if (search.count != 0) {
+            // Where the marks of each marked lane first stand in the part of
+            // the window that any lane may search.
+            std::size_t from = kScanStep;
+            std::size_t stop = 0;
+            for (std::size_t k = 0; k < lanes.size(); ++k) {
+                if (markIndex[k] >= 0 && got >= lanes[k]->LookAhead()) {
+                    const std::size_t end = std::min(kScanStep, got - lanes[k]->LookAhead());
+                    const std::uint64_t next = lanes[k]->next;
+                    from = std::min<std::size_t>(from, next > windowStart ? static_cast<std::size_t>(
+                                                                               std::min<std::uint64_t>(next - windowStart, end))
+                                                                         : 0);
+                    stop = std::max(stop, end);
+                }
+            }
+            if (from < stop) {
+                FindMarks(window, got, from, stop, search, first);
+            } else {
+                first.fill(stop);
+            }
+        }
         bool anyLeft = false;
-        for (SweepLane* lane : lanes) {
+        for (std::size_t k = 0; k < lanes.size(); ++k) {
+            SweepLane* lane = lanes[k];
             // This window is the lane's for [windowStart, windowStart +
             // kScanStep), short of its look-ahead before the file's end.
             if (got < lane->LookAhead()) {
@@ -28,9 +198,12 @@ void Sweep(CFile& file, std::span<SweepLane* const> lanes)
             }
             anyLeft = true;
             const std::size_t end = std::min(kScanStep, got - lane->LookAhead());
+            // A marked lane has no candidate before its marks stand.
+            const std::size_t marked = markIndex[k] >= 0 ? first[static_cast<std::size_t>(markIndex[k])] : 0;
             for (;;) {
-                const std::size_t from =
+                std::size_t from =
                     lane->next > windowStart ? static_cast<std::size_t>(std::min<std::uint64_t>(lane->next - windowStart, end)) : 0;
+                from = std::max(from, std::min(marked, end));
                 const std::size_t i = lane->NextCandidate(window, got, from, end);
                 if (i >= end) {
                     break;
