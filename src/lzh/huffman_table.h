@@ -17,7 +17,8 @@ namespace veskari {
 /// code share `ptLen` and `ptTable` in turn, as the block's order allows.
 /// After a read that failed, the code it was reading is not to be used
 /// until a later read succeeds. All storage is fixed arrays; nothing is
-/// allocated.
+/// allocated. The arrays are not cleared when the tables are made: every
+/// entry is written by the reads above before a lookup can reach it.
 class HuffmanTables {
 public:
     static constexpr int kLiteralLengthSymbols = 510;  // 256 literals, lengths 3 to 256
@@ -148,13 +149,13 @@ private:
     template <typename Entry>
     [[nodiscard]] bool BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table);
 
-    std::array<std::uint16_t, kTreeNodes> left{};
-    std::array<std::uint16_t, kTreeNodes> right{};
-    std::array<std::uint8_t, kLiteralLengthSymbols> cLen{};
-    std::array<std::uint8_t, kCodeLengthSymbols> ptLen{};
-    std::array<std::uint32_t, 1U << kCTableBits> cTable{};
-    std::array<std::uint16_t, 1U << kPtTableBits> ptTable{};
-    std::array<std::uint32_t, 1U << kPtTableBits> ptFast{};
+    std::array<std::uint16_t, kTreeNodes> left;
+    std::array<std::uint16_t, kTreeNodes> right;
+    std::array<std::uint8_t, kLiteralLengthSymbols> cLen;
+    std::array<std::uint8_t, kCodeLengthSymbols> ptLen;
+    std::array<std::uint32_t, 1U << kCTableBits> cTable;
+    std::array<std::uint16_t, 1U << kPtTableBits> ptTable;
+    std::array<std::uint32_t, 1U << kPtTableBits> ptFast;
     std::uint32_t ptSymbolCount = 0;
     // A table built from a length set that is all zeros names no symbol;
     // a lookup in it fails the member instead of using stale entries.

@@ -308,6 +308,12 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
         const MethodParameters parameters = ParametersOf(method);
         np = parameters.np;
         pbit = parameters.pbit;
+        if (!ringCleared) {
+            // Matches of damaged data may read ring bytes that no member
+            // wrote: they read zeros, never what the memory held before.
+            ring.fill(0);
+            ringCleared = true;
+        }
         reader.Begin(input, header.DataSize());
         copyCount = 0;
         blockSize = 0;

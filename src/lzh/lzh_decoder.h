@@ -77,13 +77,16 @@ private:
     DecodeFailure lastFailure = DecodeFailure::none;
     std::uint32_t crc = 0;
     BitReader reader;
-    std::array<std::uint8_t, kRingSize> ring{};
+    /// Cleared before the first compressed member only: a decoder that
+    /// meets stored members alone (or none) never pays for it.
+    std::array<std::uint8_t, kRingSize> ring;
     HuffmanTables tables;
     std::uint32_t blockSize = 0;
     int np = 0;
     int pbit = 0;
     std::int32_t copyCount = 0;
     std::uint32_t copyPos = 0;
+    bool ringCleared = false;
 };
 
 }  // namespace veskari

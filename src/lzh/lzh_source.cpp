@@ -28,6 +28,8 @@ bool LzhSource::FindMember(const std::string& name)
     return false;
 }
 
+LzhSource::LzhSource() = default;
+
 bool LzhSource::FindMember(const ListedMember& member)
 {
     if (file.GetPosition() == member.searchFrom) {

@@ -55,6 +55,11 @@ private:
 /// describes the member last read and the decoder for its members.
 class LzhSource final : public FileSource {
 public:
+    /// Defined where the source is, so that `make_unique<LzhSource>()`
+    /// does not clear the decoder's 88 KB first: its arrays are written
+    /// before they are read.
+    LzhSource();
+
     /// Appends the name of every member from the current position to the
     /// end of the file, in file order; false when the last header tried
     /// was rejected as malformed.
