@@ -71,9 +71,28 @@ VESKARI_TARGET_WIDE std::size_t FindMarksWide(const std::uint8_t* window, std::s
             if (hitsB != 0 && first[1] > p) {
                 first[1] = p + static_cast<std::size_t>(__builtin_ctz(hitsB));
             }
-            if (first[0] <= p + 31 && first[1] <= p + 31) {
-                return stop;
-            }
+            return p + 32;  // the other lane, if unfound, goes on alone
+        }
+    }
+    return p;
+}
+
+// One lane's marks, thirty-two positions at a time.
+VESKARI_TARGET_WIDE std::size_t FindMarkWide(const std::uint8_t* window, std::size_t size, std::size_t p,
+                                             std::size_t stop, std::size_t reach, const SweepLane::Marks& marks,
+                                             std::size_t& first) noexcept
+{
+    const __m256i v1 = _mm256_set1_epi8(static_cast<char>(marks.first));
+    const __m256i v2 = _mm256_set1_epi8(static_cast<char>(marks.second));
+    const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
+    };
+    for (; p < stop && p + 32 + reach <= size; p += 32) {
+        const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_cmpeq_epi8(at(p + marks.firstOffset), v1), _mm256_cmpeq_epi8(at(p + marks.secondOffset), v2))));
+        if (hits != 0) {
+            first = p + static_cast<std::size_t>(__builtin_ctz(hits));
+            return stop;
         }
     }
     return p;
@@ -107,9 +126,27 @@ std::size_t FindMarksNarrow(const std::uint8_t* window, std::size_t size, std::s
             if (hitsB != 0 && first[1] > p) {
                 first[1] = p + static_cast<std::size_t>(__builtin_ctz(hitsB));
             }
-            if (first[0] <= p + 15 && first[1] <= p + 15) {
-                return stop;
-            }
+            return p + 16;  // the other lane, if unfound, goes on alone
+        }
+    }
+    return p;
+}
+
+// One lane's marks, sixteen positions at a time.
+std::size_t FindMarkNarrow(const std::uint8_t* window, std::size_t size, std::size_t p, std::size_t stop,
+                           std::size_t reach, const SweepLane::Marks& marks, std::size_t& first) noexcept
+{
+    const __m128i v1 = _mm_set1_epi8(static_cast<char>(marks.first));
+    const __m128i v2 = _mm_set1_epi8(static_cast<char>(marks.second));
+    const auto at = [window](std::size_t offset) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + offset));
+    };
+    for (; p < stop && p + 16 + reach <= size; p += 16) {
+        const auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(p + marks.firstOffset), v1), _mm_cmpeq_epi8(at(p + marks.secondOffset), v2))));
+        if (hits != 0) {
+            first = p + static_cast<std::size_t>(__builtin_ctz(hits));
+            return stop;
         }
     }
     return p;
@@ -124,16 +161,39 @@ void FindMarks(const std::uint8_t* window, std::size_t size, std::size_t from, s
     first.fill(stop);
     std::size_t p = from;
     (void)size;
-    if (search.count == kMarkedLanes) {
-#if defined(VESKARI_WIDE_VECTORS)
-        if (HasWideVectors()) {
-            p = FindMarksWide(window, size, p, stop, search, first);
-        }
-#endif
 #if defined(__SSE2__)
-        p = FindMarksNarrow(window, size, p, stop, search, first);
+    // Both lanes' marks together until either is found; then the other
+    // alone, so that where one kind is dense the other costs no more than
+    // its own search did.
+#if defined(VESKARI_WIDE_VECTORS)
+    const bool wide = HasWideVectors();
+    p = wide ? FindMarksWide(window, size, p, stop, search, first)
+             : FindMarksNarrow(window, size, p, stop, search, first);
+#else
+    p = FindMarksNarrow(window, size, p, stop, search, first);
 #endif
+    for (std::size_t k = 0; k < kMarkedLanes && p < stop; ++k) {
+        if (first[k] == stop) {
+            const std::size_t other = 1 - k;
+            if (first[other] == stop) {
+                break;  // neither found: the vectors ran out of window, the tail below
+            }
+#if defined(VESKARI_WIDE_VECTORS)
+            const std::size_t q = wide ? FindMarkWide(window, size, p, stop, search.reach, search.marks[k], first[k])
+                                       : FindMarkNarrow(window, size, p, stop, search.reach, search.marks[k], first[k]);
+#else
+            const std::size_t q = FindMarkNarrow(window, size, p, stop, search.reach, search.marks[k], first[k]);
+#endif
+            if (first[k] == stop) {
+                // The vectors ran out of window at q: the tail one by one.
+                std::array<std::size_t, kMarkedLanes> tail{stop, stop};
+                FindMarksOneByOne(window, q, stop, search, tail);
+                first[k] = tail[k];
+            }
+            return;
+        }
     }
+#endif
     FindMarksOneByOne(window, p, stop, search, first);
 }
 
@@ -198,12 +258,14 @@ void Sweep(CFile& file, std::span<SweepLane* const> lanes)
             }
             anyLeft = true;
             const std::size_t end = std::min(kScanStep, got - lane->LookAhead());
+            const auto resume = [&] {
+                return lane->next > windowStart
+                           ? static_cast<std::size_t>(std::min<std::uint64_t>(lane->next - windowStart, end))
+                           : 0;
+            };
             // A marked lane has no candidate before its marks stand.
             const std::size_t marked = markIndex[k] >= 0 ? first[static_cast<std::size_t>(markIndex[k])] : 0;
-            for (;;) {
-                std::size_t from =
-                    lane->next > windowStart ? static_cast<std::size_t>(std::min<std::uint64_t>(lane->next - windowStart, end)) : 0;
-                from = std::max(from, std::min(marked, end));
+            for (std::size_t from = std::max(resume(), std::min(marked, end));; from = resume()) {
                 const std::size_t i = lane->NextCandidate(window, got, from, end);
                 if (i >= end) {
                     break;
