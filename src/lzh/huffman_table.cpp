@@ -23,6 +23,15 @@ bool ReadCount(BitReader& reader, CFile& input, int countBits, int symbolCount, 
 
 bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
 {
+    return BuildTable(symbolCount, lengths, tableBits, table);
+}
+
+// Builds a table of symbols (16-bit entries) or of symbols with their code
+// lengths (32-bit entries, the literal/length table's).
+template <typename Entry>
+bool HuffmanTables::BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table)
+{
+    constexpr bool kWithLengths = sizeof(Entry) == sizeof(std::uint32_t);
     std::uint32_t count[kMaxCodeLength + 1] = {};
     std::uint32_t weight[kMaxCodeLength + 1] = {};
     std::uint32_t start[kMaxCodeLength + 2] = {};
@@ -61,11 +70,23 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
     const std::uint32_t tableSize = 1U << tableBits;
     const std::uint32_t firstTreeEntry = (start[tableBits + 1] & 0xFFFFU) >> j;
     if (firstTreeEntry != 0) {
-        std::fill(table + firstTreeEntry, table + tableSize, std::uint16_t{0});
+        std::fill(table + firstTreeEntry, table + tableSize, Entry{0});
     }
 
     std::uint32_t avail = static_cast<std::uint32_t>(symbolCount);
     const std::uint32_t mask = 1U << (15 - tableBits);
+    // A new tree node, both branches unassigned; false when the arrays are
+    // full (a complete code never needs more nodes than they hold; the
+    // check guards the arrays regardless).
+    const auto newNode = [&](std::uint32_t& node) {
+        if (avail >= static_cast<std::uint32_t>(kTreeNodes)) {
+            return false;
+        }
+        left[avail] = 0;
+        right[avail] = 0;
+        node = avail++;
+        return true;
+    };
     for (int s = 0; s < symbolCount; ++s) {
         const int length = lengths[s];
         if (length == 0) {
@@ -74,21 +95,34 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
         std::uint32_t k = start[length];
         const std::uint32_t next = k + weight[length];
         if (length <= tableBits) {
-            std::fill(table + k, table + next, static_cast<std::uint16_t>(s));
+            Entry entry = static_cast<Entry>(s);
+            if constexpr (kWithLengths) {
+                entry |= static_cast<Entry>(length) << kLengthShift;
+            }
+            std::fill(table + k, table + next, entry);
         } else {
-            std::uint16_t* slot = &table[(k & 0xFFFFU) >> j];
-            for (int step = length - tableBits; step > 0; --step) {
+            // The table entry holds the tree's root, the tree the rest.
+            Entry& root = table[(k & 0xFFFFU) >> j];
+            std::uint32_t node = root & 0xFFFFU;
+            if (root == 0) {
+                if (!newNode(node)) {
+                    return false;
+                }
+                root = static_cast<Entry>(node);
+                if constexpr (kWithLengths) {
+                    root |= kLongCode;
+                }
+            }
+            std::uint16_t* slot = (k & mask) != 0 ? &right[node] : &left[node];
+            k = (k << 1) & 0xFFFFU;
+            for (int step = length - tableBits - 1; step > 0; --step) {
                 if (*slot == 0) {
-                    // A complete code never needs more nodes than the
-                    // arrays hold; the check guards the arrays regardless.
-                    if (avail >= static_cast<std::uint32_t>(kTreeNodes)) {
+                    if (!newNode(node)) {
                         return false;
                     }
-                    left[avail] = 0;
-                    right[avail] = 0;
-                    *slot = static_cast<std::uint16_t>(avail++);
+                    *slot = static_cast<std::uint16_t>(node);
                 }
-                const std::uint16_t node = *slot;
+                node = *slot;
                 slot = (k & mask) != 0 ? &right[node] : &left[node];
                 k = (k << 1) & 0xFFFFU;
             }
@@ -100,6 +134,17 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
 }
 
 bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
+{
+    // The reader is a local while the lengths are read, so that it stays in
+    // registers: a length stored into the arrays may alias the caller's.
+    BitReader local = reader;
+    const bool ok = ReadPtLengthsWith(local, input, symbolCount, countBits, specialIndex);
+    reader = local;
+    return ok;
+}
+
+inline bool HuffmanTables::ReadPtLengthsWith(BitReader& reader, CFile& input, int symbolCount, int countBits,
+                                             int specialIndex)
 {
     int n = 0;
     std::uint32_t single = 0;
@@ -151,6 +196,14 @@ bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCou
 
 bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
 {
+    BitReader local = reader;
+    const bool ok = ReadCLengthsWith(local, input);
+    reader = local;
+    return ok;
+}
+
+inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, CFile& input)
+{
     int n = 0;
     std::uint32_t single = 0;
     if (!ReadCount(reader, input, kLiteralCountBits, kLiteralLengthSymbols, n, single)) {
@@ -158,9 +211,8 @@ bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
     }
     if (n == 0) {
         cLen.fill(0);
-        cTable.fill(static_cast<std::uint16_t>(single));
+        cTable.fill(single);  // the one symbol, consuming no bits
         cTableUsable = true;
-        CacheCodeLengths();
         return true;
     }
     int i = 0;
@@ -188,23 +240,29 @@ bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
         }
     }
     std::fill(cLen.begin() + i, cLen.end(), std::uint8_t{0});
-    if (!MakeTable(kLiteralLengthSymbols, cLen.data(), kCTableBits, cTable.data())) {
+    if (!BuildTable(kLiteralLengthSymbols, cLen.data(), kCTableBits, cTable.data())) {
         return false;
     }
     cTableUsable = std::any_of(cLen.begin(), cLen.end(), [](std::uint8_t l) { return l != 0; });
-    CacheCodeLengths();
     return true;
 }
 
-void HuffmanTables::CacheCodeLengths()
+void HuffmanTables::PreparePositions()
 {
-    if (!cTableUsable) {
-        cTableLength.fill(kNoShortCode);
-        return;
+    // Symbol j of 2 or more stands for 2^(j-1) to 2^j - 1: its j - 1 extra
+    // bits follow the code. Each symbol's entry is made once, then copied
+    // where ptTable names it. The entries of a table that names no symbol
+    // are never used (BothUsable is false).
+    std::array<std::uint32_t, kMaxPositionSymbols> entryOf{};
+    const std::uint32_t count = std::min<std::uint32_t>(ptSymbolCount, kMaxPositionSymbols);
+    for (std::uint32_t symbol = 0; symbol < count; ++symbol) {
+        const std::uint32_t extra = symbol >= 2 ? symbol - 1 : 0;
+        const std::uint32_t base = symbol >= 2 ? 1U << extra : symbol;
+        entryOf[symbol] = ptLen[symbol] | (extra << kExtraShift) | (base << kBaseShift);
     }
-    for (std::size_t i = 0; i < cTable.size(); ++i) {
-        const std::uint16_t entry = cTable[i];
-        cTableLength[i] = entry < kLiteralLengthSymbols ? cLen[entry] : kNoShortCode;
+    for (std::size_t i = 0; i < ptTable.size(); ++i) {
+        const std::uint32_t symbol = ptTable[i];
+        ptFast[i] = symbol < count ? entryOf[symbol] : kLongCode;
     }
 }
 

@@ -17,7 +17,8 @@ namespace veskari {
 /// code share `ptLen` and `ptTable` in turn, as the block's order allows.
 /// After a read that failed, the code it was reading is not to be used
 /// until a later read succeeds. All storage is fixed arrays; nothing is
-/// allocated.
+/// allocated. The arrays are not cleared when the tables are made: every
+/// entry is written by the reads above before a lookup can reach it.
 class HuffmanTables {
 public:
     static constexpr int kLiteralLengthSymbols = 510;  // 256 literals, lengths 3 to 256
@@ -32,7 +33,7 @@ public:
     /// ReadPtLengths: no 2-bit zero run inside the set.
     static constexpr int kNoSpecialIndex = -1;
 
-    HuffmanTables() { cTableLength.fill(kNoShortCode); }
+    HuffmanTables() = default;
 
     /// Reads `symbolCount` code lengths of the code-length or the position
     /// code (a `countBits`-wide count, then 3-bit lengths with a unary
@@ -54,25 +55,52 @@ public:
     [[nodiscard]] bool MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits,
                                  std::uint16_t* table);
 
+    /// An entry of the literal/length table: a code of up to kCTableBits
+    /// bits holds its symbol in bits 0 to 15 and its length in bits 16 to
+    /// 20, so that one lookup gives both; a longer code's entry holds the
+    /// root of its tree in bits 0 to 15 and kLongCode.
+    static constexpr std::uint32_t kLongCode = 1U << 31;
+    static constexpr int kLengthShift = 16;
+
+    /// An entry of the position table for a code of up to kPtTableBits
+    /// bits: the code's length in bits 0 to 4, the count of extra bits
+    /// that follow it in bits 5 to 8, and the smallest position of its
+    /// symbol from bit 10 on; kLongCode when the code walks the tree.
+    static constexpr int kExtraShift = 5;
+    static constexpr int kBaseShift = 10;
+
     /// The literal/length symbol at the front of the reader's bits, its bits
     /// consumed. False when the code names no symbol there.
     [[nodiscard]] bool ReadCSymbol(BitReader& reader, CFile& input, std::uint32_t& symbol)
     {
-        // Most codes are found with their length in one step: the table of
-        // lengths is read side by side with cTable.
-        const std::uint32_t index = reader.bitBuf >> (32 - kCTableBits);
-        const std::uint32_t length = cTableLength[index];
-        if (length != kNoShortCode) [[likely]] {
-            symbol = cTable[index];
-            reader.Fill(input, static_cast<int>(length));
+        if (!cTableUsable) {
+            return false;
+        }
+        const std::uint32_t entry = cTable[reader.bitBuf >> (32 - kCTableBits)];
+        if ((entry & kLongCode) == 0) [[likely]] {
+            symbol = entry & 0xFFFFU;
+            reader.Fill(input, static_cast<int>(entry >> kLengthShift));
             return true;
         }
-        if (!PeekSymbol(reader, cTable.data(), kCTableBits, kLiteralLengthSymbols, cTableUsable, symbol)) {
+        symbol = WalkTree(reader.bitBuf, entry & 0xFFFFU, kCTableBits, kLiteralLengthSymbols);
+        if (symbol >= static_cast<std::uint32_t>(kLiteralLengthSymbols)) {
             return false;
         }
         reader.Fill(input, cLen[symbol]);
         return true;
     }
+
+    /// Builds the position table that LiteralLengthTable's companion
+    /// PositionTable gives, from the position code that ReadPtLengths read
+    /// last; called once the block's position code is read.
+    void PreparePositions();
+
+    /// The tables of one-lookup entries for a decoder's inner loop, valid
+    /// while BothUsable: every short code is resolved there, and a
+    /// kLongCode entry sends the decoder to ReadCSymbol or PeekPtSymbol.
+    [[nodiscard]] const std::uint32_t* LiteralLengthTable() const noexcept { return cTable.data(); }
+    [[nodiscard]] const std::uint32_t* PositionTable() const noexcept { return ptFast.data(); }
+    [[nodiscard]] bool BothUsable() const noexcept { return cTableUsable && ptTableUsable; }
 
     /// The symbol of the code that ReadPtLengths read last at the front of
     /// the reader's bits, and its code length; nothing is consumed. False
@@ -87,10 +115,6 @@ public:
     }
 
 private:
-    /// cTableLength of an entry that holds no symbol of 12 bits or fewer: a
-    /// tree root, or any entry of a table that names no symbol.
-    static constexpr std::uint8_t kNoShortCode = 0xFF;
-
     [[nodiscard]] bool PeekSymbol(const BitReader& reader, const std::uint16_t* table, int tableBits,
                                   std::uint32_t symbolCount, bool usable, std::uint32_t& symbol) const
     {
@@ -98,12 +122,12 @@ private:
             return false;
         }
         const std::uint32_t s = table[reader.bitBuf >> (32 - tableBits)];
-        symbol = s < symbolCount ? s : WalkTree(reader, s, tableBits, symbolCount);
+        symbol = s < symbolCount ? s : WalkTree(reader.bitBuf, s, tableBits, symbolCount);
         return symbol < symbolCount;
     }
-    /// The symbol that the tree below `node` names for the reader's bits, or
+    /// The symbol that the tree below `node` names for these next bits, or
     /// kTreeNodes when the walk leaves the arrays.
-    [[nodiscard]] std::uint32_t WalkTree(const BitReader& reader, std::uint32_t node, int tableBits,
+    [[nodiscard]] std::uint32_t WalkTree(std::uint32_t bitBuf, std::uint32_t node, int tableBits,
                                          std::uint32_t symbolCount) const
     {
         // Codes longer than the table walk the tree one bit at a time. Every
@@ -114,21 +138,24 @@ private:
             if (s >= static_cast<std::uint32_t>(kTreeNodes)) {
                 return kTreeNodes;
             }
-            s = (reader.bitBuf & bit) != 0 ? right[s] : left[s];
+            s = (bitBuf & bit) != 0 ? right[s] : left[s];
             bit >>= 1;
         } while (s >= symbolCount);
         return s;
     }
-    void CacheCodeLengths();
+    [[nodiscard]] bool ReadPtLengthsWith(BitReader& reader, CFile& input, int symbolCount, int countBits,
+                                         int specialIndex);
+    [[nodiscard]] bool ReadCLengthsWith(BitReader& reader, CFile& input);
+    template <typename Entry>
+    [[nodiscard]] bool BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table);
 
-    std::array<std::uint16_t, kTreeNodes> left{};
-    std::array<std::uint16_t, kTreeNodes> right{};
-    std::array<std::uint8_t, kLiteralLengthSymbols> cLen{};
-    std::array<std::uint8_t, kCodeLengthSymbols> ptLen{};
-    std::array<std::uint16_t, 1U << kCTableBits> cTable{};
-    std::array<std::uint16_t, 1U << kPtTableBits> ptTable{};
-    /// The code length of each cTable entry's symbol, or kNoShortCode.
-    std::array<std::uint8_t, 1U << kCTableBits> cTableLength{};
+    std::array<std::uint16_t, kTreeNodes> left;
+    std::array<std::uint16_t, kTreeNodes> right;
+    std::array<std::uint8_t, kLiteralLengthSymbols> cLen;
+    std::array<std::uint8_t, kCodeLengthSymbols> ptLen;
+    std::array<std::uint32_t, 1U << kCTableBits> cTable;
+    std::array<std::uint16_t, 1U << kPtTableBits> ptTable;
+    std::array<std::uint32_t, 1U << kPtTableBits> ptFast;
     std::uint32_t ptSymbolCount = 0;
     // A table built from a length set that is all zeros names no symbol;
     // a lookup in it fails the member instead of using stale entries.

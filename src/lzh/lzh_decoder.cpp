@@ -32,7 +32,7 @@ LzhDecoder::LzhDecoder() = default;
 
 // The size that the class's comment gives; on 64-bit targets the fields'
 // sizes and alignments fix the layout.
-static_assert(sizeof(void*) != 8 || sizeof(LzhDecoder) == 83016);
+static_assert(sizeof(void*) != 8 || sizeof(LzhDecoder) == 88136);
 
 bool LzhDecoder::StartBlock(CFile& input)
 {
@@ -40,7 +40,8 @@ bool LzhDecoder::StartBlock(CFile& input)
     return tables.ReadPtLengths(reader, input, HuffmanTables::kCodeLengthSymbols, kCodeLengthCountBits,
                                 kCodeLengthSpecialIndex) &&
            tables.ReadCLengths(reader, input) &&
-           tables.ReadPtLengths(reader, input, np, pbit, HuffmanTables::kNoSpecialIndex);
+           tables.ReadPtLengths(reader, input, np, pbit, HuffmanTables::kNoSpecialIndex) &&
+           (tables.PreparePositions(), true);
 }
 
 inline bool LzhDecoder::DecodeLiteralLength(CFile& input, BitReader& bits, std::uint32_t& symbol)
@@ -103,6 +104,142 @@ std::uint32_t LzhDecoder::CopyMatch(std::uint32_t r, std::uint32_t n)
     return r;
 }
 
+namespace {
+
+// Moves N bytes through a register: source and target may overlap.
+template <std::size_t N>
+inline void Move(std::uint8_t* to, const std::uint8_t* from) noexcept
+{
+    std::uint8_t word[N];
+    std::memcpy(word, from, N);
+    std::memcpy(to, word, N);
+}
+
+// Copies `count` bytes (3 or more) forward, with the result of a copy byte
+// by byte, where every source byte lies at least Step bytes before its
+// target or the source does not overlap the target at all: each step then
+// reads only bytes that are final. The last step ends exactly at the
+// match's end (it may rewrite bytes of the step before with the same
+// values), so nothing past the match is touched.
+template <std::size_t Step>
+inline void CopyInSteps(std::uint8_t* to, const std::uint8_t* from, std::uint32_t count) noexcept
+{
+    if (count >= Step) {
+        std::uint32_t i = 0;
+        for (; i + Step < count; i += Step) {
+            Move<Step>(to + i, from + i);
+        }
+        Move<Step>(to + count - Step, from + count - Step);
+    } else if (count >= 8) {
+        Move<8>(to, from);
+        Move<8>(to + count - 8, from + count - 8);
+    } else if (count >= 4) {
+        Move<4>(to, from);
+        Move<4>(to + count - 4, from + count - 4);
+    } else {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            to[i] = from[i];
+        }
+    }
+}
+
+}  // namespace
+
+inline std::uint32_t LzhDecoder::CopyWholeMatch(std::uint32_t r, std::uint32_t position, std::uint32_t count)
+{
+    const std::uint32_t distance = position + 1;
+    const std::uint32_t from = (r - distance) & kRingMask;
+    std::uint8_t* const to = &ring[r];
+    if (from < r) {
+        if (distance >= 16) {
+            CopyInSteps<16>(to, &ring[from], count);
+            return r + count;
+        }
+        if (distance >= 8) {
+            CopyInSteps<8>(to, &ring[from], count);
+            return r + count;
+        }
+        if (distance == 1) {
+            std::memset(to, ring[from], count);
+            return r + count;
+        }
+    } else if (from >= r + count && from + count <= kRingSize) {
+        // Bytes of the previous chunk, high in the ring, past the target.
+        CopyInSteps<16>(to, &ring[from], count);
+        return r + count;
+    }
+    // Short distances repeat a pattern of 2 to 7 bytes; a source that wraps
+    // around the ring or runs into the target comes byte by byte.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        to[i] = ring[(from + i) & kRingMask];
+    }
+    return r + count;
+}
+
+std::uint32_t LzhDecoder::DecodeBurst(CFile& input, BitReader& bits, std::uint32_t r, std::uint32_t n)
+{
+    // The fast loop needs a block under way with usable tables, room in
+    // the chunk for the longest match, and eight bytes of the member's data
+    // in the file's buffer to load at every symbol.
+    BitReader::Burst burst{};
+    if (blockSize == 0 || n - r <= kLongestMatch || !tables.BothUsable() || !bits.BeginBurst(input, burst)) {
+        return r;
+    }
+    const std::uint32_t* const cTable = tables.LiteralLengthTable();
+    const std::uint32_t* const ptTable = tables.PositionTable();
+    const std::uint32_t last = n - kLongestMatch;
+    std::uint32_t left = blockSize;
+    // Each round refills to 56 bits or more, and a round consumes at most
+    // 12 + 8 + 15 bits: a literal/length code of the table, a position code
+    // of its table and the extra bits. Longer codes end the burst before
+    // anything of them is consumed; the careful path decodes them.
+    while (r <= last && left != 0 && burst.next <= burst.last) {
+        BitReader::Refill(burst);
+        const std::uint32_t entry = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
+        if ((entry & HuffmanTables::kLongCode) != 0) {
+            break;
+        }
+        const int codeBits = static_cast<int>(entry >> HuffmanTables::kLengthShift);
+        const std::uint32_t symbol = entry & 0xFFFFU;
+        if (symbol <= 0xFF) {
+            burst.bits <<= codeBits;
+            burst.count -= codeBits;
+            ring[r++] = static_cast<std::uint8_t>(symbol);
+            --left;
+            // A literal leaves 44 bits or more: one more literal needs no
+            // refill.
+            const std::uint32_t second = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
+            if ((second & 0xFFFFFF00U) == (second & (0x1FU << HuffmanTables::kLengthShift)) && left != 0) {
+                const int secondBits = static_cast<int>(second >> HuffmanTables::kLengthShift);
+                burst.bits <<= secondBits;
+                burst.count -= secondBits;
+                ring[r++] = static_cast<std::uint8_t>(second);
+                --left;
+            }
+            continue;
+        }
+        const std::uint64_t after = burst.bits << codeBits;
+        const std::uint32_t position = ptTable[after >> (64 - HuffmanTables::kPtTableBits)];
+        if ((position & HuffmanTables::kLongCode) != 0) {
+            break;
+        }
+        const int positionBits = static_cast<int>(position & 0x1FU);
+        const int extraBits = static_cast<int>((position >> HuffmanTables::kExtraShift) & 0x1FU);
+        // (x >> 1) >> (63 - extraBits) takes the top extraBits bits, none
+        // when there are none.
+        const std::uint32_t p = (position >> HuffmanTables::kBaseShift) +
+                                static_cast<std::uint32_t>(((after << positionBits) >> 1) >> (63 - extraBits));
+        const int used = codeBits + positionBits + extraBits;
+        burst.bits <<= used;
+        burst.count -= used;
+        --left;
+        r = CopyWholeMatch(r, p, symbol - kMatchOffset);
+    }
+    blockSize = left;
+    bits.EndBurst(input, burst);
+    return r;
+}
+
 bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
 {
     // The reader is a local while the chunk is decoded, so that it stays in
@@ -112,6 +249,13 @@ bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
     bool ok = true;
     std::uint32_t r = CopyMatch(0, n);  // the rest of a match cut by the previous chunk
     while (r < n) {
+        // Most symbols go through the fast loop; it stops short of what it
+        // cannot take at once, which the careful steps below decode one
+        // symbol at a time.
+        r = DecodeBurst(input, bits, r, n);
+        if (r >= n) {
+            break;
+        }
         std::uint32_t c = 0;
         if (!DecodeLiteralLength(input, bits, c)) {
             ok = false;
@@ -164,6 +308,12 @@ bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& head
         const MethodParameters parameters = ParametersOf(method);
         np = parameters.np;
         pbit = parameters.pbit;
+        if (!ringCleared) {
+            // Matches of damaged data may read ring bytes that no member
+            // wrote: they read zeros, never what the memory held before.
+            ring.fill(0);
+            ringCleared = true;
+        }
         reader.Begin(input, header.DataSize());
         copyCount = 0;
         blockSize = 0;

@@ -28,6 +28,8 @@ bool LzhSource::FindMember(const std::string& name)
     return false;
 }
 
+LzhSource::LzhSource() = default;
+
 #if defined(VESKARI_WIDE_VECTORS)
 namespace {
 

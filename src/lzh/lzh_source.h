@@ -36,6 +36,8 @@ public:
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return LzhHeader::kLookAhead; }
     [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
+    /// A header holds "-lh?-" two bytes after its start.
+    [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 2, '-', 4, 'h'}; }
     std::uint64_t Try(CFile& file, std::uint64_t position) override;
 
     std::vector<ListedMember> members;
@@ -50,6 +52,11 @@ private:
 /// describes the member last read and the decoder for its members.
 class LzhSource final : public FileSource {
 public:
+    /// Defined where the source is, so that `make_unique<LzhSource>()`
+    /// does not clear the decoder's 88 KB first: its arrays are written
+    /// before they are read.
+    LzhSource();
+
     /// Appends the name of every member from the current position to the
     /// end of the file, in file order; false when the last header tried
     /// was rejected as malformed.

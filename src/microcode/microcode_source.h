@@ -159,6 +159,8 @@ public:
     [[nodiscard]] std::size_t Margin() const noexcept override { return MicrocodeHeader::kHeaderSize; }
     [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
+    /// Every header of every format starts with the version 01 00 00 00.
+    [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 0, 0x01, 1, 0x00}; }
     std::uint64_t Try(CFile& file, std::uint64_t position) override;
 
     UpdateCollector collector;

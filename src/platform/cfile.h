@@ -106,6 +106,13 @@ public:
         return data;
     }
 
+    /// The bytes of the read buffer from the current position on, without
+    /// taking them: what TakeBuffered could take now.
+    [[nodiscard]] std::span<const std::uint8_t> Buffered() const noexcept
+    {
+        return {data_ + bufferIndex_, bufferLength_ - bufferIndex_};
+    }
+
     /// The next byte, or -1 at the end of the file.
     [[nodiscard]] int ReadByte()
     {

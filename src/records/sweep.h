@@ -27,6 +27,19 @@ public:
     /// and Margin() of them unless the file ends first.
     [[nodiscard]] virtual std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                                     std::size_t end) const noexcept = 0;
+    /// Two bytes that every candidate of the lane has, at these offsets
+    /// from it (both below LookAhead()): the sweep looks for the marks of
+    /// all lanes in one pass over each window, and asks a lane for its
+    /// candidates only from the first place where its marks stand. A lane
+    /// without marks (`marked` false) is asked for every window.
+    struct Marks {
+        bool marked = false;
+        std::uint8_t firstOffset = 0;
+        std::uint8_t first = 0;
+        std::uint8_t secondOffset = 0;
+        std::uint8_t second = 0;
+    };
+    [[nodiscard]] virtual Marks CandidateMarks() const noexcept { return {}; }
     /// Tries the candidate at `position` (the file stands there) and
     /// returns the position from which the lane goes on: just after the
     /// candidate when it was rejected, past the record when accepted.

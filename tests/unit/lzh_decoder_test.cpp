@@ -32,13 +32,16 @@ struct Decoded {
 
 // Decodes `data` as one member with these header fields, through files as
 // the archive pass does, with `decoder` or a new one.
+// `after` stands in the file after the member's data.
 Decoded Decode(int method, const Bytes& data, std::size_t decodedSize, std::uint32_t crc,
-               LzhDecoder* decoder = nullptr)
+               LzhDecoder* decoder = nullptr, const Bytes& after = {})
 {
     const auto own = decoder == nullptr ? std::make_unique<LzhDecoder>() : nullptr;
     const TempDir dir;
     CFile input;
-    EXPECT_TRUE(input.Open(dir.Write("data", data)));
+    Bytes file = data;
+    file.insert(file.end(), after.begin(), after.end());
+    EXPECT_TRUE(input.Open(dir.Write("data", file)));
     LzhHeader header;
     header.method = method;
     header.compressedSize = static_cast<std::int32_t>(data.size());
@@ -256,13 +259,50 @@ TEST_P(DecoderMethodTest, LongCodesWalkTheTree)
     ExpectDecodes(encoder, tokens);
 }
 
+// Matches are copied in 16- or 8-byte steps, as one run of a byte, or byte
+// by byte where the source repeats a short pattern, wraps around the end of
+// the ring or runs into the target. Every kind, with sources in this chunk
+// and in the previous one high in the ring, gives what a copy byte by byte
+// gives, and nothing past a match's end is touched (the longest distances
+// read the bytes there).
+TEST_P(DecoderMethodTest, EveryKindOfMatchCopyGivesTheBytesOfACopyByteByByte)
+{
+    const int farthest = Np() == 14 ? 8192 : 65536;
+    // A first chunk of noise, so that every distance reaches back into it.
+    std::vector<Token> tokens = Literals(66000, [](int i) { return static_cast<int>((static_cast<unsigned>(i) * 2654435761U) >> 13) & 0xFF; });
+    int size = 66000;
+    const auto add = [&](Token token) {
+        tokens.push_back(token);
+        size += token.literal >= 0 ? 1 : token.length;
+    };
+    // Early in the second chunk: sources in the first chunk that wrap
+    // around the ring's end, that end before it, and (lh6 and lh7) that
+    // run into the target.
+    add(Match(200, size % 65536 + 100));
+    add(Match(256, size % 65536 + 300));
+    if (farthest == 65536) {
+        add(Match(100, 65536 - 50));
+    }
+    for (const int distance : {1, 2, 3, 7, 8, 9, 15, 16, 17, 300, farthest - 17, farthest - 1, farthest}) {
+        for (const int length : {3, 4, 7, 8, 15, 16, 17, 33, 256}) {
+            add(Match(length, distance));
+            add(Literal((distance + length) & 0xFF));
+        }
+    }
+    LzhEncoder encoder(Np());
+    encoder.Block(std::vector<Token>(tokens.begin(), tokens.begin() + 40000));
+    encoder.Block(std::vector<Token>(tokens.begin() + 40000, tokens.end()));
+    ExpectDecodes(encoder, tokens);
+}
+
 // Zero bits stand in for data past the member's end, and the CRC decides:
-// an encoder may leave out the zero bytes that end its stream. Data cut
+// an encoder may leave out the zero bytes that end its stream; the bytes
+// that follow in the file are never read as the member's. Data cut
 // shorter than that decodes to the full size and fails on the CRC.
 TEST_P(DecoderMethodTest, CutShortDataDecodesOnZeroBitsAndTheCrcDecides)
 {
     // Literal 0 has the all-zero code.
-    const std::vector<Token> tokens = Literals(3064, [](int i) { return i < 3000 ? i & 0xFF : 0; });
+    const std::vector<Token> tokens = Literals(4000, [](int i) { return i < 3000 ? i & 0xFF : 0; });
     LzhEncoder encoder(Np());
     encoder.Block(tokens);
     Bytes data = encoder.Finish();
@@ -271,7 +311,7 @@ TEST_P(DecoderMethodTest, CutShortDataDecodesOnZeroBitsAndTheCrcDecides)
     data.erase(zeros, data.end());
     const Bytes expected = test::Expand(tokens);
     auto decoder = std::make_unique<LzhDecoder>();
-    Decoded decoded = Decode(GetParam(), data, expected.size(), test::Crc16(expected), decoder.get());
+    Decoded decoded = Decode(GetParam(), data, expected.size(), test::Crc16(expected), decoder.get(), Bytes(64, 0xFF));
     EXPECT_TRUE(decoded.ok);
     EXPECT_EQ(decoded.output, expected);
 
