@@ -8,7 +8,8 @@ namespace veskari {
 namespace {
 
 // What the window keeps of one unit's events: its rows of updates, what
-// could not be analysed, and the events its JSON object is made from.
+// could not be analysed, the events its JSON object is made from and the
+// tree of its members and updates.
 class UnitRecorder final : public UnitObserver {
 public:
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
@@ -16,19 +17,30 @@ public:
     {
         events.FileStarted(file);
         rows.FileStarted(file);
+        tree.FileStarted(file);
     }
     void FileFinished(const FileInfo& file) override
     {
         events.FileFinished(file);
         rows.FileFinished(file);
+        tree.FileFinished(file);
         if (file.unlistedLaterUpdates > 0) {
             findings.emplace_back(UnlistedLater{file.displayName, file.unlistedLaterUpdates});
         }
     }
-    void MemberStarted(const MemberInfo& member) override { events.MemberStarted(member); }
+    void MemberStarted(const MemberInfo& member) override
+    {
+        events.MemberStarted(member);
+        tree.MemberStarted(member);
+    }
+    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override
+    {
+        tree.MemberDecoded(member, decoded, size);
+    }
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
     {
         events.MemberFinished(member, outcome);
+        tree.MemberFinished(member, outcome);
         if (outcome == MemberOutcome::crcMismatch || outcome == MemberOutcome::damaged ||
             outcome == MemberOutcome::notFound) {
             findings.emplace_back(FailedMember{member.displayName, outcome});
@@ -38,6 +50,11 @@ public:
     {
         events.UpdateAccepted(file, update);
         rows.UpdateAccepted(file, update);
+        tree.UpdateAccepted(file, rows.Rows().back());
+    }
+    void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, CFile& bytes) override
+    {
+        tree.UpdateBytes(bytes);
     }
     void ProblemFound(const Problem& problem) override
     {
@@ -50,6 +67,7 @@ public:
 
     EventLog events;
     output::UpdateRowRecorder rows;
+    TreeRecorder tree;
     std::vector<Finding> findings;
 };
 
@@ -81,6 +99,7 @@ public:
             output.findings = std::move(recorder->findings);
             output.updates = std::move(recorder->rows.Rows());
             output.events = std::move(recorder->events);
+            output.tree = std::move(recorder->tree.Nodes());
         }
         worker_.Deliver({}, &output);
     }

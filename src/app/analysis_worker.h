@@ -15,6 +15,7 @@
 #include "event_log.h"
 #include "output/csv_output.h"
 #include "platform/file_error.h"
+#include "unit_tree.h"
 
 namespace veskari {
 
@@ -43,6 +44,7 @@ struct UnitOutput {
     std::vector<Finding> findings;
     std::vector<output::UpdateRow> updates;
     EventLog events;  ///< what its JSON object is made from
+    std::vector<TreeNode> tree;  ///< where each member and update sits
 };
 
 /// What the running command has delivered and the window not yet taken:

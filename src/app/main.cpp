@@ -20,7 +20,8 @@ constexpr const char* kHelp =
     "members inside them carry, in a window. Select files or drop files and folders onto\n"
     "the window; the PATHs given here are analysed when it opens.\n"
     "\n"
-    "      --view=report|updates  show the report (the default) or the table of updates\n"
+    "      --view=report|updates|tree  show the report (the default), the table of updates\n"
+    "                             or the tree of where each update sits\n"
     "      --screenshot=FILE      save the window as a PNG file once the PATHs are\n"
     "                             analysed, then quit\n"
     "  -h, --help                 show this help and exit\n"
@@ -96,10 +97,10 @@ int ParseArguments(int argc, char** argv, Arguments& arguments)
         }
         if (name == "--screenshot") {
             arguments.screenshot = QFile::decodeName(QByteArray::fromStdString(value));
-        } else if (value == "report" || value == "updates") {
-            arguments.view = value == "report" ? 0 : 1;
+        } else if (value == "report" || value == "updates" || value == "tree") {
+            arguments.view = value == "report" ? 0 : value == "updates" ? 1 : 2;
         } else {
-            return UsageError("--view takes report or updates");
+            return UsageError("--view takes report, updates or tree");
         }
     }
     return -1;

@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QThread>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -34,6 +35,7 @@
 #include "report_log.h"
 #include "run_status.h"
 #include "update_table_model.h"
+#include "update_tree_view.h"
 #include "updates_view.h"
 #include "platform/visible_text.h"
 
@@ -60,6 +62,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     reportLog_ = std::make_unique<ReportLog>(*reportBox_);
     findBar_ = new FindBar(*reportBox_, this);
     updates_ = new UpdatesView(this);
+    tree_ = new UpdateTreeView(this);
 
     selectButton_ = new QPushButton(tr("Select File"), this);
     folderButton_ = new QPushButton(tr("Open Folder"), this);
@@ -85,7 +88,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     buttons->addStretch();
     buttons->addWidget(stopButton_);
 
-    // The report first; the table of updates beside it.
+    // The report first; the table of updates and the tree beside it.
     auto* reportPage = new QWidget(this);
     auto* reportColumn = new QVBoxLayout(reportPage);
     reportColumn->setContentsMargins(0, 0, 0, 0);
@@ -94,6 +97,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     views_ = new QTabWidget(this);
     views_->addTab(reportPage, tr("Report"));
     views_->addTab(updates_, tr("Updates"));
+    views_->addTab(tree_, tr("Tree"));
     connect(updates_, &UpdatesView::CountChanged, this, [this](int /*shown*/, int total) {
         views_->setTabText(1, total == 0 ? tr("Updates") : tr("Updates (%1)").arg(total));
     });
@@ -141,7 +145,8 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     resize(QSize(1000, 600).boundedTo(available * 9 / 10));
 
     // The content first, then the buttons.
-    QWidget* order[] = {reportBox_, &updates_->FilterBox(), &updates_->Table(), problems_,
+    QWidget* order[] = {reportBox_, &updates_->FilterBox(), &updates_->Table(), &tree_->Tree(),
+                        &tree_->Details(), problems_,
                         selectButton_, folderButton_, clearButton_, closeButton, stopButton_};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
@@ -288,6 +293,7 @@ void MainDialog::TakeOutput()
     reportLog_->AppendReport(output.report);
     for (UnitOutput& unit : output.units) {
         record_->AddUnit(unit);
+        tree_->Add(std::move(unit.tree));
         updates_->Add(std::move(unit.updates));
         problems_->Add(unit.findings);
         unsaved_ = true;
@@ -364,6 +370,7 @@ void MainDialog::OnClear()
     reportLog_->Clear();
     record_->Clear();
     updates_->Clear();
+    tree_->Clear();
     problems_->Clear();
     status_->Clear();
     unsaved_ = false;

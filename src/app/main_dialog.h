@@ -24,6 +24,7 @@ class ProblemsView;
 class ReportLog;
 class RunStatus;
 class UpdatesView;
+class UpdateTreeView;
 struct CommandEnd;
 
 /// What Save writes.
@@ -31,7 +32,7 @@ enum class SaveFormat { report, reportCrLf, csv, json };
 
 /// The main window: the report box on the left, Select File, Open Folder,
 /// Clear, Close and Stop on the right; the table of updates in a second tab
-/// beside the report; what could not be analysed below them; progress in a
+/// beside the report and the tree of where each update sits in a third; what could not be analysed below them; progress in a
 /// status bar. Selected and dropped paths are analysed off the window's
 /// thread, one command after another, in the order given; the report grows
 /// exactly as it would if every command ran synchronously.
@@ -54,12 +55,13 @@ public:
     [[nodiscard]] ReportLog& Log() noexcept { return *reportLog_; }
     [[nodiscard]] QPlainTextEdit& ReportBox() const noexcept { return *reportBox_; }
     [[nodiscard]] UpdatesView& Updates() const noexcept { return *updates_; }
+    [[nodiscard]] UpdateTreeView& Tree() const noexcept { return *tree_; }
     [[nodiscard]] FindBar& Finder() const noexcept { return *findBar_; }
     /// The status bar's text: progress while a command runs, then the summary.
     [[nodiscard]] QString StatusText() const;
     /// The bytes that Save writes in `format`.
     [[nodiscard]] QByteArray SavedBytes(SaveFormat format) const;
-    /// Shows the report (0) or the table of updates (1).
+    /// Shows the report (0), the table of updates (1) or the tree (2).
     void ShowView(int view);
 
     /// Asks the user for files; by default the platform's open-file dialog.
@@ -123,6 +125,7 @@ private:
     QPlainTextEdit* reportBox_ = nullptr;
     FindBar* findBar_ = nullptr;
     UpdatesView* updates_ = nullptr;
+    UpdateTreeView* tree_ = nullptr;
     QPushButton* selectButton_ = nullptr;
     QPushButton* folderButton_ = nullptr;
     QPushButton* clearButton_ = nullptr;

@@ -82,6 +82,11 @@ QString UpdateTableModel::CellText(int row, int column) const
     }
 }
 
+QVariant UpdateTableModel::StandingColour(Standing standing)
+{
+    return veskari::StandingColour(standing);
+}
+
 QString UpdateTableModel::StandingText(const output::UpdateRow& row)
 {
     if (row.reference == nullptr) {
@@ -195,6 +200,9 @@ QVariant UpdateTableModel::data(const QModelIndex& index, int role) const
         return CellText(index.row(), index.column());
     }
     const output::UpdateRow& entry = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ForegroundRole && column == CsvColumn::checksumValid && !entry.update.checksumValid) {
+        return QColor(0xC0, 0x00, 0x00);  // a damaged or altered update
+    }
     if (role == Qt::ForegroundRole && entry.reference != nullptr) {
         return StandingColour(entry.standing.standing);
     }

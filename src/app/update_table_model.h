@@ -12,7 +12,7 @@ namespace veskari {
 
 /// Every accepted update of what the window analysed, in report order, one
 /// row each, with the columns of the CSV output up to the standing; older
-/// and uncovered updates are coloured.
+/// and uncovered updates are coloured, an invalid checksum in red.
 class UpdateTableModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -28,6 +28,9 @@ public:
     [[nodiscard]] QString CellText(int row, int column) const;
     /// The standing in a few words: "older: 0x2B published".
     [[nodiscard]] static QString StandingText(const output::UpdateRow& row);
+    /// The colour of an older or uncovered update (none for the others),
+    /// which the tree of updates shares.
+    [[nodiscard]] static QVariant StandingColour(Standing standing);
     /// Whether `row` sorts before `other` by `column`: numbers by value,
     /// texts by their bytes.
     [[nodiscard]] bool Less(int row, int other, int column) const;

@@ -8,6 +8,7 @@
 int RunMainDialogTests(int argc, char** argv);
 int RunWindowToolsTests(int argc, char** argv);
 int RunWindowTruthTests(int argc, char** argv);
+int RunUpdateTreeTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -19,5 +20,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     veskari::ViewerApp app(argc, argv);
     const int failed = RunMainDialogTests(argc, argv);
-    return failed + RunWindowToolsTests(argc, argv) + RunWindowTruthTests(argc, argv);
+    return failed + RunWindowToolsTests(argc, argv) + RunWindowTruthTests(argc, argv) +
+           RunUpdateTreeTests(argc, argv);
 }

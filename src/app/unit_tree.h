@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_events.h"
+#include "output/csv_output.h"
+
+namespace veskari {
+
+/// One place of a unit's tree: its top-level file, a member (nested in the
+/// member or file that holds it) or an update line of the file it sits in.
+struct TreeNode {
+    enum class Kind { file, member, update };
+
+    /// At most this many of an item's first bytes are kept for its hex view:
+    /// the tree of a large folder must not hold the firmware it analysed.
+    static constexpr std::size_t kHeadBytes = 256;
+
+    Kind kind = Kind::file;
+    int parent = -1;  ///< the index of the node that holds it; -1 for the top-level file
+    FileInfo file;                         ///< kind file: as it finished; kind update: its chain
+    MemberInfo member;                     ///< kind member
+    std::optional<MemberOutcome> outcome;  ///< kind member: none while it is still analysed
+    std::uint64_t decodedSize = 0;         ///< kind member: the bytes it decoded to
+    output::UpdateRow row;                 ///< kind update: the table's row, standing included
+    std::string head;                      ///< the first bytes (at most kHeadBytes)
+};
+
+/// Builds the tree of one top-level unit from its analysis events, on the
+/// analysis thread: nodes in the order the events came, each pointing at
+/// its holder.
+class TreeRecorder {
+public:
+    void FileStarted(const FileInfo& file);
+    void FileFinished(const FileInfo& file);
+    void MemberStarted(const MemberInfo& member);
+    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size);
+    void MemberFinished(const MemberInfo& member, MemberOutcome outcome);
+    /// `row` is the update's row as the table gets it.
+    void UpdateAccepted(const FileInfo& file, const output::UpdateRow& row);
+    /// `bytes` stands at the update accepted last.
+    void UpdateBytes(CFile& bytes);
+
+    [[nodiscard]] std::vector<TreeNode>& Nodes() noexcept { return nodes_; }
+
+private:
+    // The node holding what starts at each depth: the top-level file, then
+    // the member being analysed at each level.
+    std::vector<int> holders_;
+    std::vector<TreeNode> nodes_;
+};
+
+}  // namespace veskari

@@ -1,0 +1,139 @@
+// The tree of where each update sits: the same members and updates as the
+// JSON document, details and first bytes of what is selected, Clear.
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "gui_support.h"
+#include "main_dialog.h"
+#include "update_tree_view.h"
+
+using namespace veskari;
+
+namespace {
+
+// A file's members, then its updates, each with what it holds, one line each.
+void JsonLines(const QJsonObject& file, const QString& indent, QStringList& lines)
+{
+    for (const QJsonValue member : file[QStringLiteral("members")].toArray()) {
+        lines.push_back(indent + QStringLiteral("member ") + member[QStringLiteral("displayName")].toString());
+        JsonLines(member[QStringLiteral("analysis")].toObject(), indent + QStringLiteral("  "), lines);
+    }
+    for (const QJsonValue update : file[QStringLiteral("updates")].toArray()) {
+        lines.push_back(indent + QStringLiteral("update %1 %2")
+                                     .arg(update[QStringLiteral("offset")].toInteger())
+                                     .arg(update[QStringLiteral("line")].toString()));
+    }
+}
+
+// The same of an item of the tree: members first, then updates, each in
+// the order the tree shows them.
+void TreeLines(const UpdateTreeView& view, const QTreeWidgetItem& item, const QString& indent, QStringList& lines)
+{
+    for (const TreeNode::Kind kind : {TreeNode::Kind::member, TreeNode::Kind::update}) {
+        for (int i = 0; i < item.childCount(); ++i) {
+            const TreeNode& node = view.NodeOf(*item.child(i));
+            if (node.kind != kind) {
+                continue;
+            }
+            if (kind == TreeNode::Kind::member) {
+                lines.push_back(indent + QStringLiteral("member ") + QString::fromStdString(node.member.displayName));
+                TreeLines(view, *item.child(i), indent + QStringLiteral("  "), lines);
+            } else {
+                lines.push_back(indent + QStringLiteral("update %1 %2")
+                                             .arg(node.row.update.offset)
+                                             .arg(QString::fromStdString(node.row.update.line)));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+class UpdateTreeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A nested image: the tree holds exactly the document's members and
+    // updates, at their depths; selecting an update shows its fields and
+    // its first bytes; an invalid checksum stands out; Clear empties it.
+    void theTreeShowsWhereEachUpdateSits()
+    {
+        MainDialog dialog(Language::English);
+        dialog.AnalyzePaths({test::kExample});
+        QVERIFY(test::WaitIdle(dialog));
+        UpdateTreeView& view = dialog.Tree();
+        QTreeWidget& tree = view.Tree();
+
+        const QJsonObject document = QJsonDocument::fromJson(dialog.SavedBytes(SaveFormat::json)).object();
+        QStringList expected;
+        QStringList shown;
+        int files = 0;
+        for (const QJsonValue path : document[QStringLiteral("paths")].toArray()) {
+            for (const QJsonValue file : path[QStringLiteral("files")].toArray()) {
+                expected.push_back(QStringLiteral("file ") + file[QStringLiteral("displayName")].toString());
+                JsonLines(file.toObject(), QStringLiteral("  "), expected);
+                ++files;
+            }
+        }
+        QCOMPARE(tree.topLevelItemCount(), files);
+        for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+            shown.push_back(QStringLiteral("file ") +
+                            QString::fromStdString(view.NodeOf(*tree.topLevelItem(i)).file.displayName));
+            TreeLines(view, *tree.topLevelItem(i), QStringLiteral("  "), shown);
+        }
+        QCOMPARE(shown, expected);
+        QVERIFY(expected.filter(QStringLiteral("    update ")).size() > 0);  // an update two levels down
+
+        // The first update of the image's own bytes: its fields and the
+        // file's bytes at its offset, at most 256 of them.
+        QTreeWidgetItem* update = nullptr;
+        for (int i = 0; i < tree.topLevelItem(0)->childCount() && update == nullptr; ++i) {
+            if (view.NodeOf(*tree.topLevelItem(0)->child(i)).kind == TreeNode::Kind::update) {
+                update = tree.topLevelItem(0)->child(i);
+            }
+        }
+        QVERIFY(update != nullptr);
+        const TreeNode& node = view.NodeOf(*update);
+        tree.setCurrentItem(update);
+        const QString details = view.Details().toPlainText();
+        QVERIFY(details.contains(QStringLiteral("Offset in its file: 0x%1\n")
+                                     .arg(QString::number(node.row.update.offset, 16).toUpper())));
+        QVERIFY(details.contains(QStringLiteral("Chain: example.rom\n")));
+        QVERIFY(details.contains(QStringLiteral("Revision: 0x") +
+                                 QString::number(node.row.update.header.revision, 16).toUpper().rightJustified(8, u'0') +
+                                 QLatin1Char('\n')));
+        QVERIFY(details.contains(QStringLiteral("(checksum invalid)")));
+        QFile image(test::kExample);
+        QVERIFY(image.open(QIODevice::ReadOnly));
+        QVERIFY(image.seek(static_cast<qint64>(node.row.update.offset)));
+        QCOMPARE(QByteArray::fromStdString(node.head), image.read(256));
+        QVERIFY(details.contains(QStringLiteral("\nFirst 256 bytes:\n00000000  ")));
+        QCOMPARE(update->foreground(2).color(), QColor(0xC0, 0x00, 0x00));
+
+        // A member: its decoded bytes, where its first update starts.
+        QTreeWidgetItem* member = tree.topLevelItem(0)->child(0);
+        QCOMPARE(view.NodeOf(*member).kind, TreeNode::Kind::member);
+        tree.setCurrentItem(member);
+        QVERIFY(view.Details().toPlainText().contains(QStringLiteral("Verdict: CRC matches\n")));
+        QCOMPARE(view.NodeOf(*member).head.size(), std::size_t{256});
+        QCOMPARE(view.NodeOf(*member).head.substr(0, 48), view.NodeOf(*member->child(0)).head.substr(0, 48));
+
+        dialog.OnClear();
+        QCOMPARE(tree.topLevelItemCount(), 0);
+        QVERIFY(view.Details().toPlainText().isEmpty());
+    }
+};
+
+int RunUpdateTreeTests(int argc, char** argv)
+{
+    UpdateTreeTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "update_tree_test.moc"
