@@ -98,6 +98,10 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <translation>アップデート (%1)</translation>
     </message>
     <message>
+        <source>Tree</source>
+        <translation>ツリー</translation>
+    </message>
+    <message>
         <source>&amp;File</source>
         <translation>ファイル(&amp;F)</translation>
     </message>
@@ -387,6 +391,253 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     <message>
         <source>not covered</source>
         <translation>公開版なし</translation>
+    </message>
+</context>
+<context>
+    <name>veskari::UpdateTreeView</name>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 バイト</translation>
+    </message>
+    <message>
+        <source>%1, %2 to %3 bytes</source>
+        <translation>%1、%2 バイトから %3 バイト</translation>
+    </message>
+    <message>
+        <source>CPUID %1, platform flags %2, checksum %3, %4</source>
+        <translation>CPUID %1、プラットフォームフラグ %2、チェックサム %3、%4</translation>
+    </message>
+    <message>
+        <source>CPUID %1, revision %2</source>
+        <translation>CPUID %1、リビジョン %2</translation>
+    </message>
+    <message>
+        <source>CPUID</source>
+        <translation>CPUID</translation>
+    </message>
+    <message>
+        <source>CRC differs</source>
+        <translation>CRC 不一致</translation>
+    </message>
+    <message>
+        <source>CRC matches</source>
+        <translation>CRC 一致</translation>
+    </message>
+    <message>
+        <source>CRC-16</source>
+        <translation>CRC-16</translation>
+    </message>
+    <message>
+        <source>Chain</source>
+        <translation>経路</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>チェックサム</translation>
+    </message>
+    <message>
+        <source>Compressed size</source>
+        <translation>圧縮サイズ</translation>
+    </message>
+    <message>
+        <source>Container</source>
+        <translation>コンテナー</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>Data size</source>
+        <translation>データサイズ</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日付</translation>
+    </message>
+    <message>
+        <source>Decoded size</source>
+        <translation>展開後のサイズ</translation>
+    </message>
+    <message>
+        <source>Extended signature %1</source>
+        <translation>拡張シグネチャ %1</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>ファイル</translation>
+    </message>
+    <message>
+        <source>First %1 bytes:</source>
+        <translation>先頭 %1 バイト:</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>形式</translation>
+    </message>
+    <message>
+        <source>Header level</source>
+        <translation>ヘッダーレベル</translation>
+    </message>
+    <message>
+        <source>Header offset in its file</source>
+        <translation>ファイル内のヘッダーオフセット</translation>
+    </message>
+    <message>
+        <source>Header size</source>
+        <translation>ヘッダーサイズ</translation>
+    </message>
+    <message>
+        <source>Header version</source>
+        <translation>ヘッダーバージョン</translation>
+    </message>
+    <message>
+        <source>LZH archive</source>
+        <translation>LZH 書庫</translation>
+    </message>
+    <message>
+        <source>Load segment</source>
+        <translation>ロードセグメント</translation>
+    </message>
+    <message>
+        <source>Loader revision</source>
+        <translation>ローダーリビジョン</translation>
+    </message>
+    <message>
+        <source>Member</source>
+        <translation>メンバー</translation>
+    </message>
+    <message>
+        <source>Method</source>
+        <translation>圧縮方式</translation>
+    </message>
+    <message>
+        <source>Name as stored</source>
+        <translation>格納されている名前</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名前</translation>
+    </message>
+    <message>
+        <source>Offset in its file</source>
+        <translation>ファイル内のオフセット</translation>
+    </message>
+    <message>
+        <source>Package</source>
+        <translation>パッケージ</translation>
+    </message>
+    <message>
+        <source>Platform flags</source>
+        <translation>プラットフォームフラグ</translation>
+    </message>
+    <message>
+        <source>Processor</source>
+        <translation>プロセッサー</translation>
+    </message>
+    <message>
+        <source>Revision</source>
+        <translation>リビジョン</translation>
+    </message>
+    <message>
+        <source>Segment type</source>
+        <translation>セグメントの種類</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>サイズ</translation>
+    </message>
+    <message>
+        <source>Standing</source>
+        <translation>公開版との比較</translation>
+    </message>
+    <message>
+        <source>This line</source>
+        <translation>この行</translation>
+    </message>
+    <message>
+        <source>Total size</source>
+        <translation>全体のサイズ</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>アップデート</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>at %1, %2, %3</source>
+        <translation>%1、%2、%3</translation>
+    </message>
+    <message>
+        <source>checksum invalid</source>
+        <translation>チェックサム不一致</translation>
+    </message>
+    <message>
+        <source>checksum valid</source>
+        <translation>チェックサム正常</translation>
+    </message>
+    <message>
+        <source>classic</source>
+        <translation>従来形式</translation>
+    </message>
+    <message>
+        <source>compressed segment</source>
+        <translation>圧縮セグメント</translation>
+    </message>
+    <message>
+        <source>damaged</source>
+        <translation>破損</translation>
+    </message>
+    <message>
+        <source>decoded</source>
+        <translation>展開済み</translation>
+    </message>
+    <message>
+        <source>directory</source>
+        <translation>ディレクトリ</translation>
+    </message>
+    <message>
+        <source>extended signature %1</source>
+        <translation>拡張シグネチャ %1</translation>
+    </message>
+    <message>
+        <source>header not found again</source>
+        <translation>ヘッダーを再検出できません</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>未完了</translation>
+    </message>
+    <message>
+        <source>later</source>
+        <translation>新形式</translation>
+    </message>
+    <message>
+        <source>limit reached</source>
+        <translation>上限に到達</translation>
+    </message>
+    <message>
+        <source>not finished</source>
+        <translation>解析中</translation>
+    </message>
+    <message>
+        <source>not read</source>
+        <translation>読み込めません</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>スキップ</translation>
+    </message>
+    <message>
+        <source>segment, type %1</source>
+        <translation>セグメント、種類 %1</translation>
+    </message>
+    <message>
+        <source>too large</source>
+        <translation>大きすぎます</translation>
     </message>
 </context>
 <context>
