@@ -188,9 +188,9 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
     tree_->setHeaderLabels({tr("Name"), tr("Contents"), tr("Verdict"), tr("Standing")});
     tree_->setUniformRowHeights(true);  // quick with many thousand rows
     tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
-    tree_->setColumnWidth(kName, 260);
-    tree_->setColumnWidth(kContents, 260);
-    tree_->setColumnWidth(kVerdict, 120);
+    tree_->setColumnWidth(kName, 220);
+    tree_->setColumnWidth(kContents, 230);
+    tree_->setColumnWidth(kVerdict, 130);
     details_ = new QPlainTextEdit(this);
     details_->setReadOnly(true);
     details_->setUndoRedoEnabled(false);
@@ -236,6 +236,10 @@ void UpdateTreeView::Add(std::vector<TreeNode>&& nodes)
         Fill(*items[i], node);
     }
     tree_->addTopLevelItems(tops);
+    // A file opens on its members and updates; deeper members stay closed.
+    for (QTreeWidgetItem* top : tops) {
+        top->setExpanded(true);
+    }
 }
 
 void UpdateTreeView::Clear()
