@@ -44,6 +44,8 @@ constexpr std::array kProblemTexts{
                  "一時ﾌｫﾙﾀﾞ ($TMPDIR) にﾌｧｲﾙを作れないためｺﾋﾟｰできません"},
     ProblemTexts{ProblemKind::streamCut, "streamCut", "only its first %2 bytes were copied and analysed",
                  "最初の %2 ﾊﾞｲﾄだけをｺﾋﾟｰして解析しました"},
+    ProblemTexts{ProblemKind::outputLimit, "outputLimit", "details beyond %2 bytes of output per file left out",
+                 "ﾌｧｲﾙあたり %2 ﾊﾞｲﾄを超える出力の詳細は省略します"},
 };
 
 const ProblemTexts& TextsOf(ProblemKind kind)

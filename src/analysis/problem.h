@@ -23,6 +23,7 @@ enum class ProblemKind {
     extendedLimit,    ///< one file reached its limit of extended signature lines
     noStreamCopy,     ///< standard input or a pipe: no file could be made for its copy
     streamCut,        ///< standard input or a pipe copied only up to its limit
+    outputLimit,      ///< one file's detail outgrew what an output may hold of it
 };
 
 /// One problem: what, where (a path, or the chain of names of a member)

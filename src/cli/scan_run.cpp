@@ -27,10 +27,10 @@ public:
             // One line per file in JSON Lines: compact, at the top level.
             const JsonStyle style{!options.jsonLines};
             fanOut_.Add(&json.emplace(style, options.jsonLines ? 0 : JsonDocument::kFileDepth, options.verbose,
-                                      options.allFormats, language, &reference));
+                                      options.allFormats, language, &reference, &budget));
         }
         if (options.verbose) {
-            fanOut_.Add(&verbose.emplace(reference, language));
+            fanOut_.Add(&verbose.emplace(reference, language, &budget));
         }
         if (!options.extractDir.empty()) {
             fanOut_.Add(&extractor.emplace(options.extractMembers));
@@ -77,6 +77,9 @@ public:
     std::optional<Extractor> extractor;
     std::optional<output::UpdateRowRecorder> rows;
     ProcessorSummary processors;  // with --standing
+    // What the file may add to the JSON object and the verbose lines,
+    // together: both are held whole until the file finishes.
+    output::OutputBudget budget;
 
 private:
     bool standing_;
@@ -208,6 +211,10 @@ void ScanRun::WriteReport(const std::string& text)
 void ScanRun::UnitFinished(UnitResult& result)
 {
     auto* outputs = static_cast<UnitOutputs*>(result.observer);
+    if (outputs != nullptr && outputs->budget.Reached()) {
+        // Told with the file's other problems; the JSON object carries it already.
+        result.problems.push_back(outputs->budget.LimitProblem(result.unit->path));
+    }
     const bool report = !options_.json && !options_.jsonLines && !options_.csv;
     if (report && options_.standing && outputs != nullptr && !outputs->processors.Empty()) {
         WriteReport(output::StandingBlock(outputs->processors.Rows(reference_), reference_));

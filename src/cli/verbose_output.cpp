@@ -26,7 +26,11 @@ std::string MethodText(std::int32_t method)
 
 void VerboseRecorder::Line(std::size_t depth, const std::string& text)
 {
-    if (depth < labels_.size()) {
+    const std::size_t label = depth < labels_.size() ? labels_[depth].size() + 2 : 0;
+    if (budget_ != nullptr && !budget_->Take(label + text.size() + 1)) {
+        return;
+    }
+    if (label != 0) {
         text_ += labels_[depth];
         text_ += ": ";
     }

@@ -5,6 +5,7 @@
 
 #include "analysis/analysis_events.h"
 #include "microcode/release_reference.h"
+#include "output/output_budget.h"
 #include "platform/file_error.h"
 
 namespace veskari::cli {
@@ -12,12 +13,14 @@ namespace veskari::cli {
 /// The --verbose lines of one top-level file: every rejected candidate,
 /// every member with its outcome and every update with its checksum verdict,
 /// each after the name of the file it concerns, and each update's standing
-/// against `reference` in words.
+/// against `reference` in words. With a budget, lines that no longer fit
+/// in it are left out.
 class VerboseRecorder final : public AnalysisObserver {
 public:
     /// Rejections are told in `language`.
-    VerboseRecorder(const ReleaseReference& reference, Language language) noexcept
-        : reference_(reference), language_(language)
+    VerboseRecorder(const ReleaseReference& reference, Language language,
+                    output::OutputBudget* budget = nullptr) noexcept
+        : reference_(reference), language_(language), budget_(budget)
     {
     }
 
@@ -39,6 +42,7 @@ private:
 
     const ReleaseReference& reference_;
     Language language_;
+    output::OutputBudget* budget_;
     std::vector<std::string> labels_;  // the shown name of each open file, by depth
     std::string text_;
 };

@@ -55,16 +55,27 @@ void JsonRecorder::FileStarted(const FileInfo& file)
     const int depth = FileDepth(file.depth);
     if (file.depth == 0) {
         processors_ = ProcessorSummary();
+        topPath_ = file.path;
     }
     files_.erase(files_.begin() + std::min<std::ptrdiff_t>(file.depth, std::ssize(files_)), files_.end());
     files_.push_back(FileNode{JsonArray(style_, depth + 1), JsonArray(style_, depth + 1),
                               JsonArray(style_, depth + 1), JsonArray(style_, depth + 1)});
+    if (file.depth > 0) {
+        // The object of a member's analysis: its name and the frame of its arrays.
+        constexpr std::size_t kFileFrame = 1024;
+        const std::size_t hex = IsValidUtf8(file.displayName) ? 0 : 2 * file.displayName.size();
+        (void)Fits(JsonString(file.displayName).size() + hex + kFileFrame);
+    }
 }
 
 void JsonRecorder::FileFinished(const FileInfo& file)
 {
     const auto index = static_cast<std::size_t>(file.depth);
-    const FileNode& node = files_[index];
+    FileNode& node = files_[index];
+    const bool cut = file.depth == 0 && budget_ != nullptr && budget_->Reached();
+    if (cut) {
+        node.problems.Add(ProblemJson(budget_->LimitProblem(topPath_), style_, FileDepth(0) + 2, language_));
+    }
     JsonObject object(style_, FileDepth(file.depth));
     if (file.depth == 0) {
         object.Bytes("path", "pathHex", file.path);
@@ -85,6 +96,9 @@ void JsonRecorder::FileFinished(const FileInfo& file)
     if (file.incomplete) {
         object.Bool("incomplete", true);
     }
+    if (cut) {
+        object.Bool("cut", true);
+    }
     if (file.depth == 0 && reference_ != nullptr) {
         object.Raw("processors",
                    ProcessorsJson(processors_.Rows(*reference_), *reference_, style_, FileDepth(0) + 1));
@@ -100,47 +114,67 @@ void JsonRecorder::FileFinished(const FileInfo& file)
 
 void JsonRecorder::MemberStarted(const MemberInfo& member)
 {
-    analyses_.resize(static_cast<std::size_t>(member.depth));
-    analyses_.back().clear();
-}
-
-void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
-{
     const auto holder = static_cast<std::size_t>(member.depth - 1);
+    analyses_.resize(holder + 1);
+    analyses_.back().clear();
+    heads_.resize(holder + 1);
+    heads_.back().reset();
     JsonObject object(style_, FileDepth(member.depth - 1) + 2);
     object.String("container", member.container == ContainerFormat::segment ? "segment" : "lzh")
         .String("name", Cp932ToUtf8(member.rawName))
         .String("nameHex", HexOf(member.rawName))
         .Bytes("displayName", "displayNameHex", member.displayName);
-    if (member.container == ContainerFormat::segment) {
-        const SegmentHeaderFields& segment = member.segment;
-        object.Number("segmentType", segment.type)
-            .Number("loadSegment", segment.loadSegment)
-            .Number("headerOffset", member.headerOffset)
-            .Number("compressedSize", segment.compressedSize)
-            .Number("decodedSize", segment.decodedSize);
-    } else if (member.found) {
-        const LzhHeaderFields& header = member.header;
-        object.String("method", MethodText(header.method))
-            .Signed("methodNumber", header.method)
-            .Signed("headerLevel", header.level)
-            .Number("headerOffset", member.headerOffset)
-            .Signed("headerSize", header.headerSize)
-            .Signed("compressedSize", header.compressedSize)
-            .Number("decodedSize", header.decodedSize)
-            .Number("crc16", header.crc16);
+    // The member draws for its own fields when it starts, so that a member
+    // kept is never dropped after the members inside it drew for theirs.
+    // Its names are known now; its header's fields (found while it is
+    // decoded) and its outcome are numbers, allowed for at the deepest
+    // indentation.
+    constexpr std::size_t kMemberEnd = 2048;
+    if (Fits(object.Size() + kMemberEnd)) {
+        heads_.back().emplace(std::move(object));
     }
-    object.String("outcome", OutcomeName(outcome));
-    // A member whose start could not be recorded (memory ran out) has no analysis.
-    if (holder < analyses_.size() && !analyses_[holder].empty()) {
-        object.Raw("analysis", analyses_[holder]);
+}
+
+void JsonRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
+{
+    const auto holder = static_cast<std::size_t>(member.depth - 1);
+    // A member whose start could not be recorded (memory ran out) or that
+    // did not fit in the budget is left out.
+    if (holder < heads_.size() && heads_[holder]) {
+        JsonObject& object = *heads_[holder];
+        if (member.container == ContainerFormat::segment) {
+            const SegmentHeaderFields& segment = member.segment;
+            object.Number("segmentType", segment.type)
+                .Number("loadSegment", segment.loadSegment)
+                .Number("headerOffset", member.headerOffset)
+                .Number("compressedSize", segment.compressedSize)
+                .Number("decodedSize", segment.decodedSize);
+        } else if (member.found) {
+            const LzhHeaderFields& header = member.header;
+            object.String("method", MethodText(header.method))
+                .Signed("methodNumber", header.method)
+                .Signed("headerLevel", header.level)
+                .Number("headerOffset", member.headerOffset)
+                .Signed("headerSize", header.headerSize)
+                .Signed("compressedSize", header.compressedSize)
+                .Number("decodedSize", header.decodedSize)
+                .Number("crc16", header.crc16);
+        }
+        object.String("outcome", OutcomeName(outcome));
+        if (holder < analyses_.size() && !analyses_[holder].empty()) {
+            object.Raw("analysis", analyses_[holder]);
+        }
+        files_[holder].members.Add(object.Close());
     }
-    files_[holder].members.Add(object.Close());
     analyses_.resize(holder);
+    heads_.resize(std::min(heads_.size(), holder));
 }
 
 void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
 {
+    if (Exhausted()) {
+        return;
+    }
     const int depth = FileDepth(file.depth) + 2;
     const MicrocodeHeaderFields& header = update.header;
     // An extended line shows the entry's processor; everything else is the update's.
@@ -197,13 +231,16 @@ void JsonRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& upda
             object.Raw("extendedIndex", "null").Raw("extendedSignatures", table.Close());
         }
     }
-    files_[static_cast<std::size_t>(file.depth)].updates.Add(object.Close());
+    std::string text = object.Close();
+    if (Fits(text.size())) {
+        files_[static_cast<std::size_t>(file.depth)].updates.Add(text);
+    }
 }
 
 void JsonRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
                                      bool malformed)
 {
-    if (!withRejections_ || files_.empty()) {
+    if (!withRejections_ || files_.empty() || Exhausted()) {
         return;
     }
     const int depth = FileDepth(static_cast<int>(files_.size()) - 1) + 2;
@@ -214,7 +251,10 @@ void JsonRecorder::CandidateRejected(RecordKind kind, std::uint64_t offset, cons
         .String("message", message)
         .String("text", RejectionText(message, language_))
         .Bool("malformed", malformed);
-    files_.back().rejected.Add(object.Close());
+    std::string text = object.Close();
+    if (Fits(text.size())) {
+        files_.back().rejected.Add(text);
+    }
 }
 
 void JsonRecorder::ProblemFound(const Problem& problem)
@@ -223,7 +263,10 @@ void JsonRecorder::ProblemFound(const Problem& problem)
         return;  // outside any file: the document places it beside its path
     }
     const int depth = FileDepth(static_cast<int>(files_.size()) - 1) + 2;
-    files_.back().problems.Add(ProblemJson(problem, style_, depth, language_));
+    std::string text = ProblemJson(problem, style_, depth, language_);
+    if (Fits(text.size())) {
+        files_.back().problems.Add(text);
+    }
 }
 
 JsonDocument::JsonDocument(Writer write, const std::vector<std::string>& paths, Language language,

@@ -13,6 +13,7 @@
 #include "analysis/run_engine.h"
 #include "microcode/release_reference.h"
 #include "output/json_text.h"
+#include "output/output_budget.h"
 
 namespace veskari::output {
 
@@ -21,15 +22,18 @@ namespace veskari::output {
 /// field, its problems, and with `withRejections` every rejected candidate.
 /// With a reference, each update has its standing against it and the
 /// top-level file the summary of the processors it carries updates for.
+/// With a budget, members, updates, rejections and problems draw their
+/// bytes from it; once it is used up the rest are left out and the file
+/// object says it was cut.
 class JsonRecorder final : public AnalysisObserver {
 public:
     /// `depth` counts the containers around the file object; `allFormats`
     /// adds the fields of the later layout to every update; `reference`
-    /// may be nullptr (no standing).
+    /// may be nullptr (no standing), and so may `budget` (no bound).
     JsonRecorder(JsonStyle style, int depth, bool withRejections, bool allFormats, Language language,
-                 const ReleaseReference* reference = &ReleaseReference::Public())
+                 const ReleaseReference* reference = &ReleaseReference::Public(), OutputBudget* budget = nullptr)
         : style_(style), depth_(depth), withRejections_(withRejections), allFormats_(allFormats),
-          language_(language), reference_(reference)
+          language_(language), reference_(reference), budget_(budget)
     {
     }
 
@@ -55,6 +59,9 @@ private:
         JsonArray problems;
     };
     [[nodiscard]] int FileDepth(int fileDepth) const noexcept { return depth_ + 3 * fileDepth; }
+    /// Whether `bytes` more of detail fit in the budget.
+    [[nodiscard]] bool Fits(std::size_t bytes) const noexcept { return budget_ == nullptr || budget_->Take(bytes); }
+    [[nodiscard]] bool Exhausted() const noexcept { return budget_ != nullptr && budget_->Reached(); }
 
     JsonStyle style_;
     int depth_;
@@ -62,9 +69,14 @@ private:
     bool allFormats_;
     Language language_;
     const ReleaseReference* reference_;
+    OutputBudget* budget_;
+    std::string topPath_;                     // of the top-level file, for the problem of a cut
     ProcessorSummary processors_;             // of the top-level file, its members included
     std::vector<FileNode> files_;             // open files, by depth
     std::vector<std::string> analyses_;       // the finished analysis of each open member, by depth
+    // The fields of each open member known at its start, by depth; none for
+    // a member left out because the budget was used up when it started.
+    std::vector<std::optional<JsonObject>> heads_;
     std::string text_;
 };
 

@@ -39,6 +39,8 @@ public:
     JsonObject& Signed(std::string_view key, std::int64_t value) { return Raw(key, std::to_string(value)); }
     JsonObject& Bool(std::string_view key, bool value) { return Raw(key, value ? "true" : "false"); }
 
+    /// The bytes of its text so far.
+    [[nodiscard]] std::size_t Size() const noexcept { return text_.size(); }
     /// The object's text; the object is empty afterwards.
     [[nodiscard]] std::string Close();
 

@@ -4,9 +4,12 @@
 #include <filesystem>
 #include <memory>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "analysis/analyzer.h"
+#include "output/json_output.h"
 #include "platform/cfile.h"
+#include "verbose_output.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
@@ -68,6 +71,60 @@ TEST(FaultInjectionTest, EveryStepOfANestedAnalysisEndsCleanly)
 // after them (2^22 routes) and a folder tree in which every folder links
 // twice to the next (2^25 routes) are each walked in linear work, and the
 // reached limit is told.
+// The JSON object and the verbose lines of one top-level file, drawing
+// from `budget` (nullptr: unbounded).
+std::pair<std::string, std::string> JsonAndVerbose(const std::string& path, output::OutputBudget* budget)
+{
+    output::JsonRecorder json(output::JsonStyle{}, 0, true, false, Language::English,
+                              &ReleaseReference::Public(), budget);
+    cli::VerboseRecorder verbose(ReleaseReference::Public(), Language::English, budget);
+    ObserverFanOut both;
+    both.Add(&json);
+    both.Add(&verbose);
+    StringReport report;
+    Analyzer analyzer(report, &both);
+    analyzer.AnalyzePath(path);
+    return {json.Text(), verbose.Text()};
+}
+
+// Members that repeat themselves multiply the detail of their file far past
+// its size: what its JSON object and verbose lines hold stays within the
+// budget, the members kept are the outer ones, with their analyses, and the
+// cut is told in the object. An ordinary nested image is not touched by it.
+TEST(HostileInputTest, RepeatingMembersKeepTheirDetailWithinTheOutputBudget)
+{
+    const TempDir dir;
+    const std::string hostile = dir.Write("self.lzh", test::MakeSelfSimilarArchive(22));
+    constexpr std::uint64_t kLimit = 256 << 10;
+    const auto [unboundedJson, unboundedVerbose] = JsonAndVerbose(hostile, nullptr);
+    ASSERT_GT(unboundedJson.size() + unboundedVerbose.size(), 8 * kLimit);
+
+    output::OutputBudget budget(kLimit);
+    const auto [json, verbose] = JsonAndVerbose(hostile, &budget);
+    EXPECT_TRUE(budget.Reached());
+    EXPECT_LE(json.size() + verbose.size(), kLimit);
+    EXPECT_GT(json.size() + verbose.size(), kLimit / 2);
+    const nlohmann::json object = nlohmann::json::parse(json);
+    EXPECT_EQ(object["cut"], true);
+    ASSERT_FALSE(object["problems"].empty());
+    EXPECT_EQ(object["problems"].back()["kind"], "outputLimit");
+    EXPECT_EQ(object["problems"].back()["amount"], kLimit);
+    ASSERT_EQ(object["members"].size(), 1U);
+    EXPECT_EQ(object["members"][0]["name"], "m1");
+    EXPECT_FALSE(object["members"][0]["analysis"]["members"].empty());
+
+    test::MicrocodeFields fields;
+    Bytes inner = test::MakeMicrocodeUpdate(fields);
+    test::Append(inner, test::MakeStoredMember("deep.bin", test::MakeMicrocodeUpdate(fields)));
+    Bytes image(3000, 0xFF);
+    test::Append(image, test::MakeStoredMember("m.bin", inner, 1));
+    test::Append(image, test::MakeStoredMember("n.bin", test::MakeMicrocodeUpdate(fields), 2));
+    const std::string ordinary = dir.Write("fw.bin", image);
+    output::OutputBudget ample(64 << 10);
+    EXPECT_EQ(JsonAndVerbose(ordinary, &ample), JsonAndVerbose(ordinary, nullptr));
+    EXPECT_FALSE(ample.Reached());
+}
+
 TEST(HostileInputTest, SelfSimilarArchiveAndLinkedFoldersCostLinearWork)
 {
     const TempDir dir;
