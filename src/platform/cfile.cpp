@@ -310,7 +310,9 @@ void CFile::Write(const void* buffer, std::size_t count)
         if (memoryOutput_->size() < position + count) {
             memoryOutput_->resize(position + count);
         }
-        std::memcpy(memoryOutput_->data() + position, buffer, count);
+        if (count != 0) {  // an empty buffer may have no storage at all
+            std::memcpy(memoryOutput_->data() + position, buffer, count);
+        }
         bufferStart_ = position + count;
         return;
     }
