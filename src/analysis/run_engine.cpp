@@ -124,10 +124,15 @@ RunProgress RunEngine::Progress() const noexcept
     progress.measured = measured_.load();
     progress.filesTotal = filesTotal_.load();
     progress.bytesTotal = bytesTotal_.load();
-    const std::lock_guard lock(mutex_);
     progress.bytesDone = bytesDelivered_.load();
-    for (const auto& [index, slot] : slots_) {
-        progress.bytesDone += std::min(slot->scanned.load(std::memory_order_relaxed), slot->size);
+    // The engine calls its client while it holds the lock, and a client may
+    // wait there for the thread that asks for progress: never wait for the
+    // lock here. Without it the files in flight are left out this time.
+    const std::unique_lock lock(mutex_, std::try_to_lock);
+    if (lock.owns_lock()) {
+        for (const auto& [index, slot] : slots_) {
+            progress.bytesDone += std::min(slot->scanned.load(std::memory_order_relaxed), slot->size);
+        }
     }
     return progress;
 }
