@@ -69,7 +69,8 @@ private slots:
         while (folder.size() < 800) {
             folder += std::string(150, 'd') + "/";
         }
-        const std::string big = SparseFile(dir, folder + "big.bin", std::int64_t{512} << 20);
+        // Far more than the analysis can finish while the test looks: stopped below.
+        const std::string big = SparseFile(dir, folder + "big.bin", std::int64_t{1} << 40);
         QVERIFY(!big.empty());
         MainDialog dialog(Language::English);
         dialog.show();
@@ -80,6 +81,7 @@ private slots:
         QApplication::processEvents();
         QCOMPARE(dialog.size(), size);
         QVERIFY(dialog.Status().width() <= size.width());
+        dialog.StopCommand();
         QVERIFY(WaitIdle(dialog));
         QApplication::processEvents();
         QCOMPARE(dialog.size(), size);
@@ -150,6 +152,8 @@ private slots:
                  "no progress inside the large file");
 
         dialog.OnClear();
+        // Now far more than the analysis can finish before the stop comes.
+        QVERIFY(!SparseFile(dir, "tree/a-big.bin", std::int64_t{1} << 40).empty());
         const QString later = QString::fromStdString(dir.Write("later.bin", Update(2)));
         dialog.AnalyzePaths({tree});
         dialog.AnalyzePaths({later});
