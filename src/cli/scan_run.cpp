@@ -36,7 +36,7 @@ public:
             fanOut_.Add(&extractor.emplace(options.extractMembers));
         }
         if (options.csv) {
-            fanOut_.Add(&rows.emplace(&reference));
+            fanOut_.Add(&rows.emplace(&reference, &budget));
         }
     }
 
@@ -77,8 +77,8 @@ public:
     std::optional<Extractor> extractor;
     std::optional<output::UpdateRowRecorder> rows;
     ProcessorSummary processors;  // with --standing
-    // What the file may add to the JSON object and the verbose lines,
-    // together: both are held whole until the file finishes.
+    // What the file may add to the JSON object, the CSV rows and the verbose
+    // lines, together: all are held whole until the file finishes.
     output::OutputBudget budget;
 
 private:

@@ -51,6 +51,9 @@ void UpdateRowRecorder::FileStarted(const FileInfo& file)
 
 void UpdateRowRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
 {
+    if (budget_ != nullptr && budget_->Reached()) {
+        return;
+    }
     UpdateRow& row = rows_.emplace_back();
     row.path = path_;
     if (file.chain.size() > 1) {
@@ -60,6 +63,18 @@ void UpdateRowRecorder::UpdateAccepted(const FileInfo& file, const UpdateRecord&
     row.reference = reference_;
     if (reference_ != nullptr) {
         row.standing = reference_->StandingOf(update.LineSignature(), update.LinePlatformFlags(), update.header.revision);
+    }
+    if (budget_ != nullptr) {
+        // The columns of the file's highest revision are known only when the
+        // file finishes: they are allowed for at their widest ("0xFFFFFFFF",
+        // "notCovered"), and need no quoting.
+        constexpr std::size_t kWidestHighest = 10 + 10;
+        std::array fields = CsvFields(row);
+        fields[static_cast<std::size_t>(CsvColumn::highestInFile)].clear();
+        fields[static_cast<std::size_t>(CsvColumn::highestStanding)].clear();
+        if (!budget_->Take(Record(fields).size() + kWidestHighest)) {
+            rows_.pop_back();
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "analysis/analysis_events.h"
 #include "microcode/release_reference.h"
+#include "output/output_budget.h"
 
 namespace veskari::output {
 
@@ -34,11 +35,15 @@ struct UpdateRow {
 };
 
 /// Collects the rows of one top-level file from its events, in report order,
-/// each with its standing against `reference` (nullptr: none).
+/// each with its standing against `reference` (nullptr: none). With a
+/// budget, each row draws for its CSV record when it is found, and rows that
+/// no longer fit in it are left out: members that repeat themselves can
+/// otherwise multiply the rows of a small file without end.
 class UpdateRowRecorder final : public AnalysisObserver {
 public:
-    explicit UpdateRowRecorder(const ReleaseReference* reference = &ReleaseReference::Public()) noexcept
-        : reference_(reference)
+    explicit UpdateRowRecorder(const ReleaseReference* reference = &ReleaseReference::Public(),
+                               OutputBudget* budget = nullptr) noexcept
+        : reference_(reference), budget_(budget)
     {
     }
 
@@ -54,6 +59,7 @@ public:
 
 private:
     const ReleaseReference* reference_;
+    OutputBudget* budget_;
     std::size_t fileStart_ = 0;  // the first row of the current top-level file
     std::string path_;
     std::vector<UpdateRow> rows_;

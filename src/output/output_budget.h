@@ -9,8 +9,8 @@
 namespace veskari::output {
 
 /// The bytes of detail that one top-level file may add to the outputs that
-/// hold it whole until it finishes (JSON, JSON Lines, --verbose lines).
-/// Members may repeat themselves, so their objects and lines, each naming
+/// hold it whole until it finishes (JSON, JSON Lines, CSV rows, --verbose
+/// lines). Members may repeat themselves, so their objects and lines, each naming
 /// the whole chain of members, can outgrow the file a millionfold while the
 /// analysis stays within its own bounds; this bound keeps the text, and the
 /// memory that holds it, to a fixed size. Once a piece does not fit, it and

@@ -13,6 +13,7 @@
 #endif
 
 #include "extraction.h"
+#include "output/csv_output.h"
 #include "output/json_text.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
@@ -430,6 +431,35 @@ TEST(CliCsvTest, OneRowPerUpdateWithAHeader)
                                        "highest revision in file,standing of highest\r\n" + row))
         << result.out;
     EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1 + 2 * 3);  // the member's update is in the file too
+}
+
+// Members that repeat themselves, each ending with an update, give a row
+// for every route, each naming its whole chain of long names: the rows of
+// that file stop at its 32 MiB of output, told once, and the next file
+// keeps all of its rows.
+TEST(CliCsvTest, RowsOfOneFileStayWithinItsOutputBudget)
+{
+    const TempDir dir;
+    const std::string hostile = dir.Write("self.lzh", test::MakeSelfSimilarArchive(20, Update(1), 2000));
+    Bytes image = Update(1);
+    test::Append(image, MakeStoredMember("a.bin", Update(2)));
+    const std::string ordinary = dir.Write("fw.bin", image);
+    const CommandResult alone = RunCommand(kScan + " --csv " + ShellQuote(ordinary));
+    const CommandResult result =
+        RunCommand("LC_ALL=C " + kScan + " --csv " + ShellQuote(hostile) + " " + ShellQuote(ordinary));
+    EXPECT_EQ(result.exitStatus, 3);
+    const std::string told = "veskari-scan: " + hostile + ": details beyond 33554432 bytes of output per file left out\n";
+    const std::size_t at = result.err.find(told);
+    EXPECT_NE(at, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(told, at + 1), std::string::npos) << result.err;
+
+    const std::size_t header = alone.out.find('\n') + 1;
+    ASSERT_GT(alone.out.size(), header);
+    ASSERT_TRUE(result.out.ends_with(alone.out.substr(header)));
+    const std::size_t hostileRows = result.out.size() - alone.out.size();
+    EXPECT_LE(hostileRows, std::size_t{32} << 20);
+    EXPECT_GT(hostileRows, std::size_t{24} << 20);
+    EXPECT_TRUE(result.out.starts_with(alone.out.substr(0, header) + output::CsvField(hostile) + ",")) << result.out.substr(0, 400);
 }
 
 TEST(CliJobsTest, UsageErrorsOfTheNewOptions)

@@ -79,12 +79,17 @@ Bytes MakeLzhMember(const LzhMemberFields& fields)
     return header;
 }
 
-Bytes MakeSelfSimilarArchive(int members)
+Bytes MakeSelfSimilarArchive(int members, const Bytes& innermost, std::size_t nameSize)
 {
-    Bytes rest;
+    Bytes rest = innermost;
     for (int i = members; i > 0; --i) {
         LzhMemberFields fields;
         fields.name = "m" + std::to_string(i);
+        if (nameSize != 0) {
+            fields.level = 2;
+            fields.name.resize(nameSize, 'n');
+            fields.extended.push_back({1, Bytes(fields.name.begin(), fields.name.end())});
+        }
         fields.decodedSize = static_cast<std::uint32_t>(rest.size());
         fields.crc = Crc16(rest);
         Bytes member = MakeLzhMember(fields);  // no data: a stored member reads the bytes after its header

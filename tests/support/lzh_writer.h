@@ -40,8 +40,10 @@ struct LzhMemberFields {
 /// An archive of `members` stored members in which each announces no data
 /// of its own but decodes to all the members after it: each member holds
 /// the rest, so without a bound on the work per file its analysis visits
-/// 2^members members.
-[[nodiscard]] Bytes MakeSelfSimilarArchive(int members);
+/// 2^members members. `innermost` ends the archive, so that every member's
+/// decoded bytes end with it; names of `nameSize` bytes (level-2 headers;
+/// 0: short names) make every member's chain long.
+[[nodiscard]] Bytes MakeSelfSimilarArchive(int members, const Bytes& innermost = {}, std::size_t nameSize = 0);
 
 /// An lh5 member of these bytes, encoded as literals and repeats of runs.
 [[nodiscard]] Bytes MakeLh5Member(const std::string& name, const Bytes& content, int level = 1);
