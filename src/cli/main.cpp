@@ -53,8 +53,8 @@ std::optional<ReleaseReference> LoadReference(const Options& options, unsigned j
         if (load.failure) {
             std::fprintf(stderr, "veskari-scan: --reference: %s\n", load.failure->Text(language).c_str());
         } else if (load.updates == 0 && load.problems.empty()) {
-            std::fprintf(stderr, "veskari-scan: --reference %s: no microcode update found\n",
-                         VisibleText(path).c_str());
+            std::fprintf(stderr, "veskari-scan: %s\n",
+                         MessageText(Message::referenceHoldsNoUpdate, language, VisibleText(path)).c_str());
         }
         if (load.failure || load.updates == 0 || !load.problems.empty()) {
             return std::nullopt;

@@ -3,6 +3,9 @@
 #include <array>
 #include <cerrno>
 
+#include "microcode/update_layout.h"
+#include "platform/visible_text.h"
+
 namespace veskari::cli {
 namespace {
 
@@ -53,9 +56,40 @@ constexpr std::array kMessages{
                  "their bytes are shown as \\xHH",
                  "このｼｽﾃﾑではｺｰﾄﾞﾍﾟｰｼﾞ 932 の名前を変換できません (CP932 の iconv ﾓｼﾞｭｰﾙがありません)。"
                  "名前のﾊﾞｲﾄを \\xHH で表示します"},
+    MessageTexts{Message::referenceHoldsNoUpdate, "--reference %1: no microcode update found",
+                 "--reference %1: ﾏｲｸﾛｺｰﾄﾞのｱｯﾌﾟﾃﾞｰﾄが見つかりません"},
+    MessageTexts{Message::standingsAgainst, "standings against %1, newest update of %2",
+                 "%1 を基準に判定します (最新のｱｯﾌﾟﾃﾞｰﾄは %2)"},
+    MessageTexts{Message::publicReleases, "public releases %1 to %2", "公開ﾘﾘｰｽ %1 から %2 まで"},
+    MessageTexts{Message::referenceSources, "%1 and %2", "%1 と %2"},
+    MessageTexts{Message::unlistedLaterUpdate, "%1 update of the later layout not listed (--all-formats lists them)",
+                 "新しい形式のアップデート %1 件は一覧にありません (--all-formats で一覧にします)"},
+    MessageTexts{Message::unlistedLaterUpdates, "%1 updates of the later layout not listed (--all-formats lists them)",
+                 "新しい形式のアップデート %1 件は一覧にありません (--all-formats で一覧にします)"},
 };
 
 }  // namespace
+
+std::string StandingsAgainstText(const ReleaseReference& reference, Language language)
+{
+    const std::vector<std::string>& releases = ReleaseReference::Public().Releases();
+    std::string sources;
+    for (const ReferenceSource& source : reference.Sources()) {
+        const std::string name = source.bundled
+                                     ? MessageText(Message::publicReleases, language, releases.front(), releases.back())
+                                     : VisibleText(source.name);
+        sources = sources.empty() ? name : MessageText(Message::referenceSources, language, sources, name);
+    }
+    const std::uint32_t newest = reference.NewestDate();
+    return MessageText(Message::standingsAgainst, language, sources,
+                       newest == 0 ? std::string() : update_layout::DateText(newest));
+}
+
+std::string UnlistedLaterText(std::uint64_t count, Language language)
+{
+    return MessageText(count == 1 ? Message::unlistedLaterUpdate : Message::unlistedLaterUpdates, language,
+                       std::to_string(count));
+}
 
 std::string WriteErrorText(int errnoValue, Language language)
 {

@@ -86,19 +86,6 @@ private:
     ObserverFanOut fanOut_;
 };
 
-// The note on the updates that the classic report passes over. It is no
-// problem (the report is what the classic rules list), so it leaves the
-// exit status alone; it says how to list them.
-std::string UnlistedLaterNote(std::uint64_t count, Language language)
-{
-    const std::string number = std::to_string(count);
-    if (language == Language::Japanese) {
-        return "新しい形式のアップデート " + number + " 件は一覧にありません (--all-formats で一覧にします)";
-    }
-    return number + (count == 1 ? " update" : " updates") +
-           " of the later layout not listed (--all-formats lists them)";
-}
-
 }  // namespace
 
 ScanRun::ScanRun(const Options& options, Language language, ExtractionFolder* extraction,
@@ -152,7 +139,7 @@ void ScanRun::OutputFailed(int errnoValue)
 void ScanRun::Begin()
 {
     if (options_.verbose) {
-        Tell("standings against " + VisibleText(output::ReferenceWords(reference_)));
+        Tell(StandingsAgainstText(reference_, language_));
     }
     if (options_.csv) {
         Out(output::CsvHeader());
@@ -296,7 +283,8 @@ int ScanRun::End(const RunSummary& summary)
         return kExitFailure;
     }
     if (!options_.allFormats && summary.unlistedLaterUpdates != 0) {
-        Tell(UnlistedLaterNote(summary.unlistedLaterUpdates, language_));
+        // No problem (the report is what the classic rules list): the exit status stays.
+        Tell(UnlistedLaterText(summary.unlistedLaterUpdates, language_));
     }
     if (summary.failure) {
         Tell(summary.failure->Text(language_));

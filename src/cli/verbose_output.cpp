@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "messages.h"
 #include "output/rejection_texts.h"
 #include "output/standing_output.h"
 #include "platform/cp932.h"
@@ -47,9 +48,7 @@ void VerboseRecorder::FileStarted(const FileInfo& file)
 void VerboseRecorder::FileFinished(const FileInfo& file)
 {
     if (file.unlistedLaterUpdates != 0) {
-        Line(static_cast<std::size_t>(file.depth),
-             std::to_string(file.unlistedLaterUpdates) + " update" + (file.unlistedLaterUpdates == 1 ? "" : "s") +
-                 " of the later layout not listed (--all-formats lists them)");
+        Line(static_cast<std::size_t>(file.depth), UnlistedLaterText(file.unlistedLaterUpdates, language_));
     }
     labels_.resize(static_cast<std::size_t>(file.depth));
 }

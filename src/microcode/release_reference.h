@@ -78,6 +78,8 @@ public:
                                             std::uint32_t revision) const;
 
     [[nodiscard]] const std::string& ReleaseName(std::size_t release) const { return releases_.at(release); }
+    /// Every release, oldest first; each source of the user's own is one.
+    [[nodiscard]] const std::vector<std::string>& Releases() const noexcept { return releases_; }
     [[nodiscard]] const std::vector<ReferenceSource>& Sources() const noexcept { return sources_; }
     /// The sources' names joined by " and ".
     [[nodiscard]] std::string Description() const;

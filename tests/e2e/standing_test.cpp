@@ -234,5 +234,38 @@ TEST(StandingTest, AUsersReferenceFolder)
     EXPECT_EQ(RunCommand(kScan + " --reference-only " + ShellQuote(path)).exitStatus, 2);
 }
 
+// What --reference tells speaks the user's language: the reference named
+// before the files, a reference without updates, one that cannot be read.
+TEST(StandingTest, ReferenceMessagesSpeakTheUsersLanguage)
+{
+    const TempDir dir;
+    const std::string folder = dir.MakeFolder("intel-ucode");
+    dir.Write("intel-ucode/06-05-02", Update(0x652, 0x01, 0x2B));
+    const std::string path = ShellQuote(dir.Write("fw.bin", Update(0x652, 0x01, 0x2A)));
+    const std::string reference = " --reference " + ShellQuote(folder) + " ";
+    const std::string empty = dir.MakeFolder("empty");
+    const std::string missing = dir / "missing";
+    const std::string noUpdate = " --reference " + ShellQuote(empty) + " ";
+    const std::string unreadable = " --reference " + ShellQuote(missing) + " ";
+
+    CommandResult result = RunCommand("LC_ALL=C " + kScan + " -v" + reference + path);
+    EXPECT_TRUE(result.err.starts_with("veskari-scan: standings against public releases microcode-20190312 to "
+                                       "microcode-20251111 and " + folder + ", newest update of 2025/10/12\n"))
+        << result.err;
+    result = RunCommand("LC_ALL=ja_JP.UTF-8 " + kScan + " -v" + reference + path);
+    EXPECT_TRUE(result.err.starts_with("veskari-scan: 公開ﾘﾘｰｽ microcode-20190312 から microcode-20251111 まで と " +
+                                       folder + " を基準に判定します (最新のｱｯﾌﾟﾃﾞｰﾄは 2025/10/12)\n"))
+        << result.err;
+
+    result = RunCommand("LC_ALL=C " + kScan + noUpdate + path);
+    EXPECT_EQ(result.err, "veskari-scan: --reference " + empty + ": no microcode update found\n");
+    result = RunCommand("LC_ALL=ja_JP.UTF-8 " + kScan + noUpdate + path);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.err, "veskari-scan: --reference " + empty + ": ﾏｲｸﾛｺｰﾄﾞのｱｯﾌﾟﾃﾞｰﾄが見つかりません\n");
+    result = RunCommand("LC_ALL=ja_JP.UTF-8 " + kScan + unreadable + path);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_TRUE(result.err.starts_with("veskari-scan: --reference: " + missing + ": 読み込めません: ")) << result.err;
+}
+
 }  // namespace
 }  // namespace veskari
