@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "platform/text_pattern.h"
 #include "platform/visible_text.h"
 
 namespace veskari {
@@ -76,14 +77,7 @@ std::string Problem::Text(Language language) const
     const std::string_view pattern = language == Language::Japanese ? row.japanese : row.english;
     std::string text = VisibleText(where);
     text += ": ";
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '2') {
-            text += std::to_string(amount);
-            ++i;
-        } else {
-            text += pattern[i];
-        }
-    }
+    text += FillPattern(pattern, {}, std::to_string(amount));
     if (systemError != 0) {
         text += ": ";
         text += ReasonText(Cause(), language);

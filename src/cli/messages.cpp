@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "microcode/update_layout.h"
+#include "platform/text_pattern.h"
 #include "platform/visible_text.h"
 
 namespace veskari::cli {
@@ -108,16 +109,7 @@ std::string MessageText(Message message, Language language, std::string_view fir
             pattern = language == Language::Japanese ? row.japanese : row.english;
         }
     }
-    std::string text;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == '1' || pattern[i + 1] == '2')) {
-            text += pattern[i + 1] == '1' ? first : second;
-            ++i;
-        } else {
-            text += pattern[i];
-        }
-    }
-    return text;
+    return FillPattern(pattern, first, second);
 }
 
 }  // namespace veskari::cli

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/text_pattern.h"
 #include "platform/visible_text.h"
 #if defined(_WIN32)
 #include "platform/windows/windows_api.h"
@@ -158,17 +159,7 @@ std::string FileError::Text(Language language) const
     if (name.empty()) {
         name = language == Language::Japanese ? kUnnamedJapanese : kUnnamedEnglish;
     }
-    std::string text;
-    text.reserve(pattern.size() + name.size());
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '1') {
-            text.append(name);
-            ++i;
-        } else {
-            text.push_back(pattern[i]);
-        }
-    }
-    return text;
+    return FillPattern(pattern, name);
 }
 
 std::string OutOfMemoryText(Language language)

@@ -358,6 +358,11 @@ TEST(UnlistedLaterTest, TheClassicModeCountsWhatItDoesNotListAndSaysSoOnce)
     EXPECT_NE(verbose.err.find("two.bin: 2 updates of the later layout not listed"), std::string::npos) << verbose.err;
     EXPECT_NE(verbose.err.find("one.bin: 1 update of the later layout not listed"), std::string::npos);
     EXPECT_EQ(verbose.err.find("classic.bin: 0"), std::string::npos);
+    const test::CommandResult japanese = test::RunCommand("LC_ALL=ja_JP.UTF-8 " + scan + " -v " + files);
+    EXPECT_NE(japanese.err.find("two.bin: 新しい形式のアップデート 2 件は一覧にありません"), std::string::npos)
+        << japanese.err;
+    EXPECT_TRUE(japanese.err.ends_with("veskari-scan: 新しい形式のアップデート 3 件は一覧にありません "
+                                       "(--all-formats で一覧にします)\n"));
     const test::CommandResult json = test::RunCommand(scan + " --json " + files);
     EXPECT_NE(json.out.find("\"unlistedLaterUpdates\": 2"), std::string::npos);
     EXPECT_NE(json.out.find("\"unlistedLaterUpdates\": 1"), std::string::npos);
