@@ -448,7 +448,8 @@ TEST(CliCsvTest, RowsOfOneFileStayWithinItsOutputBudget)
     const CommandResult result =
         RunCommand("LC_ALL=C " + kScan + " --csv " + ShellQuote(hostile) + " " + ShellQuote(ordinary));
     EXPECT_EQ(result.exitStatus, 3);
-    const std::string told = "veskari-scan: " + hostile + ": details beyond 33554432 bytes of output per file left out\n";
+    const std::string told =
+        "veskari-scan: " + hostile + ": details beyond 33554432 bytes of output per file left out\n";
     const std::size_t at = result.err.find(told);
     EXPECT_NE(at, std::string::npos) << result.err;
     EXPECT_EQ(result.err.find(told, at + 1), std::string::npos) << result.err;
@@ -459,7 +460,8 @@ TEST(CliCsvTest, RowsOfOneFileStayWithinItsOutputBudget)
     const std::size_t hostileRows = result.out.size() - alone.out.size();
     EXPECT_LE(hostileRows, std::size_t{32} << 20);
     EXPECT_GT(hostileRows, std::size_t{24} << 20);
-    EXPECT_TRUE(result.out.starts_with(alone.out.substr(0, header) + output::CsvField(hostile) + ",")) << result.out.substr(0, 400);
+    EXPECT_TRUE(result.out.starts_with(alone.out.substr(0, header) + output::CsvField(hostile) + ","))
+        << result.out.substr(0, 400);
 }
 
 TEST(CliJobsTest, UsageErrorsOfTheNewOptions)
