@@ -30,6 +30,7 @@
 #include "analysis_record.h"
 #include "analysis_worker.h"
 #include "find_bar.h"
+#include "guide_window.h"
 #include "problems_view.h"
 #include "recent_paths.h"
 #include "report_log.h"
@@ -117,12 +118,15 @@ MainDialog::MainDialog(Language language, QWidget* parent)
 
     auto* menuBar = new QMenuBar(this);
     // The desktop offers no window menu to extend: the about entry lives in
-    // the Help menu, the context menus and on F1.
+    // the Help menu and the context menus. F1 opens the user guide.
     aboutAction_ = new QAction(tr("About Veskari (&A)..."), this);
-    aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
-    aboutAction_->setShortcutContext(Qt::WindowShortcut);
     connect(aboutAction_, &QAction::triggered, this, &MainDialog::OnAbout);
     addAction(aboutAction_);
+    guideAction_ = new QAction(tr("&User Guide"), this);
+    guideAction_->setShortcut(QKeySequence(Qt::Key_F1));
+    guideAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(guideAction_, &QAction::triggered, this, &MainDialog::OnGuide);
+    addAction(guideAction_);
     QMenu* file = menuBar->addMenu(tr("&File"));
     QMenu* edit = menuBar->addMenu(tr("&Edit"));
     BuildMenus(*file, *edit, *menuBar->addMenu(tr("&Help")));
@@ -233,6 +237,8 @@ void MainDialog::BuildMenus(QMenu& file, QMenu& edit, QMenu& help)
         status_->SetAllFormats(checked);
     });
     status_->SetAllFormats(allFormatsAction_->isChecked());
+    help.addAction(guideAction_);
+    help.addSeparator();
     help.addAction(aboutAction_);
 }
 
@@ -406,6 +412,18 @@ void MainDialog::OnAbout()
 {
     AboutDialog about(this);
     about.exec();
+}
+
+void MainDialog::OnGuide()
+{
+    // One guide window, kept while the main window lives: F1 again brings
+    // it forward where the reader left it.
+    if (guide_ == nullptr) {
+        guide_ = new GuideWindow(language_, this);
+    }
+    guide_->show();
+    guide_->raise();
+    guide_->activateWindow();
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event)

@@ -20,6 +20,7 @@ namespace veskari {
 class AnalysisRecord;
 class AnalysisWorker;
 class FindBar;
+class GuideWindow;
 class ProblemsView;
 class ReportLog;
 class RunStatus;
@@ -81,6 +82,8 @@ public:
     [[nodiscard]] bool HasUnsavedResults() const noexcept { return unsaved_; }
     [[nodiscard]] RunStatus& Status() const noexcept { return *status_; }
     [[nodiscard]] ProblemsView& ProblemList() const noexcept { return *problems_; }
+    /// The user guide's window, once F1 or Help has opened it.
+    [[nodiscard]] GuideWindow* Guide() const noexcept { return guide_; }
 
 signals:
     /// Every queued command has ended.
@@ -92,6 +95,8 @@ public slots:
     void OnClear();
     void OnSave();
     void OnAbout();
+    /// Shows the user guide in a window of its own, in the window's language.
+    void OnGuide();
     /// Stops the running command at its next poll and drops the commands
     /// queued behind it; the report so far stays.
     void StopCommand();
@@ -131,6 +136,8 @@ private:
     QPushButton* clearButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* guideAction_ = nullptr;
+    GuideWindow* guide_ = nullptr;
     QAction* allFormatsAction_ = nullptr;
     QAction* stopAction_ = nullptr;
     QList<QAction*> idleActions_;  // enabled only while no command runs

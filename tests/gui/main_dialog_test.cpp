@@ -6,8 +6,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
 
 #include "gui_support.h"
+#include "guide_window.h"
 #include "main_dialog.h"
 #include "recent_paths.h"
 #include "report_log.h"
@@ -146,6 +150,47 @@ private slots:
         QCOMPARE(Button(dialog, 0)->text(), QStringLiteral("Select File"));
         QCOMPARE(dialog.actions().value(0)->text(), QStringLiteral("About Veskari (&A)..."));
         QCOMPARE(QCoreApplication::translate("QWidgetTextControl", "&Copy"), QStringLiteral("&Copy"));
+    }
+
+    // F1 opens the bundled guide in the window's language, with every
+    // section there and every link of its contents leading to one.
+    void f1OpensTheGuideInTheWindowsLanguage()
+    {
+        const QSet<QString> sections = {
+            QStringLiteral("start"),    QStringLiteral("report"), QStringLiteral("find"),     QStringLiteral("table"),
+            QStringLiteral("tree"),     QStringLiteral("problems"), QStringLiteral("status"), QStringLiteral("modes"),
+            QStringLiteral("standing"), QStringLiteral("save"),   QStringLiteral("stop"),     QStringLiteral("keys"),
+            QStringLiteral("settings")};
+        for (const auto& [language, title] : {std::pair(Language::English, QStringLiteral("Veskari User Guide")),
+                                              std::pair(Language::Japanese, QStringLiteral("Veskari ユーザーガイド"))}) {
+            MainDialog dialog(language);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QTest::keyClick(&dialog, Qt::Key_F1);
+            QVERIFY(dialog.Guide() != nullptr);
+            QVERIFY(dialog.Guide()->isVisible());
+            const QTextDocument& page = *dialog.Guide()->Browser().document();
+            QCOMPARE(page.metaInformation(QTextDocument::DocumentTitle), title);
+            QSet<QString> anchors;
+            QSet<QString> links;
+            for (QTextBlock block = page.begin(); block.isValid(); block = block.next()) {
+                for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+                    const QTextCharFormat format = fragment.fragment().charFormat();
+                    for (const QString& name : format.anchorNames()) {
+                        anchors.insert(name);
+                    }
+                    if (format.isAnchor() && format.anchorHref().startsWith(QLatin1Char('#'))) {
+                        links.insert(format.anchorHref().mid(1));
+                    }
+                }
+            }
+            QCOMPARE(QSet<QString>(sections).subtract(anchors), QSet<QString>());
+            QCOMPARE(QSet<QString>(links).subtract(anchors), QSet<QString>());
+            // The contents lead to every section (finding text is part of the report's).
+            QCOMPARE(QSet<QString>(sections).subtract(links), QSet<QString>{QStringLiteral("find")});
+            // About stays a menu entry of its own.
+            QCOMPARE(dialog.actions().value(0)->shortcut(), QKeySequence());
+        }
     }
 
     void dropsDuringACommandAreQueuedAndComeOutInOrder()

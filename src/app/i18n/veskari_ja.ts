@@ -48,6 +48,25 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     </message>
 </context>
 <context>
+    <name>veskari::GuideWindow</name>
+    <message>
+        <source>Veskari User Guide</source>
+        <translation>Veskari ユーザーガイド</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>目次</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>戻る</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+</context>
+<context>
     <name>veskari::MainDialog</name>
     <message>
         <source>Veskari</source>
@@ -68,6 +87,10 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     <message>
         <source>About Veskari (&amp;A)...</source>
         <translation>Veskari のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;User Guide</source>
+        <translation>ユーザーガイド(&amp;U)</translation>
     </message>
     <message>
         <source>Select MicroCode File</source>
