@@ -10,8 +10,8 @@
 #include <string>
 
 #include "bench_files.h"
-#include "lzh/lzh_source.h"
 #include "segment/segment_decoder.h"
+#include "support/reference_scan.h"
 #include "support/segment_writer.h"
 
 namespace veskari::bench {
@@ -65,7 +65,7 @@ void BM_DecodeMember(benchmark::State& state)
         state.SkipWithError("lha (jlha-utils) is not installed");
         return;
     }
-    const auto source = std::make_unique<LzhSource>();
+    const auto source = std::make_unique<test::LzhScan>();
     if (!source->Open(archive)) {
         state.SkipWithError("cannot open the archive");
         return;

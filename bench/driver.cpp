@@ -16,7 +16,9 @@
 #include <string_view>
 
 #include "analysis/analyzer.h"
+#include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
+#include "records/sweep.h"
 
 namespace {
 
@@ -27,22 +29,31 @@ int Decode(int count, char** archives)
     unsigned long long members = 0;
     unsigned long long bytes = 0;
     for (int i = 0; i < count; ++i) {
-        const auto source = std::make_unique<veskari::LzhSource>();
-        if (!source->Open(archives[i])) {
+        // Members are listed as the analysis lists them, then decoded where they were found.
+        const auto decoder = std::make_unique<veskari::LzhDecoder>();
+        veskari::LzhHeader header;
+        veskari::CFile file;
+        if (!file.Open(archives[i])) {
             std::fprintf(stderr, "cannot open %s\n", archives[i]);
             return 1;
         }
-        while (source->header.FindNext(source->file)) {
-            source->header.SeekToData(source->file);
-            if (source->header.method != veskari::kMethodDirectory) {
-                if (!source->decoder.DecodeMember(discard, source->file, source->header)) {
-                    std::fprintf(stderr, "%s: %s failed\n", archives[i], source->header.memberName.c_str());
+        veskari::LzhListingLane listing(header, nullptr);
+        veskari::SweepLane* const lanes[] = {&listing};
+        veskari::Sweep(file, lanes);
+        for (const veskari::ListedMember& listed : listing.members) {
+            file.Seek(listed.start);
+            if (!header.Read(file)) {
+                return 1;
+            }
+            header.SeekToData(file);
+            if (header.method != veskari::kMethodDirectory) {
+                if (!decoder->DecodeMember(discard, file, header)) {
+                    std::fprintf(stderr, "%s: %s failed\n", archives[i], header.memberName.c_str());
                     return 1;
                 }
                 ++members;
-                bytes += source->header.decodedSize;
+                bytes += header.decodedSize;
             }
-            source->header.SkipPast(source->file);
         }
     }
     std::printf("%llu members, %llu bytes\n", members, bytes);

@@ -19,6 +19,7 @@
 #include "lzh/lzh_source.h"
 #include "microcode/microcode_source.h"
 #include "records/little_endian.h"
+#include "records/sweep.h"
 
 namespace veskari::bench {
 namespace {
@@ -51,6 +52,29 @@ std::string WriteImage(const std::string& name, const std::vector<std::uint8_t>&
     return file;
 }
 
+// Sweeps the file at `path` with one lane, as the analysis reads a file.
+bool SweepFile(const std::string& path, SweepLane& lane)
+{
+    CFile file;
+    if (!file.Open(path)) {
+        return false;
+    }
+    SweepLane* const lanes[] = {&lane};
+    Sweep(file, lanes);
+    return true;
+}
+
+// The report lines of a microcode sweep of the file at `path`.
+bool ScanUpdates(const std::string& path, MicrocodeFormats formats, std::vector<UpdateRecord>& lines)
+{
+    MicrocodeLane lane(formats, false, nullptr);
+    if (!SweepFile(path, lane)) {
+        return false;
+    }
+    lane.collector.Finish(lines);
+    return true;
+}
+
 // Random bytes with one real-looking update per MiB.
 const std::string& ScanImage()
 {
@@ -69,13 +93,11 @@ void BM_MicrocodeScan(benchmark::State& state)
 {
     const std::string& path = ScanImage();
     for (auto _ : state) {
-        MicrocodeSource source;
-        if (!source.Open(path)) {
+        std::vector<UpdateRecord> lines;
+        if (!ScanUpdates(path, MicrocodeFormats::classic, lines)) {
             state.SkipWithError("cannot open the image");
             return;
         }
-        std::vector<std::string> lines;
-        source.Collect(lines);
         benchmark::DoNotOptimize(lines.data());
         if (lines.size() != 64) {
             state.SkipWithError("wrong number of updates");
@@ -124,14 +146,11 @@ void BM_FormatsScan(benchmark::State& state)
     const std::string& path = FormatsImage();
     const bool all = state.range(0) != 0;
     for (auto _ : state) {
-        MicrocodeSource source;
-        if (!source.Open(path)) {
+        std::vector<UpdateRecord> lines;
+        if (!ScanUpdates(path, all ? MicrocodeFormats::all : MicrocodeFormats::classic, lines)) {
             state.SkipWithError("cannot open the image");
             return;
         }
-        source.SetFormats(all ? MicrocodeFormats::all : MicrocodeFormats::classic);
-        std::vector<std::string> lines;
-        source.Collect(lines);
         benchmark::DoNotOptimize(lines.data());
         if (lines.size() != (all ? 512U : 256U)) {
             state.SkipWithError("wrong number of updates");
@@ -146,14 +165,13 @@ void BM_LzhHeaderScan(benchmark::State& state)
 {
     const std::string& path = ScanImage();
     for (auto _ : state) {
-        LzhSource source;
-        if (!source.Open(path)) {
+        LzhHeader header;
+        LzhListingLane lane(header, nullptr);
+        if (!SweepFile(path, lane)) {
             state.SkipWithError("cannot open the image");
             return;
         }
-        std::vector<std::string> names;
-        source.Collect(names);
-        benchmark::DoNotOptimize(names.data());
+        benchmark::DoNotOptimize(lane.members.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kImageSize));
 }

@@ -1,4 +1,4 @@
-// The microcode scan of one file.
+// The microcode sweep of one file, in both modes.
 
 #include <vector>
 
@@ -8,11 +8,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static veskari::fuzz::MemoryFile input;
-    veskari::MicrocodeSource source;
-    if (!source.Open(input.Hold(data, size))) {
+    veskari::CFile file;
+    if (!file.Open(input.Hold(data, size))) {
         return 0;
     }
-    std::vector<std::string> lines;
-    source.Collect(lines);
+    for (const auto formats : {veskari::MicrocodeFormats::classic, veskari::MicrocodeFormats::all}) {
+        file.Seek(0);
+        veskari::MicrocodeLane lane(formats, false, nullptr);
+        veskari::SweepLane* const lanes[] = {&lane};
+        veskari::Sweep(file, lanes);
+        std::vector<veskari::UpdateRecord> lines;
+        lane.collector.Finish(lines);
+    }
     return 0;
 }

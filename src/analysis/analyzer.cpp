@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
 #include "platform/anonymous_file.h"
 #include "platform/cp932.h"
@@ -393,8 +394,10 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
 {
     // The decoder's fixed arrays live on the heap, once per file with
     // members, so that deep nesting does not depend on the thread's stack.
-    const auto source = std::make_unique<LzhSource>();
-    source->Open(bytes, ErrorName(holder));
+    const auto decoder = std::make_unique<LzhDecoder>();
+    LzhHeader header;
+    CFile input;
+    input.Open(bytes, ErrorName(holder));
     for (const ListedMember& listed : members) {
         if (!TakeMember()) {
             break;
@@ -404,12 +407,11 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
             // The member is read where the listing found it, whatever came
             // before it: a member passed over never hides the next one, and
             // a namesake inside another member's data is never taken for it.
-            source->file.Seek(listed.start);
-            if (!source->header.Read(source->file)) {
+            input.Seek(listed.start);
+            if (!header.Read(input)) {
                 return MemberOutcome::notFound;
             }
-            source->header.SeekToData(source->file);
-            const LzhHeader& header = source->header;
+            header.SeekToData(input);
             member.found = true;
             member.headerOffset = header.start;
             member.header = header;
@@ -424,15 +426,15 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
                 Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
                 return MemberOutcome::passedOver;
             }
-            const bool decoded = source->decoder.DecodeMember(store.output, source->file, source->header);
+            const bool decoded = decoder->DecodeMember(store.output, input, header);
             const std::uint64_t written = Settle(store, decoded);
             if (decoded) {
                 AnalyseDecoded(member, store, written);
             }
-            return TellIfDamaged(member, OutcomeOf(source->decoder.LastFailure()));
+            return TellIfDamaged(member, OutcomeOf(decoder->LastFailure()));
         });
     }
-    source->Close();
+    input.Close();
 }
 
 void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,

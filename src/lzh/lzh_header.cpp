@@ -286,27 +286,6 @@ bool LzhHeader::ReadNameParts(CFile& file)
     return true;
 }
 
-bool LzhHeader::FindNext(CFile& file)
-{
-    return ScanFrame<kLookAhead>(file, [](const std::uint8_t* window, std::size_t from, std::size_t end) {
-        // A header starts two bytes before the '-' of "-lh?-".
-        std::size_t dash = from + 2;
-        const std::size_t dashEnd = end + 2;
-        while (dash < dashEnd) {
-            const void* hit = std::memchr(window + dash, '-', dashEnd - dash);
-            if (hit == nullptr) {
-                return end;
-            }
-            dash = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - window);
-            if (window[dash + 1] == 'l' && window[dash + 2] == 'h' && window[dash + 4] == '-') {
-                return dash - 2;
-            }
-            ++dash;
-        }
-        return end;
-    });
-}
-
 void LzhHeader::SkipPast(CFile& file)
 {
     // Read accepts no negative size, so this lies past `start`.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfile.h"
 #include "records/located_record.h"
 
 namespace veskari {
@@ -37,14 +38,14 @@ public:
     /// Look-ahead of the scan: the method identifier ends 6 bytes after the start.
     static constexpr std::size_t kLookAhead = 6;
 
-    [[nodiscard]] bool Read(CFile& file) override;
-    [[nodiscard]] bool FindNext(CFile& file) override;
+    /// Reads and checks the header where the file stands.
+    [[nodiscard]] bool Read(CFile& file);
     /// Moves past the member's data; never back to or before `start`, so
     /// every scan that uses it makes progress.
-    void SkipPast(CFile& file) override;
-    void SeekToData(CFile& file) override;
-    [[nodiscard]] const std::string& Name() const override { return memberName; }
-    [[nodiscard]] std::int32_t DataSize() const override { return compressedSize; }
+    void SkipPast(CFile& file);
+    void SeekToData(CFile& file);
+    [[nodiscard]] const std::string& Name() const { return memberName; }
+    [[nodiscard]] std::int32_t DataSize() const { return compressedSize; }
 
     /// The header's first bytes as read at `start`.
     std::array<std::uint8_t, kHeaderBytes> headerBytes{};

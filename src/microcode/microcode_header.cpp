@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <span>
 
 #include "microcode/naming.h"
@@ -12,24 +11,6 @@ namespace veskari {
 namespace {
 
 using namespace update_layout;
-
-// A header starts with the byte 0x01: memchr finds those, `matches` tests them.
-template <typename Pattern>
-std::size_t NextCandidate(const std::uint8_t* window, std::size_t from, std::size_t end, Pattern matches)
-{
-    while (from < end) {
-        const void* hit = std::memchr(window + from, 0x01, end - from);
-        if (hit == nullptr) {
-            return end;
-        }
-        from = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - window);
-        if (matches(window + from)) {
-            return from;
-        }
-        ++from;
-    }
-    return end;
-}
 
 }  // namespace
 
@@ -150,38 +131,6 @@ bool MicrocodeHeader::ReadClassic(const std::uint8_t* bytes, std::size_t got)
     extendedSignatures.clear();
     NameProcessor(signature, platformFlags, packageText, processorName);
     return true;
-}
-
-bool MicrocodeHeader::FindNext(CFile& file)
-{
-    if (formats_ == MicrocodeFormats::classic) {
-        return ScanFrame<kLookAhead>(file, [](const std::uint8_t* window, std::size_t from, std::size_t end) {
-            return NextCandidate(window, from, end, IsCandidate);
-        });
-    }
-    return ScanFrame<kLookAhead>(file, [](const std::uint8_t* window, std::size_t from, std::size_t end) {
-        return NextCandidate(window, from, end, IsAnyFormatCandidate);
-    });
-}
-
-void MicrocodeHeader::SkipPast(CFile& file)
-{
-    file.Seek(start + totalSize);
-}
-
-void MicrocodeHeader::SeekToData(CFile& /*file*/)
-{
-}
-
-const std::string& MicrocodeHeader::Name() const
-{
-    static const std::string kNoName;
-    return kNoName;
-}
-
-std::int32_t MicrocodeHeader::DataSize() const
-{
-    return 0;
 }
 
 void MicrocodeHeader::ReportLine(std::string& line) const

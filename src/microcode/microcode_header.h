@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfile.h"
 #include "records/located_record.h"
 
 namespace veskari {
@@ -125,14 +126,8 @@ public:
     {
     }
 
-    [[nodiscard]] bool Read(CFile& file) override;
-    [[nodiscard]] bool FindNext(CFile& file) override;
-    /// Seeks past the whole update: 2048 bytes for a classic header, the
-    /// total size for the later format.
-    void SkipPast(CFile& file) override;
-    void SeekToData(CFile& file) override;
-    [[nodiscard]] const std::string& Name() const override;
-    [[nodiscard]] std::int32_t DataSize() const override;
+    /// Reads and checks the header where the file stands.
+    [[nodiscard]] bool Read(CFile& file);
 
     /// Replaces `line` with the report line of this (accepted) header.
     void ReportLine(std::string& line) const;

@@ -257,30 +257,4 @@ std::uint64_t MicrocodeLane::Try(CFile& file, std::uint64_t /*position*/)
     return collector.TryAt(file);
 }
 
-bool MicrocodeSource::CollectUpdates(std::vector<UpdateRecord>& records, RejectionObserver* rejections,
-                                     bool withBytes)
-{
-    UpdateCollector collector(formats_, withBytes, rejections);
-    for (;;) {
-        MicrocodeHeader header = collector.NewHeader();
-        header.ObserveRejections(rejections);
-        if (!header.FindNext(file)) {
-            break;
-        }
-        file.Seek(collector.Take(header, file));
-    }
-    collector.Finish(records);
-    return true;
-}
-
-bool MicrocodeSource::Collect(std::vector<std::string>& list)
-{
-    std::vector<UpdateRecord> records;
-    CollectUpdates(records, nullptr, false);
-    for (UpdateRecord& record : records) {
-        list.push_back(std::move(record.line));
-    }
-    return true;
-}
-
 }  // namespace veskari

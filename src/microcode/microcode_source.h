@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "microcode/microcode_header.h"
-#include "records/file_source.h"
 #include "records/processor_extensions.h"
 #include "records/sweep.h"
 
@@ -174,30 +173,6 @@ private:
 
     MicrocodeFormats formats_;
     bool observed_;  // rejections are told, each with its diagnostic: every candidate is read
-};
-
-/// An input file scanned for microcode update headers.
-class MicrocodeSource final : public FileSource {
-public:
-    /// Which layouts the scans list (classic unless set).
-    void SetFormats(MicrocodeFormats formats) noexcept { formats_ = formats; }
-
-    /// Collect with every field of each accepted update, in the same order;
-    /// `withBytes` also reads each update's bytes and verifies its checksum.
-    /// Rejected candidates are reported to `rejections` (may be nullptr).
-    bool CollectUpdates(std::vector<UpdateRecord>& records, RejectionObserver* rejections, bool withBytes);
-
-    /// Appends the report lines of every accepted header from the current
-    /// position to the end of the file, in the order of OrderKey (equal keys
-    /// in file order; an update's extended signatures placed by their own
-    /// signature, after its header's line and in table order where equal).
-    /// The scan resumes 2048 bytes after a classic header and at the next
-    /// byte after a later one, inside which it looks for classic headers
-    /// alone: the classic lines are those of the classic scan.
-    bool Collect(std::vector<std::string>& list) override;
-
-private:
-    MicrocodeFormats formats_ = MicrocodeFormats::classic;
 };
 
 }  // namespace veskari

@@ -46,34 +46,6 @@ bool SegmentHeader::Read(CFile& file)
     return true;
 }
 
-bool SegmentHeader::FindNext(CFile& file)
-{
-    return ScanFrame<kLookAhead>(file, [](const std::uint8_t* window, std::size_t from, std::size_t end) {
-        for (std::size_t at = FindBytePair(window, from + 2, end + 2, 0xD6, 0xF1); at < end + 2;
-             at = FindBytePair(window, at + 1, end + 2, 0xD6, 0xF1)) {
-            if (at >= 2 && IsCandidate(window + at - 2)) {
-                return at - 2;
-            }
-        }
-        return end;
-    });
-}
-
-void SegmentHeader::SkipPast(CFile& file)
-{
-    file.Seek(start + kHeaderSize + compressedSize);
-}
-
-void SegmentHeader::SeekToData(CFile& file)
-{
-    file.Seek(start + kHeaderSize);
-}
-
-std::int32_t SegmentHeader::DataSize() const
-{
-    return static_cast<std::int32_t>(std::min<std::uint32_t>(compressedSize, 0x7FFFFFFF));
-}
-
 std::string SegmentName(const SegmentHeaderFields& fields, std::uint64_t start)
 {
     char text[40];

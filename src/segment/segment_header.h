@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfile.h"
 #include "records/located_record.h"
 #include "records/sweep.h"
 
@@ -32,14 +33,10 @@ public:
     static constexpr std::array<std::uint8_t, 7> kSignature{'B', 'C', 0xD6, 0xF1, 0x00, 0x00, 0x12};
     static constexpr std::size_t kLookAhead = kSignature.size();
 
-    [[nodiscard]] bool Read(CFile& file) override;
-    [[nodiscard]] bool FindNext(CFile& file) override;
-    /// Past the compressed data: start + 18 + compressedSize.
-    void SkipPast(CFile& file) override;
-    void SeekToData(CFile& file) override;
+    /// Reads and checks the header where the file stands.
+    [[nodiscard]] bool Read(CFile& file);
     /// The name the report gives the segment (see SegmentName).
-    [[nodiscard]] const std::string& Name() const override { return name_; }
-    [[nodiscard]] std::int32_t DataSize() const override;
+    [[nodiscard]] const std::string& Name() const { return name_; }
 
     /// Whether `bytes` (at least kLookAhead of them) start like a header.
     [[nodiscard]] static bool IsCandidate(const std::uint8_t* bytes) noexcept;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "lzh/lzh_source.h"
+#include "support/reference_scan.h"
 #include "microcode/microcode_source.h"
 #include "platform/anonymous_file.h"
 #include "platform/cp932.h"
@@ -15,7 +15,7 @@ void AnalyzeFile(const FileHandle& handle, const std::string& displayName, int d
                  std::string& report)
 {
     if (depth < 16) {
-        const auto source = std::make_unique<LzhSource>();
+        const auto source = std::make_unique<LzhScan>();
         source->Open(ByteSource{&handle, {}}, displayName);
         std::vector<std::string> names;
         source->Collect(names);
@@ -39,7 +39,7 @@ void AnalyzeFile(const FileHandle& handle, const std::string& displayName, int d
             }
         }
     }
-    MicrocodeSource source;
+    MicrocodeScan source;
     source.Open(ByteSource{&handle, {}}, displayName);
     source.SetFormats(formats);
     std::vector<std::string> lines;

@@ -11,6 +11,7 @@
 #include "platform/stop_request.h"
 #include "records/processor_extensions.h"
 #include "support/lzh_writer.h"
+#include "support/reference_scan.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -467,7 +468,7 @@ TEST_P(LhaRoundTripTest, EveryMemberDecodesToTheOriginalBytes)
         test::WriteFile(dir / "out.lzh", archive);
     }
 
-    auto source = std::make_unique<LzhSource>();
+    auto source = std::make_unique<test::LzhScan>();
     ASSERT_TRUE(source->Open(dir / "out.lzh"));
     std::vector<std::string> names;
     EXPECT_TRUE(source->Collect(names));
@@ -518,13 +519,13 @@ TEST(LhasaArchivesTest, EverySupportedMemberDecodesWithAMatchingCrc)
         if (path.find("h2_huge") != std::string::npos) {
             continue;  // 4.7 GB of zeros: a case for the size bound, not for this test
         }
-        auto source = std::make_unique<LzhSource>();
+        auto source = std::make_unique<test::LzhScan>();
         if (!source->Open(archives + "/" + path)) {
             continue;
         }
         Bytes decoded;
         CFile discard;
-        while (source->header.FindNext(source->file)) {
+        while (test::FindNext(source->header, source->file)) {
             const LzhHeader& header = source->header;
             if (header.method != kMethodDirectory) {
                 ++members;

@@ -9,6 +9,7 @@
 #include "records/record_text.h"
 #include "records/little_endian.h"
 #include "records/sweep.h"
+#include "support/reference_scan.h"
 #include "support/temp_dir.h"
 
 namespace veskari {
@@ -122,14 +123,21 @@ TEST(MicrocodeHeaderTest, HeaderCutByTheEndOfTheFileIsRejected)
     EXPECT_TRUE(header.error);
 }
 
-// Scans a file through the source and returns the report lines.
-std::vector<std::string> Collect(const Bytes& bytes)
+// Sweeps a file for updates, as the analysis does, and returns the report lines.
+std::vector<std::string> Collect(const Bytes& bytes, MicrocodeFormats formats = MicrocodeFormats::classic,
+                                 RejectionObserver* rejections = nullptr)
 {
-    const TempDir dir;
-    MicrocodeSource source;
-    EXPECT_TRUE(source.Open(dir.Write("image", bytes)));
+    CFile file;
+    file.OpenMemory(bytes, "image");
+    MicrocodeLane lane(formats, false, rejections);
+    SweepLane* const lanes[] = {&lane};
+    Sweep(file, lanes);
+    std::vector<UpdateRecord> records;
+    lane.collector.Finish(records);
     std::vector<std::string> lines;
-    EXPECT_TRUE(source.Collect(lines));
+    for (const UpdateRecord& record : records) {
+        lines.push_back(record.line);
+    }
     return lines;
 }
 
@@ -166,24 +174,6 @@ TEST(MicrocodeScanTest, FindsHeadersOnBothSidesOfEveryWindowBoundary)
         Place(one, offset, MakeMicrocodeHeader({}));
         EXPECT_EQ(Collect(one).size(), 1U) << offset;
     }
-}
-
-TEST(MicrocodeScanTest, CandidateInTheLastSixteenBytesIsNeverTried)
-{
-    const Bytes pattern{1, 0, 0, 0, 1, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06};
-    const auto scan = [&](std::size_t offset) {
-        Bytes image(100, 0);
-        Place(image, offset, pattern);
-        image.resize(100);
-        const TempDir dir;
-        CFile file;
-        EXPECT_TRUE(file.Open(dir.Write("tail", image)));
-        MicrocodeHeader header;
-        EXPECT_FALSE(header.FindNext(file));
-        return header.message;
-    };
-    EXPECT_EQ(scan(84), "もう次のヘッダーはないよん");  // 16 bytes before the end: not a candidate
-    EXPECT_EQ(scan(83), "ファイル終端か？\r\nもう次のヘッダーはないよん");  // tried, cut short
 }
 
 // A sweep of both kinds, as a file's analysis runs it, tries every
@@ -256,25 +246,6 @@ TEST(MicrocodeScanTest, OrdersByKeyAndKeepsFileOrderForEqualKeys)
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_NE(lines[i].find(order[i]), std::string::npos) << lines[i];
     }
-}
-
-TEST(MicrocodeScanTest, EndOfScanNoticeFollowsTheLastDiagnostic)
-{
-    const TempDir dir;
-    CFile file;
-    ASSERT_TRUE(file.Open(dir.Write("short", Bytes(10, 0))));
-    MicrocodeHeader fresh;
-    EXPECT_FALSE(fresh.FindNext(file));
-    EXPECT_EQ(fresh.message, "もう次のヘッダーはないよん");
-
-    Bytes image(200, 0);
-    Place(image, 10, MakeMicrocodeHeader(Revision(0)));
-    CFile rejected;
-    ASSERT_TRUE(rejected.Open(dir.Write("rejected", image)));
-    MicrocodeHeader header;
-    EXPECT_FALSE(header.FindNext(rejected));
-    EXPECT_EQ(header.message, "コードリビジョンが大きすぎる 0\r\nもう次のヘッダーはないよん");
-    EXPECT_TRUE(header.error);
 }
 
 struct NamingCase {
@@ -443,20 +414,9 @@ INSTANTIATE_TEST_SUITE_P(Rules, LaterReadTest, ::testing::ValuesIn(kLaterCases),
 });
 
 
-// Scans a file in the all-formats mode and returns the report lines.
 std::vector<std::string> CollectAll(const Bytes& bytes, RejectionObserver* rejections = nullptr)
 {
-    const TempDir dir;
-    MicrocodeSource source;
-    EXPECT_TRUE(source.Open(dir.Write("image", bytes)));
-    source.SetFormats(MicrocodeFormats::all);
-    std::vector<UpdateRecord> records;
-    EXPECT_TRUE(source.CollectUpdates(records, rejections, false));
-    std::vector<std::string> lines;
-    for (const UpdateRecord& record : records) {
-        lines.push_back(record.line);
-    }
-    return lines;
+    return Collect(bytes, MicrocodeFormats::all, rejections);
 }
 
 TEST(AllFormatsScanTest, ClassicLinesKeepTheirKeyLaterOnesOrderByWholeSignature)
