@@ -356,7 +356,9 @@ void RunEngine::Analyse(Slot& slot)
         UnitCollector collector(result);
         ObserverFanOut observers;
         observers.Add(&collector);
-        observers.Add(slot.observer.get());
+        if (slot.observer != nullptr) {
+            slot.observer->AddObservers(observers);
+        }
         UnitSink sink(*this, slot);
         Analyzer analyzer(sink, &observers);
         analyzer.SetLimits(settings_.limits);

@@ -55,6 +55,9 @@ struct RunFailure {
 class UnitObserver : public AnalysisObserver {
 public:
     virtual ~UnitObserver() = default;
+    /// Adds to the unit's fan-out whatever hears its events: the observer
+    /// itself unless a front end keeps several outputs that each hear them.
+    virtual void AddObservers(ObserverFanOut& fanOut) { fanOut.Add(this); }
 };
 
 /// Everything one unit produced besides its report text.

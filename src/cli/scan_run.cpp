@@ -17,73 +17,65 @@ using output::JsonDocument;
 using output::JsonRecorder;
 using output::JsonStyle;
 
-// The observers of one unit: the outputs that the options ask for.
+// The highest revision per processor of a unit, for --standing.
+class StandingRecorder final : public AnalysisObserver {
+public:
+    void UpdateAccepted(const FileInfo& /*file*/, const UpdateRecord& update) override
+    {
+        processors.Add(update.LineSignature(), update.LinePlatformFlags(), update.header.revision, update.header.date);
+    }
+
+    ProcessorSummary processors;
+};
+
+// The outputs of one unit that the options ask for, kept until the unit is
+// delivered; the unit's fan-out hands each of them the events.
 class UnitOutputs final : public UnitObserver {
 public:
     UnitOutputs(const Options& options, Language language, const ReleaseReference& reference)
-        : standing_(options.standing)
     {
         if (options.json || options.jsonLines) {
             // One line per file in JSON Lines: compact, at the top level.
             const JsonStyle style{!options.jsonLines};
-            fanOut_.Add(&json.emplace(style, options.jsonLines ? 0 : JsonDocument::kFileDepth, options.verbose,
-                                      options.allFormats, language, &reference, &budget));
+            json.emplace(style, options.jsonLines ? 0 : JsonDocument::kFileDepth, options.verbose,
+                         options.allFormats, language, &reference, &budget);
         }
         if (options.verbose) {
-            fanOut_.Add(&verbose.emplace(reference, language, &budget));
+            verbose.emplace(reference, language, &budget);
         }
         if (!options.extractDir.empty()) {
-            fanOut_.Add(&extractor.emplace(options.extractMembers));
+            extractor.emplace(options.extractMembers);
         }
         if (options.csv) {
-            fanOut_.Add(&rows.emplace(&reference, &budget));
+            rows.emplace(&reference, &budget);
+        }
+        if (options.standing) {
+            standing.emplace();
         }
     }
 
-    [[nodiscard]] bool WantsUpdateBytes() const override { return fanOut_.WantsUpdateBytes(); }
-    [[nodiscard]] bool WantsRejections() const override { return fanOut_.WantsRejections(); }
-    void FileStarted(const FileInfo& file) override { fanOut_.FileStarted(file); }
-    void FileFinished(const FileInfo& file) override { fanOut_.FileFinished(file); }
-    void MemberStarted(const MemberInfo& member) override { fanOut_.MemberStarted(member); }
-    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override
+    void AddObservers(ObserverFanOut& fanOut) override
     {
-        fanOut_.MemberDecoded(member, decoded, size);
+        const auto add = [&fanOut](auto& output) {
+            if (output) {
+                fanOut.Add(&*output);
+            }
+        };
+        add(json);
+        add(verbose);
+        add(extractor);
+        add(rows);
+        add(standing);
     }
-    void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
-    {
-        fanOut_.MemberFinished(member, outcome);
-    }
-    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override
-    {
-        fanOut_.UpdateAccepted(file, update);
-        if (standing_) {
-            processors.Add(update.LineSignature(), update.LinePlatformFlags(), update.header.revision,
-                           update.header.date);
-        }
-    }
-    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes) override
-    {
-        fanOut_.UpdateBytes(file, update, bytes);
-    }
-    void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
-                           bool malformed) override
-    {
-        fanOut_.CandidateRejected(kind, offset, message, malformed);
-    }
-    void ProblemFound(const Problem& problem) override { fanOut_.ProblemFound(problem); }
 
     std::optional<JsonRecorder> json;
     std::optional<VerboseRecorder> verbose;
     std::optional<Extractor> extractor;
     std::optional<output::UpdateRowRecorder> rows;
-    ProcessorSummary processors;  // with --standing
+    std::optional<StandingRecorder> standing;
     // What the file may add to the JSON object, the CSV rows and the verbose
     // lines, together: all are held whole until the file finishes.
     output::OutputBudget budget;
-
-private:
-    bool standing_;
-    ObserverFanOut fanOut_;
 };
 
 }  // namespace
@@ -203,8 +195,8 @@ void ScanRun::UnitFinished(UnitResult& result)
         result.problems.push_back(outputs->budget.LimitProblem(result.unit->path));
     }
     const bool report = !options_.json && !options_.jsonLines && !options_.csv;
-    if (report && options_.standing && outputs != nullptr && !outputs->processors.Empty()) {
-        WriteReport(output::StandingBlock(outputs->processors.Rows(reference_), reference_));
+    if (report && outputs != nullptr && outputs->standing && !outputs->standing->processors.Empty()) {
+        WriteReport(output::StandingBlock(outputs->standing->processors.Rows(reference_), reference_));
     }
     if (outputs != nullptr && outputs->verbose && !outputs->verbose->Text().empty()) {
         FlushOut();
