@@ -12,6 +12,11 @@
 namespace veskari {
 namespace {
 
+// The diagnostics of a header whose fields contradict each other, and of
+// one that the end of the file cuts short after its fixed part.
+constexpr char kMalformedHeader[] = "未知のヘッダー形式";
+constexpr char kCutShort[] = "ファイルが切れてる？";
+
 // Offsets in the fixed part of a member header.
 constexpr std::size_t kSizeOffset = 0;          // h at levels 0 and 1, total size at level 2
 constexpr std::size_t kChecksumOffset = 1;      // levels 0 and 1
@@ -92,7 +97,7 @@ bool LzhHeader::Read(CFile& file)
     const std::uint8_t* bytes = headerBytes.data();
 
     if (got < kMinimumRead) {
-        message = "ファイル終端か？";
+        message = kEndOfFileDiagnostic;
         return false;
     }
     method = static_cast<std::int32_t>(static_cast<std::int8_t>(bytes[kMethodDigitOffset])) - '0';
@@ -104,14 +109,14 @@ bool LzhHeader::Read(CFile& file)
     }
     level = bytes[kLevelOffset];
     if (level > 2) {
-        return Reject("未知のヘッダー形式");
+        return Reject(kMalformedHeader);
     }
     message = FormatField("ヘッダーVer. %d", static_cast<std::uint32_t>(level));
 
     const std::uint32_t h = bytes[kSizeOffset];
     baseSize = level == 2 ? kLevel2BaseSize : static_cast<std::int32_t>(h + 2);
     if (got < static_cast<std::size_t>(baseSize)) {
-        message = "ファイルが切れてる？";
+        message = kCutShort;
         return false;
     }
     if (level < 2) {
@@ -135,13 +140,13 @@ bool LzhHeader::Read(CFile& file)
     // The name and CRC-16 of levels 0 and 1 must lie inside the fixed part.
     const std::int32_t nameLength = bytes[kNameLengthOffset];
     if (level < 2 && kNameFrame + nameLength > baseSize) {
-        return Reject("未知のヘッダー形式");
+        return Reject(kMalformedHeader);
     }
 
     // A level-2 header holds at least its fixed part: a smaller size would
     // put its data inside the header.
     if (level == 2 && ReadLe16(headerBytes, kSizeOffset) < static_cast<std::uint32_t>(kLevel2BaseSize)) {
-        return Reject("未知のヘッダー形式");
+        return Reject(kMalformedHeader);
     }
 
     std::int64_t extendedSize = 0;
@@ -160,7 +165,7 @@ bool LzhHeader::Read(CFile& file)
         break;
     case 1:
         if (baseSize + extendedSize > std::numeric_limits<std::int32_t>::max()) {
-            return Reject("未知のヘッダー形式");
+            return Reject(kMalformedHeader);
         }
         headerSize = baseSize + static_cast<std::int32_t>(extendedSize);
         break;
@@ -187,7 +192,7 @@ bool LzhHeader::Read(CFile& file)
     // size, or at level 1 smaller than the extended headers it counts) is
     // malformed, and refusing it keeps every listing moving forward.
     if (compressedSize < 0) {
-        return Reject("未知のヘッダー形式");
+        return Reject(kMalformedHeader);
     }
     decodedSize = ReadLe32(headerBytes, kDecodedOffset);
     crc16 = level < 2 ? ReadLe16(headerBytes, kNameOffset + static_cast<std::size_t>(nameLength))
@@ -221,18 +226,18 @@ bool LzhHeader::WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize)
     for (int count = 0;; ++count) {
         std::uint32_t size = 0;
         if (!ReadSizeField(file, size)) {
-            return Reject("ファイルが切れてる？");
+            return Reject(kCutShort);
         }
         if (size == 0) {
             return true;
         }
         extendedSize += size;
         if (size < kExtendedOverhead || count == kMaxExtendedHeaders || extendedSize > chainLimit) {
-            return Reject("未知のヘッダー形式");
+            return Reject(kMalformedHeader);
         }
         const int type = file.ReadByte();
         if (type < 0) {
-            return Reject("ファイルが切れてる？");
+            return Reject(kCutShort);
         }
         if (type == kExtendedFileName) {
             // A file name replaces everything named before it.
@@ -264,7 +269,7 @@ bool LzhHeader::ReadNameParts(CFile& file)
     for (auto part = nameParts_.rbegin(); part != nameParts_.rend(); ++part) {
         file.Seek(part->position);
         if (file.Read(name.data() + at, part->size) != part->size) {
-            return Reject("ファイルが切れてる？");
+            return Reject(kCutShort);
         }
         if (part->directory) {
             // 0xFF separates directory names; a trail byte is never one.

@@ -21,16 +21,11 @@ bool MicrocodeHeader::MayAccept(std::span<const std::uint8_t> bytes, MicrocodeFo
         return true;  // Read tells what the end of the file does
     }
     const std::uint32_t revisionField = ReadLe32(bytes, kRevisionOffset);
-    const std::uint32_t dateField = ReadLe32(bytes, kDateOffset);
-    const std::uint32_t year = dateField & 0xFFFF;
-    const std::uint32_t day = (dateField >> 16) & 0xFF;
-    const std::uint32_t month = dateField >> 24;
     const std::uint32_t flags = ReadLe32(bytes, kFlagsOffset);
     const std::uint32_t loader = ReadLe32(bytes, kLoaderOffset);
     // The rules that both layouts share.
-    if (ReadLe32(bytes, kHeaderVersionOffset) != 1 || year < 0x1990 || year > 0x2100 || month < 0x01 ||
-        month > 0x12 || day < 0x01 || day > 0x31 || loader > kMaxLaterLoader || revisionField == 0 ||
-        flags > kMaxPlatformMask) {
+    if (ReadLe32(bytes, kHeaderVersionOffset) != 1 || !DateInRange(ReadLe32(bytes, kDateOffset)) ||
+        loader > kMaxLaterLoader || revisionField == 0 || flags > kMaxPlatformMask) {
         return false;
     }
     const bool classic = loader == kClassicLoader && revisionField <= kMaxRevision &&
@@ -57,7 +52,7 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
     error = false;
     message.clear();
     if (got < kHeaderSize) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     const std::span<const std::uint8_t> header(bytes, kHeaderSize);
     headerVersion = ReadLe32(header, kHeaderVersionOffset);
@@ -69,17 +64,17 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
     platformFlags = ReadLe32(header, kFlagsOffset);
     const std::uint32_t storedDataSize = ReadLe32(header, kDataSizeOffset);
     const std::uint32_t storedTotalSize = ReadLe32(header, kTotalSizeOffset);
-    headerVersionText = FormatSigned("Header Ver. %d", headerVersion);
-    revisionText = FormatUnsigned("Rev. 0x%02X", revision);
+    headerVersionText = FormatField("Header Ver. %d", headerVersion);
+    revisionText = FormatField("Rev. 0x%02X", revision);
     dateText = DateText(date);
-    loaderText = FormatSigned("Loader Ver. %d", loaderRevision);
+    loaderText = FormatField("Loader Ver. %d", loaderRevision);
     dataSize = storedDataSize == 0 ? kDefaultDataSize : storedDataSize;
     totalSize = storedTotalSize == 0 ? static_cast<std::uint32_t>(kUpdateSize) : storedTotalSize;
     extendedSignatures.clear();
     extendedLeftOut = 0;
 
     if (headerVersion != 1) {
-        return Reject(FormatSigned("知らないヘッダーバージョン %d", headerVersion));
+        return Reject(FormatField("知らないヘッダーバージョン %d", headerVersion));
     }
     if (revision == 0) {
         return Reject("コードリビジョンがない 0");
@@ -88,24 +83,24 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
         return Reject(std::move(problem));
     }
     if (loaderRevision > kMaxLaterLoader) {
-        return Reject(FormatSigned("ローダーバージョンが変 %d", loaderRevision));
+        return Reject(FormatField("ローダーバージョンが変 %d", loaderRevision));
     }
     if (platformFlags > kMaxPlatformMask) {
-        return Reject(FormatSigned("パッケージタイプが変 %d", platformFlags));
+        return Reject(FormatField("パッケージタイプが変 %d", platformFlags));
     }
     if (dataSize % kDataSizeUnit != 0) {
-        return Reject(FormatUnsigned("データサイズが変 %u", storedDataSize));
+        return Reject(FormatField("データサイズが変 %u", storedDataSize));
     }
     if (totalSize % kTotalSizeUnit != 0) {
-        return Reject(FormatUnsigned("トータルサイズが変 %u", storedTotalSize));
+        return Reject(FormatField("トータルサイズが変 %u", storedTotalSize));
     }
     if (std::uint64_t{dataSize} + kHeaderSize > totalSize) {
-        return Reject(FormatUnsigned("データサイズがトータルサイズを超える %u", dataSize));
+        return Reject(FormatField("データサイズがトータルサイズを超える %u", dataSize));
     }
     const std::uint32_t extendedSize = totalSize - dataSize - static_cast<std::uint32_t>(kHeaderSize);
     if (extendedSize != 0 &&
         (extendedSize < kExtendedHeaderSize || (extendedSize - kExtendedHeaderSize) % kExtendedEntrySize != 0)) {
-        return Reject(FormatUnsigned("拡張シグネチャテーブルの大きさが変 %u", extendedSize));
+        return Reject(FormatField("拡張シグネチャテーブルの大きさが変 %u", extendedSize));
     }
 
     // Only a header that passed every rule above costs reading its update.
@@ -132,10 +127,10 @@ bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
     // below finds the end.
     if (const std::uint64_t size = file.Size();
         size != 0 && (std::uint64_t{totalSize} > size || start > size - totalSize)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     if (allowance_ != nullptr && !allowance_->Allows(start)) {
-        return Reject(FormatUnsigned("チェックサムを数えきれない %u", totalSize));
+        return Reject(FormatField("チェックサムを数えきれない %u", totalSize));
     }
     // The update is summed where it lies in the read buffer, a buffer at a
     // time; a file that ends first rejects it without reading further.
@@ -147,14 +142,14 @@ bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
         const std::size_t got = file.Peek(want, data);
         summed += got;
         if (got < want) {
-            return Reject(kEndOfFileMessage);
+            return Reject(kEndOfFileDiagnostic);
         }
         sum += SumOfDwords(std::span(data, got));
         file.Seek(start + summed);
         PollStop();
     }
     if (sum != 0) {
-        return Reject(FormatUnsigned("チェックサムが合わない %08X", sum));
+        return Reject(FormatField("チェックサムが合わない %08X", sum));
     }
     return true;
 }
@@ -173,7 +168,7 @@ bool MicrocodeHeader::ReadExtendedTable(CFile& file)
     std::uint32_t sum = SumOfDwords(table);
     const std::uint32_t count = ReadLe32(table, 0);
     if (count != (extendedSize - kExtendedHeaderSize) / kExtendedEntrySize) {
-        return Reject(FormatUnsigned("拡張シグネチャの数が変 %u", count));
+        return Reject(FormatField("拡張シグネチャの数が変 %u", count));
     }
     // Each entry's checksum is the header's with the entry's signature and
     // mask in place of the header's: the three add up to the same. Every
@@ -190,17 +185,17 @@ bool MicrocodeHeader::ReadExtendedTable(CFile& file)
         entry.platformFlags = ReadLe32(bytes, 4);
         entry.checksum = ReadLe32(bytes, 8);
         if (problem.empty() && entry.platformFlags > kMaxPlatformMask) {
-            problem = FormatSigned("パッケージタイプが変 %d", entry.platformFlags);
+            problem = FormatField("パッケージタイプが変 %d", entry.platformFlags);
         } else if (problem.empty() &&
                    entry.signature + entry.platformFlags + entry.checksum != signature + platformFlags + checksum) {
-            problem = FormatUnsigned("拡張シグネチャのチェックサムが合わない %X", entry.signature);
+            problem = FormatField("拡張シグネチャのチェックサムが合わない %X", entry.signature);
         }
         if (i < kept) {
             extendedSignatures[i] = std::move(entry);
         }
     }
     if (sum != 0) {
-        return Reject(FormatUnsigned("拡張シグネチャテーブルのチェックサムが合わない %08X", sum));
+        return Reject(FormatField("拡張シグネチャテーブルのチェックサムが合わない %08X", sum));
     }
     if (!problem.empty()) {
         return Reject(std::move(problem));

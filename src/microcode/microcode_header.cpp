@@ -24,8 +24,12 @@ bool MicrocodeHeader::IsAnyFormatCandidate(const std::uint8_t* window) noexcept
 {
     // Every header that either format accepts has these: the date bytes
     // are year low, year high, day, month.
-    return window[0] == 0x01 && window[1] == 0 && window[2] == 0 && window[3] == 0 && window[9] >= 0x19 &&
-           window[9] <= 0x21 && window[10] >= 0x01 && window[10] <= 0x31 && window[11] >= 0x01 && window[11] <= 0x12;
+    constexpr std::size_t kCentury = kDateOffset + 1;
+    constexpr std::size_t kDay = kDateOffset + 2;
+    constexpr std::size_t kMonth = kDateOffset + 3;
+    return window[0] == 0x01 && window[1] == 0 && window[2] == 0 && window[3] == 0 &&
+           window[kCentury] >= (kFirstYear >> 8) && window[kCentury] <= (kLastYear >> 8) && window[kDay] >= 0x01 &&
+           window[kDay] <= kLastDay && window[kMonth] >= 0x01 && window[kMonth] <= kLastMonth;
 }
 
 bool MicrocodeHeader::Read(CFile& file)
@@ -58,25 +62,25 @@ bool MicrocodeHeader::ReadClassic(const std::uint8_t* bytes, std::size_t got)
     const auto missing = [got](std::size_t end) { return got < end; };
 
     if (missing(kHeaderVersionOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     headerVersion = ReadLe32(header, kHeaderVersionOffset);
-    headerVersionText = FormatSigned("Header Ver. %d", headerVersion);
+    headerVersionText = FormatField("Header Ver. %d", headerVersion);
     if (headerVersion != 1) {
-        return Reject(FormatSigned("知らないヘッダーバージョン %d", headerVersion));
+        return Reject(FormatField("知らないヘッダーバージョン %d", headerVersion));
     }
 
     if (missing(kRevisionOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     revision = ReadLe32(header, kRevisionOffset);
-    revisionText = FormatUnsigned("Rev. 0x%02X", revision);
+    revisionText = FormatField("Rev. 0x%02X", revision);
     if (revision == 0 || revision > kMaxRevision) {
-        return Reject(FormatSigned("コードリビジョンが大きすぎる %d", revision));
+        return Reject(FormatField("コードリビジョンが大きすぎる %d", revision));
     }
 
     if (missing(kDateOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     date = ReadLe32(header, kDateOffset);
     dateText = DateText(date);
@@ -85,43 +89,43 @@ bool MicrocodeHeader::ReadClassic(const std::uint8_t* bytes, std::size_t got)
     }
 
     if (missing(kSignatureOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     signature = ReadLe32(header, kSignatureOffset);
     if ((signature & kFamilyMask) != kFamily6) {
-        return Reject(FormatUnsigned("CPUの世代が変 %04X", signature));
+        return Reject(FormatField("CPUの世代が変 %04X", signature));
     }
 
     if (missing(kChecksumOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     checksum = ReadLe32(header, kChecksumOffset);
 
     if (missing(kLoaderOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     loaderRevision = ReadLe32(header, kLoaderOffset);
-    loaderText = FormatSigned("Loader Ver. %d", loaderRevision);
+    loaderText = FormatField("Loader Ver. %d", loaderRevision);
     if (loaderRevision != 1) {
-        return Reject(FormatSigned("ローダーバージョンが変 %d", loaderRevision));
+        return Reject(FormatField("ローダーバージョンが変 %d", loaderRevision));
     }
 
     if (missing(kFlagsOffset + 4)) {
-        return Reject(kEndOfFileMessage);
+        return Reject(kEndOfFileDiagnostic);
     }
     platformFlags = ReadLe32(header, kFlagsOffset);
     if (platformFlags > kMaxPlatformFlags) {
-        return Reject(FormatSigned("パッケージタイプが変 %d", platformFlags));
+        return Reject(FormatField("パッケージタイプが変 %d", platformFlags));
     }
 
     for (std::uint32_t i = 0; i < kReservedSize; ++i) {
         if (missing(kReservedOffset + i + 1)) {
-            return Reject(kEndOfFileMessage);
+            return Reject(kEndOfFileDiagnostic);
         }
         if (bytes[kReservedOffset + i] != 0) {
             // The value counts four per zero byte before it (0 to 76):
             // the diagnostic's own unit, not the byte count.
-            return Reject(FormatSigned("ブランクの数が足りない %d", 4 * i));
+            return Reject(FormatField("ブランクの数が足りない %d", 4 * i));
         }
     }
 
@@ -152,7 +156,7 @@ void MicrocodeHeader::ComposeLine(std::uint32_t lineSignature, const std::string
     line += ' ';
     line += revisionText;
     line += ' ';
-    line += FormatUnsigned("(CPUID 0x%X)", lineSignature);
+    line += FormatField("(CPUID 0x%X)", lineSignature);
     line += ' ';
     line += package;
     line += ' ';

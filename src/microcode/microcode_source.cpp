@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "records/byte_pair.h"
+#include "microcode/update_layout.h"
 #include "records/little_endian.h"
 #include "records/processor_extensions.h"
 
@@ -28,11 +29,7 @@ bool ClassicChecksumValid(CFile& file, std::uint64_t start)
     if (got != MicrocodeHeader::kUpdateSize) {
         return false;
     }
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < got; i += 4) {
-        sum += ReadLe32(std::span(data, got), i);
-    }
-    return sum == 0;
+    return update_layout::SumOfDwords(std::span(data, got)) == 0;
 }
 
 }  // namespace

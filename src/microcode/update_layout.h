@@ -8,6 +8,7 @@
 #include <string>
 
 #include "records/little_endian.h"
+#include "records/located_record.h"
 #include "records/record_text.h"
 
 namespace veskari::update_layout {
@@ -50,20 +51,6 @@ inline constexpr std::uint32_t kMaxPlatformFlags = 0x80;
 inline constexpr std::uint32_t kFamilyMask = 0xF00;
 inline constexpr std::uint32_t kFamily6 = 0x600;
 
-// The message left when the file ends inside the header: the bytes beyond
-// the end count as missing, not as zero.
-inline constexpr const char* kEndOfFileMessage = "ファイル終端か？";
-
-// %d renders the 32-bit field as a signed number, as printf does.
-inline std::string FormatSigned(const char* format, std::uint32_t value)
-{
-    return FormatField(format, value);
-}
-
-inline std::string FormatUnsigned(const char* format, std::uint32_t value)
-{
-    return FormatField(format, value);
-}
 
 // Year/month/day, the digits as stored.
 inline std::string DateText(std::uint32_t date)
@@ -77,23 +64,40 @@ inline std::string DateText(std::uint32_t date)
     return text;
 }
 
-// The diagnostic of a date out of range, or an empty text. The digits read
-// as a decimal date, but the bounds are plain numbers.
+// The range of each part of an update's date field: year low and high
+// byte, day, month. The digits read as a decimal date, but the bounds are
+// plain numbers.
+inline constexpr std::uint32_t kFirstYear = 0x1990;
+inline constexpr std::uint32_t kLastYear = 0x2100;
+inline constexpr std::uint32_t kLastMonth = 0x12;
+inline constexpr std::uint32_t kLastDay = 0x31;
+
+// The diagnostic of a date out of range, or an empty text.
 inline std::string DateProblem(std::uint32_t date)
 {
     const std::uint32_t year = date & 0xFFFF;
     const std::uint32_t day = (date >> 16) & 0xFF;
     const std::uint32_t month = date >> 24;
-    if (year < 0x1990 || year > 0x2100) {
-        return FormatSigned("変な年 %d", year);
+    if (year < kFirstYear || year > kLastYear) {
+        return FormatField("変な年 %d", year);
     }
-    if (month < 0x01 || month > 0x12) {
-        return FormatSigned("変な月 %d", month);
+    if (month < 0x01 || month > kLastMonth) {
+        return FormatField("変な月 %d", month);
     }
-    if (day < 0x01 || day > 0x31) {
-        return FormatSigned("変な日 %d", day);
+    if (day < 0x01 || day > kLastDay) {
+        return FormatField("変な日 %d", day);
     }
     return {};
+}
+
+// Whether the date field passes DateProblem, without its diagnostic.
+inline bool DateInRange(std::uint32_t date) noexcept
+{
+    const std::uint32_t year = date & 0xFFFF;
+    const std::uint32_t day = (date >> 16) & 0xFF;
+    const std::uint32_t month = date >> 24;
+    return year >= kFirstYear && year <= kLastYear && month >= 0x01 && month <= kLastMonth && day >= 0x01 &&
+           day <= kLastDay;
 }
 
 // The 32-bit sum of the little-endian dwords of `bytes` (a multiple of 4 long).

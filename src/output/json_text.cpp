@@ -1,5 +1,6 @@
 #include "output/json_text.h"
 
+#include "platform/hex_text.h"
 #include "platform/visible_text.h"
 
 namespace veskari::output {
@@ -16,7 +17,6 @@ std::string JsonStyle::Break(int depth) const
 
 std::string JsonString(std::string_view text)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string json = "\"";
     json.reserve(text.size() + 2);
     while (!text.empty()) {
@@ -52,8 +52,7 @@ std::string JsonString(std::string_view text)
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 json += "\\u00";
-                json += kDigits[static_cast<unsigned char>(c) >> 4];
-                json += kDigits[static_cast<unsigned char>(c) & 0x0F];
+                AppendHex(json, static_cast<unsigned char>(c), 2, HexCase::lower);
             } else {
                 json.append(text.substr(0, length));
             }
@@ -67,13 +66,10 @@ std::string JsonString(std::string_view text)
 
 std::string HexOf(std::string_view text)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
     hex.reserve(2 * text.size());
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0F];
+        AppendHex(hex, static_cast<unsigned char>(c), 2, HexCase::lower);
     }
     return hex;
 }

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "records/located_record.h"
+
 namespace veskari::output {
 namespace {
 
@@ -37,7 +39,7 @@ constexpr std::array kRejections{
     RejectionRow{"チェックサムを数えきれない", "checksumNotChecked",
                  "checksum not checked, the checksum reads allowed were used up; total size"},
     RejectionRow{"チェックサムが合わない", "checksum", "checksum does not add up to 0"},
-    RejectionRow{"ファイル終端か？", "endOfFile", "the file ends inside it"},
+    RejectionRow{kEndOfFileDiagnostic, "endOfFile", "the file ends inside it"},
     // The LZH headers.
     RejectionRow{"LZH書庫ではない", "notLzh", "not an LZH header"},
     RejectionRow{"未知の圧縮形式", "unknownMethod", "unknown compression method"},

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/hex_text.h"
+
 namespace veskari {
 
 std::size_t Utf8CharacterLength(std::string_view text) noexcept
@@ -104,13 +106,11 @@ bool IsControl(std::uint32_t codePoint) noexcept
 
 std::string VisibleText(std::string_view text)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string shown;
     shown.reserve(text.size());
     const auto escape = [&shown](std::uint8_t byte) {
         shown += "\\x";
-        shown += kDigits[byte >> 4];
-        shown += kDigits[byte & 0x0F];
+        AppendHex(shown, byte, 2);
     };
     while (!text.empty()) {
         const std::size_t length = Utf8CharacterLength(text);

@@ -17,21 +17,6 @@ void AppendDecimal(std::string& text, std::uint64_t value)
 
 }  // namespace
 
-void AppendHex(std::string& text, std::uint32_t value, int width)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    char digits[16];
-    char* first = digits + sizeof digits;
-    do {
-        *--first = kDigits[value & 0x0F];
-        value >>= 4;
-    } while (value != 0);
-    while (digits + sizeof digits - first < width && first > digits) {
-        *--first = '0';
-    }
-    text.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
-}
-
 std::string FormatField(std::string_view pattern, std::uint32_t value)
 {
     const std::size_t percent = pattern.find('%');

@@ -4,10 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace veskari {
+#include "platform/hex_text.h"
 
-/// Appends `value` in upper-case hex, at least `width` digits, zero-padded.
-void AppendHex(std::string& text, std::uint32_t value, int width = 0);
+namespace veskari {
 
 /// `pattern` with its one conversion replaced by `value` as printf writes
 /// it: %d (the 32-bit value as a signed number), %u, %X, or %0NX with one

@@ -30,7 +30,7 @@ bool SegmentHeader::Read(CFile& file)
     std::array<std::uint8_t, kHeaderSize> bytes{};
     if (file.Read(bytes.data(), bytes.size()) < bytes.size()) {
         error = true;
-        message = "ファイル終端か？";
+        message = kEndOfFileDiagnostic;
         return false;
     }
     if (!IsCandidate(bytes.data())) {
