@@ -456,6 +456,23 @@ struct CountingRejections final : RejectionObserver {
     std::vector<std::string> messages;
 };
 
+// The scan's quick tests of the date bytes hold the reader's range, in
+// both modes: the first and last days are listed, the days around them not.
+TEST(AllFormatsScanTest, TheScanKeepsTheDateRangeOfTheReader)
+{
+    Bytes image;
+    std::uint32_t revision = 1;
+    for (const std::uint32_t date : {MicrocodeDate(0x1990, 0x01, 0x01), MicrocodeDate(0x2100, 0x12, 0x31),
+                                     MicrocodeDate(0x1989, 0x12, 0x31), MicrocodeDate(0x2101, 0x01, 0x01)}) {
+        MicrocodeFields fields = Revision(revision++);
+        fields.date = date;
+        Place(image, image.size(), MakeMicrocodeUpdate(fields));
+    }
+    image.resize(image.size() + 64, 0);
+    EXPECT_EQ(Collect(image).size(), 2U);
+    EXPECT_EQ(CollectAll(image).size(), 2U);
+}
+
 TEST(AllFormatsScanTest, SumsOfLyingCandidatesAreBoundedAndTheScanGoesOn)
 {
     // 1365 headers in a row, each announcing 1 MiB whose sum is wrong: the

@@ -19,6 +19,8 @@
 #include "platform/folder.h"
 #include "platform/anonymous_file.h"
 #include "platform/file_handle.h"
+#include "platform/hex_text.h"
+#include "output/json_text.h"
 #include "platform/stop_request.h"
 #include "platform/visible_text.h"
 #include "support/faults.h"
@@ -332,6 +334,19 @@ TEST(StreamCopyTest, CopyStopsAtItsBoundAndSaysSo)
     ::signal(SIGPIPE, previous);
 }
 #endif
+
+// One digit maker serves the report (upper case, a minimum width that a
+// longer value passes) and JSON (lower case, two digits per byte).
+TEST(HexTextTest, EachFormKeepsItsCaseAndWidth)
+{
+    std::string text;
+    AppendHex(text, 0xAB, 4);
+    AppendHex(text, 0x123456, 2);
+    AppendHex(text, 0, 0);
+    EXPECT_EQ(text, "00AB1234560");
+    EXPECT_EQ(output::HexOf(std::string("\x00\x0A\xFF", 3)), "000aff");
+    EXPECT_EQ(output::JsonString("\x1F"), "\"\\u001f\"");
+}
 
 TEST(VisibleTextTest, ControlAndInvalidBytesShowAsHexPrintableNamesStay)
 {
