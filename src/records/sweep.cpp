@@ -17,7 +17,7 @@ namespace {
 
 // The lanes whose marks one pass looks for; further lanes are asked for
 // every window.
-constexpr std::size_t kMarkedLanes = 2;
+constexpr std::size_t kMarkedLanes = 3;
 
 struct MarkSearch {
     std::array<SweepLane::Marks, kMarkedLanes> marks{};
@@ -44,55 +44,45 @@ void FindMarksOneByOne(const std::uint8_t* window, std::size_t p, std::size_t st
     }
 }
 
-#if defined(VESKARI_WIDE_VECTORS)
-// Thirty-two positions at a time for two lanes; returns where it stopped.
-VESKARI_TARGET_WIDE std::size_t FindMarksWide(const std::uint8_t* window, std::size_t size, std::size_t p,
-                                              std::size_t stop, const MarkSearch& search,
-                                              std::array<std::size_t, kMarkedLanes>& first) noexcept
-{
-    const SweepLane::Marks& a = search.marks[0];
-    const SweepLane::Marks& b = search.marks[1];
-    const __m256i a1 = _mm256_set1_epi8(static_cast<char>(a.first));
-    const __m256i a2 = _mm256_set1_epi8(static_cast<char>(a.second));
-    const __m256i b1 = _mm256_set1_epi8(static_cast<char>(b.first));
-    const __m256i b2 = _mm256_set1_epi8(static_cast<char>(b.second));
-    const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
-    };
-    for (; p < stop && p + 32 + search.reach <= size; p += 32) {
-        const auto hitsA = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
-            _mm256_cmpeq_epi8(at(p + a.firstOffset), a1), _mm256_cmpeq_epi8(at(p + a.secondOffset), a2))));
-        const auto hitsB = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
-            _mm256_cmpeq_epi8(at(p + b.firstOffset), b1), _mm256_cmpeq_epi8(at(p + b.secondOffset), b2))));
-        if ((hitsA | hitsB) != 0) {
-            if (hitsA != 0 && first[0] > p) {
-                first[0] = p + static_cast<std::size_t>(__builtin_ctz(hitsA));
-            }
-            if (hitsB != 0 && first[1] > p) {
-                first[1] = p + static_cast<std::size_t>(__builtin_ctz(hitsB));
-            }
-            return p + 32;  // the other lane, if unfound, goes on alone
-        }
-    }
-    return p;
-}
+// The lanes that one vector pass looks for together: their marks, and where
+// to put the first position at which each lane's marks stand.
+template <std::size_t N>
+struct OpenLanes {
+    std::array<const SweepLane::Marks*, N> marks;
+    std::array<std::size_t*, N> first;
+};
 
-// One lane's marks, thirty-two positions at a time.
-VESKARI_TARGET_WIDE std::size_t FindMarkWide(const std::uint8_t* window, std::size_t size, std::size_t p,
-                                             std::size_t stop, std::size_t reach, const SweepLane::Marks& marks,
-                                             std::size_t& first) noexcept
+#if defined(VESKARI_WIDE_VECTORS)
+// Thirty-two positions at a time for N lanes until the marks of any of them
+// stand; returns where it stopped.
+template <std::size_t N>
+VESKARI_TARGET_WIDE std::size_t FindMarksWide(const std::uint8_t* window, std::size_t size, std::size_t p,
+                                              std::size_t stop, std::size_t reach, const OpenLanes<N>& lanes) noexcept
 {
-    const __m256i v1 = _mm256_set1_epi8(static_cast<char>(marks.first));
-    const __m256i v2 = _mm256_set1_epi8(static_cast<char>(marks.second));
+    __m256i firstBytes[N];
+    __m256i secondBytes[N];
+    for (std::size_t k = 0; k < N; ++k) {
+        firstBytes[k] = _mm256_set1_epi8(static_cast<char>(lanes.marks[k]->first));
+        secondBytes[k] = _mm256_set1_epi8(static_cast<char>(lanes.marks[k]->second));
+    }
     const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
     };
     for (; p < stop && p + 32 + reach <= size; p += 32) {
-        const auto hits = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(at(p + marks.firstOffset), v1), _mm256_cmpeq_epi8(at(p + marks.secondOffset), v2))));
-        if (hits != 0) {
-            first = p + static_cast<std::size_t>(__builtin_ctz(hits));
-            return stop;
+        __m256i hits[N];
+        __m256i any = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < N; ++k) {
+            hits[k] = _mm256_and_si256(_mm256_cmpeq_epi8(at(p + lanes.marks[k]->firstOffset), firstBytes[k]),
+                                       _mm256_cmpeq_epi8(at(p + lanes.marks[k]->secondOffset), secondBytes[k]));
+            any = _mm256_or_si256(any, hits[k]);
+        }
+        if (_mm256_movemask_epi8(any) != 0) {
+            for (std::size_t k = 0; k < N; ++k) {
+                if (const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(hits[k])); mask != 0) {
+                    *lanes.first[k] = p + static_cast<std::size_t>(__builtin_ctz(mask));
+                }
+            }
+            return p + 32;  // the lanes still unfound go on without those found
         }
     }
     return p;
@@ -100,61 +90,62 @@ VESKARI_TARGET_WIDE std::size_t FindMarkWide(const std::uint8_t* window, std::si
 #endif
 
 #if defined(__SSE2__)
-// Sixteen positions at a time for two lanes, with the vectors every x86-64
-// processor has; returns where it stopped.
+// Sixteen positions at a time, with the vectors every x86-64 processor has.
+template <std::size_t N>
 std::size_t FindMarksNarrow(const std::uint8_t* window, std::size_t size, std::size_t p, std::size_t stop,
-                            const MarkSearch& search, std::array<std::size_t, kMarkedLanes>& first) noexcept
+                            std::size_t reach, const OpenLanes<N>& lanes) noexcept
 {
-    const SweepLane::Marks& a = search.marks[0];
-    const SweepLane::Marks& b = search.marks[1];
-    const __m128i a1 = _mm_set1_epi8(static_cast<char>(a.first));
-    const __m128i a2 = _mm_set1_epi8(static_cast<char>(a.second));
-    const __m128i b1 = _mm_set1_epi8(static_cast<char>(b.first));
-    const __m128i b2 = _mm_set1_epi8(static_cast<char>(b.second));
-    const auto at = [window](std::size_t offset) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + offset));
-    };
-    for (; p < stop && p + 16 + search.reach <= size; p += 16) {
-        const auto hitsA = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(p + a.firstOffset), a1), _mm_cmpeq_epi8(at(p + a.secondOffset), a2))));
-        const auto hitsB = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(p + b.firstOffset), b1), _mm_cmpeq_epi8(at(p + b.secondOffset), b2))));
-        if ((hitsA | hitsB) != 0) {
-            if (hitsA != 0 && first[0] > p) {
-                first[0] = p + static_cast<std::size_t>(__builtin_ctz(hitsA));
-            }
-            if (hitsB != 0 && first[1] > p) {
-                first[1] = p + static_cast<std::size_t>(__builtin_ctz(hitsB));
-            }
-            return p + 16;  // the other lane, if unfound, goes on alone
-        }
+    __m128i firstBytes[N];
+    __m128i secondBytes[N];
+    for (std::size_t k = 0; k < N; ++k) {
+        firstBytes[k] = _mm_set1_epi8(static_cast<char>(lanes.marks[k]->first));
+        secondBytes[k] = _mm_set1_epi8(static_cast<char>(lanes.marks[k]->second));
     }
-    return p;
-}
-
-// One lane's marks, sixteen positions at a time.
-std::size_t FindMarkNarrow(const std::uint8_t* window, std::size_t size, std::size_t p, std::size_t stop,
-                           std::size_t reach, const SweepLane::Marks& marks, std::size_t& first) noexcept
-{
-    const __m128i v1 = _mm_set1_epi8(static_cast<char>(marks.first));
-    const __m128i v2 = _mm_set1_epi8(static_cast<char>(marks.second));
     const auto at = [window](std::size_t offset) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + offset));
     };
     for (; p < stop && p + 16 + reach <= size; p += 16) {
-        const auto hits = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(at(p + marks.firstOffset), v1), _mm_cmpeq_epi8(at(p + marks.secondOffset), v2))));
-        if (hits != 0) {
-            first = p + static_cast<std::size_t>(__builtin_ctz(hits));
-            return stop;
+        __m128i hits[N];
+        __m128i any = _mm_setzero_si128();
+        for (std::size_t k = 0; k < N; ++k) {
+            hits[k] = _mm_and_si128(_mm_cmpeq_epi8(at(p + lanes.marks[k]->firstOffset), firstBytes[k]),
+                                    _mm_cmpeq_epi8(at(p + lanes.marks[k]->secondOffset), secondBytes[k]));
+            any = _mm_or_si128(any, hits[k]);
+        }
+        if (_mm_movemask_epi8(any) != 0) {
+            for (std::size_t k = 0; k < N; ++k) {
+                if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits[k])); mask != 0) {
+                    *lanes.first[k] = p + static_cast<std::size_t>(__builtin_ctz(mask));
+                }
+            }
+            return p + 16;
         }
     }
     return p;
 }
+
+// One vector pass over the N lanes still unfound, `open` naming them.
+template <std::size_t N>
+std::size_t FindOpenMarks(const std::uint8_t* window, std::size_t size, std::size_t p, std::size_t stop,
+                          const MarkSearch& search, const std::array<std::size_t, kMarkedLanes>& open,
+                          std::array<std::size_t, kMarkedLanes>& first) noexcept
+{
+    OpenLanes<N> lanes{};
+    for (std::size_t k = 0; k < N; ++k) {
+        lanes.marks[k] = &search.marks[open[k]];
+        lanes.first[k] = &first[open[k]];
+    }
+#if defined(VESKARI_WIDE_VECTORS)
+    if (HasWideVectors()) {
+        return FindMarksWide<N>(window, size, p, stop, search.reach, lanes);
+    }
+#endif
+    return FindMarksNarrow<N>(window, size, p, stop, search.reach, lanes);
+}
 #endif
 
 // For each marked lane, the first position in [from, stop) of the window
-// where its marks stand, or `stop`.
+// where its marks stand, or `stop` (or beyond) when there is none.
 void FindMarks(const std::uint8_t* window, std::size_t size, std::size_t from, std::size_t stop,
                const MarkSearch& search, std::array<std::size_t, kMarkedLanes>& first) noexcept
 {
@@ -162,35 +153,28 @@ void FindMarks(const std::uint8_t* window, std::size_t size, std::size_t from, s
     std::size_t p = from;
     (void)size;
 #if defined(__SSE2__)
-    // Both lanes' marks together until either is found; then the other
-    // alone, so that where one kind is dense the other costs no more than
-    // its own search did.
-#if defined(VESKARI_WIDE_VECTORS)
-    const bool wide = HasWideVectors();
-    p = wide ? FindMarksWide(window, size, p, stop, search, first)
-             : FindMarksNarrow(window, size, p, stop, search, first);
-#else
-    p = FindMarksNarrow(window, size, p, stop, search, first);
-#endif
-    for (std::size_t k = 0; k < kMarkedLanes && p < stop; ++k) {
-        if (first[k] == stop) {
-            const std::size_t other = 1 - k;
-            if (first[other] == stop) {
-                break;  // neither found: the vectors ran out of window, the tail below
-            }
-#if defined(VESKARI_WIDE_VECTORS)
-            const std::size_t q = wide ? FindMarkWide(window, size, p, stop, search.reach, search.marks[k], first[k])
-                                       : FindMarkNarrow(window, size, p, stop, search.reach, search.marks[k], first[k]);
-#else
-            const std::size_t q = FindMarkNarrow(window, size, p, stop, search.reach, search.marks[k], first[k]);
-#endif
+    // All lanes' marks together until some are found; then the others
+    // without them, so that where one kind is dense the rest cost no more
+    // than their own search did.
+    for (;;) {
+        std::array<std::size_t, kMarkedLanes> open{};
+        std::size_t count = 0;
+        for (std::size_t k = 0; k < search.count; ++k) {
             if (first[k] == stop) {
-                // The vectors ran out of window at q: the tail one by one.
-                std::array<std::size_t, kMarkedLanes> tail{stop, stop};
-                FindMarksOneByOne(window, q, stop, search, tail);
-                first[k] = tail[k];
+                open[count++] = k;
             }
+        }
+        if (count == 0 || p >= stop) {
             return;
+        }
+        const std::size_t q = count == 3   ? FindOpenMarks<3>(window, size, p, stop, search, open, first)
+                              : count == 2 ? FindOpenMarks<2>(window, size, p, stop, search, open, first)
+                                           : FindOpenMarks<1>(window, size, p, stop, search, open, first);
+        const bool found = std::any_of(open.begin(), open.begin() + static_cast<std::ptrdiff_t>(count),
+                                       [&](std::size_t k) { return first[k] != stop; });
+        p = q;
+        if (!found) {
+            break;  // the vectors ran out of window: the tail one by one
         }
     }
 #endif
@@ -214,12 +198,6 @@ void Sweep(CFile& file, std::span<SweepLane* const> lanes, std::atomic<std::uint
             search.marks[search.count++] = marks;
             search.reach = std::max<std::size_t>({search.reach, marks.firstOffset, marks.secondOffset});
         }
-    }
-    if (search.count == 1) {
-        // A lone lane's marks are looked for twice over, so that the
-        // vectors serve it too.
-        search.marks[1] = search.marks[0];
-        search.count = 2;
     }
     const std::size_t windowSize = kScanStep + margin;
     std::uint64_t windowStart = file.GetPosition();

@@ -74,6 +74,8 @@ public:
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return SegmentHeader::kLookAhead; }
     [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
+    /// D6 F1, after "BC": rare in firmware, where "BC" is not.
+    [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 2, 0xD6, 3, 0xF1}; }
     std::uint64_t Try(CFile& file, std::uint64_t position) override;
 
     std::vector<ListedSegment> segments;

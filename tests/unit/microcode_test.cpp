@@ -8,7 +8,9 @@
 #include "microcode/naming.h"
 #include "records/record_text.h"
 #include "records/little_endian.h"
+#include "records/processor_extensions.h"
 #include "records/sweep.h"
+#include "segment/segment_header.h"
 #include "support/reference_scan.h"
 #include "support/temp_dir.h"
 
@@ -176,38 +178,65 @@ TEST(MicrocodeScanTest, FindsHeadersOnBothSidesOfEveryWindowBoundary)
     }
 }
 
-// A sweep of both kinds, as a file's analysis runs it, tries every
+// A sweep of every kind, as a file's analysis runs it, tries every
 // position up to each kind's look-ahead before the end of the file, in the
 // first window and in later ones: the last such candidate is tried (and
-// rejected, cut short by the end), a microcode pattern one byte later never.
+// rejected, cut short by the end), a pattern one byte later never; and a
+// candidate whose marks lie past the end of its window is tried there.
 TEST(SweepTest, TriesEveryPositionUpToTheLookAheadBeforeTheEnd)
 {
+    enum class Kind { microcode, lzh, segment };
     struct Tried final : RejectionObserver {
         void Rejected(const LocatedRecord& record) override { starts.push_back(record.start); }
         std::vector<std::uint64_t> starts;
     };
     const Bytes microcodePattern{1, 0, 0, 0, 1, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06};
     const Bytes lzhPattern{'-', 'l', 'h', '5', '-'};
-    const auto rejected = [](std::size_t size, std::size_t at, const Bytes& pattern, bool microcode) {
+    const Bytes segmentPattern(SegmentHeader::kSignature.begin(), SegmentHeader::kSignature.end());
+    using Starts = std::vector<std::uint64_t>;
+    const auto triedOnce = [](std::size_t size, std::size_t at, const Bytes& pattern, Kind kind) {
         Bytes image(size, 0);
         Place(image, at, pattern);
         image.resize(size);
         const TempDir dir;
         CFile file;
         EXPECT_TRUE(file.Open(dir.Write("tail", image)));
-        Tried tried;
-        MicrocodeLane updates(MicrocodeFormats::all, false, microcode ? &tried : nullptr);
+        Tried rejected;
+        MicrocodeLane updates(MicrocodeFormats::all, false, kind == Kind::microcode ? &rejected : nullptr);
         LzhHeader header;
-        LzhListingLane listing(header, microcode ? nullptr : &tried);
-        Sweep(file, std::vector<SweepLane*>{&listing, &updates});
-        return tried.starts;
+        LzhListingLane listing(header, kind == Kind::lzh ? &rejected : nullptr);
+        SegmentListingLane segments(kind == Kind::segment ? &rejected : nullptr);
+        Sweep(file, std::vector<SweepLane*>{&listing, &segments, &updates});
+        Starts starts = rejected.starts;
+        for (const ListedSegment& segment : segments.segments) {
+            starts.push_back(segment.start);
+        }
+        return starts;
     };
-    using Starts = std::vector<std::uint64_t>;
+    const auto tried = [&](std::size_t size, std::size_t at, const Bytes& pattern, Kind kind) {
+        // Sixteen positions at a time as well as thirty-two, where the processor has them.
+        std::vector<Starts> both;
+        for (const bool wide : {true, false}) {
+            processorExtensionsAllowed = wide;
+            both.push_back(triedOnce(size, at, pattern, kind));
+            processorExtensionsAllowed = true;
+        }
+        EXPECT_EQ(both[0], both[1]) << size << " " << at;
+        return both[0];
+    };
     for (const std::size_t size : {100UL, 8016UL, 8017UL, 8023UL, 16100UL}) {
-        EXPECT_EQ(rejected(size, size - 17, microcodePattern, true), Starts{size - 17}) << size;
-        EXPECT_EQ(rejected(size, size - 16, microcodePattern, true), Starts{}) << size;
+        EXPECT_EQ(tried(size, size - 17, microcodePattern, Kind::microcode), Starts{size - 17}) << size;
+        EXPECT_EQ(tried(size, size - 16, microcodePattern, Kind::microcode), Starts{}) << size;
         // An identifier that ends the file: its header starts 7 bytes before the end.
-        EXPECT_EQ(rejected(size, size - 5, lzhPattern, false), Starts{size - 7}) << size;
+        EXPECT_EQ(tried(size, size - 5, lzhPattern, Kind::lzh), Starts{size - 7}) << size;
+        EXPECT_EQ(tried(size, size - 8, segmentPattern, Kind::segment), Starts{size - 8}) << size;
+        EXPECT_EQ(tried(size, size - 7, segmentPattern, Kind::segment), Starts{}) << size;
+    }
+    // Windows start every 8000 bytes: the marks (D6 F1) of a header at 7998
+    // or 7999 lie past the first window's own 8000 positions, in the bytes
+    // it shares with the next.
+    for (const std::size_t at : {7997UL, 7998UL, 7999UL, 8000UL}) {
+        EXPECT_EQ(tried(16100, at, segmentPattern, Kind::segment), Starts{at}) << at;
     }
 }
 
