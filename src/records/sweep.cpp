@@ -68,7 +68,9 @@ VESKARI_TARGET_WIDE std::size_t FindMarksWide(const std::uint8_t* window, std::s
     const auto at = [window](std::size_t offset) VESKARI_TARGET_WIDE {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + offset));
     };
-    for (; p < stop && p + 32 + reach <= size; p += 32) {
+    // Up to `stop`, while a whole vector and its marks lie in the window.
+    const std::size_t limit = size >= 32 + reach ? std::min(stop, size - 32 - reach + 1) : p;
+    for (; p < limit; p += 32) {
         __m256i hits[N];
         __m256i any = _mm256_setzero_si256();
         for (std::size_t k = 0; k < N; ++k) {
@@ -104,7 +106,9 @@ std::size_t FindMarksNarrow(const std::uint8_t* window, std::size_t size, std::s
     const auto at = [window](std::size_t offset) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + offset));
     };
-    for (; p < stop && p + 16 + reach <= size; p += 16) {
+    // Up to `stop`, while a whole vector and its marks lie in the window.
+    const std::size_t limit = size >= 16 + reach ? std::min(stop, size - 16 - reach + 1) : p;
+    for (; p < limit; p += 16) {
         __m128i hits[N];
         __m128i any = _mm_setzero_si128();
         for (std::size_t k = 0; k < N; ++k) {
