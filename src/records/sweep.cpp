@@ -70,6 +70,20 @@ VESKARI_TARGET_WIDE std::size_t FindMarksWide(const std::uint8_t* window, std::s
     };
     // Up to `stop`, while a whole vector and its marks lie in the window.
     const std::size_t limit = size >= 32 + reach ? std::min(stop, size - 32 - reach + 1) : p;
+    // Two vectors per test while neither has a lane's marks; the loop
+    // after it tells the lanes apart in the vector where they stand.
+    for (; p + 32 < limit; p += 2 * 32) {
+        __m256i any = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < N; ++k) {
+            for (const std::size_t q : {p, p + 32}) {
+                any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(at(q + lanes.marks[k]->firstOffset), firstBytes[k]),
+                                   _mm256_cmpeq_epi8(at(q + lanes.marks[k]->secondOffset), secondBytes[k])));
+            }
+        }
+        if (_mm256_movemask_epi8(any) != 0) {
+            break;
+        }
+    }
     for (; p < limit; p += 32) {
         __m256i hits[N];
         __m256i any = _mm256_setzero_si256();
@@ -108,6 +122,20 @@ std::size_t FindMarksNarrow(const std::uint8_t* window, std::size_t size, std::s
     };
     // Up to `stop`, while a whole vector and its marks lie in the window.
     const std::size_t limit = size >= 16 + reach ? std::min(stop, size - 16 - reach + 1) : p;
+    // Two vectors per test while neither has a lane's marks; the loop
+    // after it tells the lanes apart in the vector where they stand.
+    for (; p + 16 < limit; p += 2 * 16) {
+        __m128i any = _mm_setzero_si128();
+        for (std::size_t k = 0; k < N; ++k) {
+            for (const std::size_t q : {p, p + 16}) {
+                any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(at(q + lanes.marks[k]->firstOffset), firstBytes[k]),
+                                   _mm_cmpeq_epi8(at(q + lanes.marks[k]->secondOffset), secondBytes[k])));
+            }
+        }
+        if (_mm_movemask_epi8(any) != 0) {
+            break;
+        }
+    }
     for (; p < limit; p += 16) {
         __m128i hits[N];
         __m128i any = _mm_setzero_si128();
