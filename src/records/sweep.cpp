@@ -35,7 +35,8 @@ void FindMarksOneByOne(const std::uint8_t* window, std::size_t p, std::size_t st
                        std::array<std::size_t, kMarkedLanes>& first) noexcept
 {
     for (std::size_t k = 0; k < search.count; ++k) {
-        for (std::size_t q = p; q < first[k] && q < stop; ++q) {
+        const std::size_t until = std::min(first[k], stop);
+        for (std::size_t q = p; q < until; ++q) {
             if (MarkedAt(window, q, search.marks[k])) {
                 first[k] = q;
                 break;
@@ -187,8 +188,9 @@ void FindMarks(const std::uint8_t* window, std::size_t size, std::size_t from, s
 #if defined(__SSE2__)
     // All lanes' marks together until some are found; then the others
     // without them, so that where one kind is dense the rest cost no more
-    // than their own search did.
-    for (;;) {
+    // than their own search did. A window too short for one vector (a
+    // small member's) goes to the tail at once.
+    while (p + 16 + search.reach <= size) {
         std::array<std::size_t, kMarkedLanes> open{};
         std::size_t count = 0;
         for (std::size_t k = 0; k < search.count; ++k) {
