@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "records/located_record.h"
 #include "records/sweep.h"
 
@@ -34,7 +34,7 @@ public:
     static constexpr std::size_t kLookAhead = kSignature.size();
 
     /// Reads and checks the header where the file stands.
-    [[nodiscard]] bool Read(CFile& file);
+    [[nodiscard]] bool Read(File& file);
     /// The name the report gives the segment (see SegmentName).
     [[nodiscard]] const std::string& Name() const { return name_; }
 
@@ -74,7 +74,7 @@ public:
     [[nodiscard]] std::size_t LookAhead() const noexcept override { return SegmentHeader::kLookAhead; }
     [[nodiscard]] std::size_t NextCandidate(const std::uint8_t* window, std::size_t size, std::size_t from,
                                             std::size_t end) const noexcept override;
-    std::uint64_t Try(CFile& file, std::uint64_t position) override;
+    std::uint64_t Try(File& file, std::uint64_t position) override;
 
     std::vector<ListedSegment> segments;
 
