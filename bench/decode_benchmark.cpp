@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "platform/descriptor_file.h"
+#include "platform/memory_file.h"
 #include "bench_files.h"
 #include "segment/segment_decoder.h"
 #include "support/reference_scan.h"
@@ -70,11 +72,10 @@ void BM_DecodeMember(benchmark::State& state)
         state.SkipWithError("cannot open the archive");
         return;
     }
-    CFile discard;
-    discard.Attach(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
+    OwnedFile discard(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
     for (auto _ : state) {
-        source->file.Seek(0);
-        if (!source->FindMember("member.bin") || !source->decoder.DecodeMember(discard, source->file, source->header)) {
+        source->file->Seek(0);
+        if (!source->FindMember("member.bin") || !source->decoder.DecodeMember(discard, *source->file, source->header)) {
             state.SkipWithError("decoding failed");
             return;
         }
@@ -99,11 +100,9 @@ void BM_DecodeSegment(benchmark::State& state)
     header.decodedSize = kSegmentSize;
     header.compressedSize = static_cast<std::uint32_t>(data.size());
     const auto decoder = std::make_unique<SegmentDecoder>();
-    CFile discard;
-    discard.Attach(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
+    OwnedFile discard(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
     for (auto _ : state) {
-        CFile input;
-        input.OpenMemory(data, "segment");
+        MemoryReader input(data, "segment");
         if (!decoder->DecodeSegment(discard, input, header)) {
             state.SkipWithError("decoding failed");
             return;

@@ -18,21 +18,21 @@
 #include "analysis/analyzer.h"
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
+#include "platform/descriptor_file.h"
 #include "records/sweep.h"
 
 namespace {
 
 int Decode(int count, char** archives)
 {
-    veskari::CFile discard;
-    discard.Attach(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
+    veskari::OwnedFile discard(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
     unsigned long long members = 0;
     unsigned long long bytes = 0;
     for (int i = 0; i < count; ++i) {
         // Members are listed as the analysis lists them, then decoded where they were found.
         const auto decoder = std::make_unique<veskari::LzhDecoder>();
         veskari::LzhHeader header;
-        veskari::CFile file;
+        veskari::OwnedFile file;
         if (!file.Open(archives[i])) {
             std::fprintf(stderr, "cannot open %s\n", archives[i]);
             return 1;

@@ -18,6 +18,7 @@
 #include "bench_files.h"
 #include "lzh/lzh_source.h"
 #include "microcode/microcode_source.h"
+#include "platform/descriptor_file.h"
 #include "records/little_endian.h"
 #include "records/sweep.h"
 
@@ -55,7 +56,7 @@ std::string WriteImage(const std::string& name, const std::vector<std::uint8_t>&
 // Sweeps the file at `path` with one lane, as the analysis reads a file.
 bool SweepFile(const std::string& path, SweepLane& lane)
 {
-    CFile file;
+    OwnedFile file;
     if (!file.Open(path)) {
         return false;
     }

@@ -3,12 +3,13 @@
 #include <vector>
 
 #include "fuzz_input.h"
+#include "platform/descriptor_file.h"
 #include "microcode/microcode_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static veskari::fuzz::MemoryFile input;
-    veskari::CFile file;
+    veskari::OwnedFile file;
     if (!file.Open(input.Hold(data, size))) {
         return 0;
     }

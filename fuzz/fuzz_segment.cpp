@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 
+#include "platform/descriptor_file.h"
 #include "fuzz_input.h"
 #include "segment/segment_decoder.h"
 
@@ -13,14 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     static veskari::fuzz::MemoryFile input;
     static veskari::SegmentDecoder decoder;
-    static veskari::CFile output;
-    if (!output.IsOpen()) {
-        output.Attach(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
-    }
+    static veskari::OwnedFile output(::open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null");
     veskari::SegmentHeaderFields header;
     header.decodedSize = (static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8)) * 4U;
     header.compressedSize = static_cast<std::uint32_t>(size - 2);
-    veskari::CFile file;
+    veskari::OwnedFile file;
     if (!file.Open(input.Hold(data + 2, size - 2))) {
         return 0;
     }

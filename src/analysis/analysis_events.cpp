@@ -83,7 +83,7 @@ void ObserverFanOut::UpdateAccepted(const FileInfo& file, const UpdateRecord& up
     }
 }
 
-void ObserverFanOut::UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes)
+void ObserverFanOut::UpdateBytes(const FileInfo& file, const UpdateRecord& update, File& bytes)
 {
     for (AnalysisObserver* observer : observers_) {
         if (observer->WantsUpdateBytes()) {

@@ -96,7 +96,7 @@ public:
     /// line: `bytes` stands at the update in the file that holds it, from
     /// which its total size may be read (fewer when the file ends first),
     /// a piece at a time: no update is ever held whole in memory.
-    virtual void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, CFile& /*bytes*/) {}
+    virtual void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, File& /*bytes*/) {}
     /// A candidate the scan tried and the record rejected (details only).
     virtual void CandidateRejected(RecordKind /*kind*/, std::uint64_t /*offset*/, const std::string& /*message*/,
                                    bool /*malformed*/)
@@ -127,7 +127,7 @@ public:
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override;
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override;
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
-    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes) override;
+    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, File& bytes) override;
     void CandidateRejected(RecordKind kind, std::uint64_t offset, const std::string& message,
                            bool malformed) override;
     void ProblemFound(const Problem& problem) override;

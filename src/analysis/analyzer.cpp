@@ -12,6 +12,8 @@
 #include "platform/anonymous_file.h"
 #include "platform/cp932.h"
 #include "platform/folder.h"
+#include "platform/memory_file.h"
+#include "platform/source_file.h"
 #include "platform/visible_text.h"
 #include "segment/segment_decoder.h"
 
@@ -218,14 +220,14 @@ void Analyzer::AnalyzeFile(const ByteSource& bytes, FileInfo& file)
         updates.collector.LimitExtendedLines(extendedLinesLeft_);
         updates.collector.ShareAllowance(checksums_);
         {
-            CFile input;
+            SourceFile input;
             input.Open(bytes, ErrorName(file));
             std::vector<SweepLane*> lanes{&updates};
             if (archives) {
                 lanes.insert(lanes.begin(), {&listing, &segments});
             }
-            Sweep(input, lanes, file.depth == 0 ? scanned_ : nullptr);
-            input.Close();
+            Sweep(*input, lanes, file.depth == 0 ? scanned_ : nullptr);
+            input->Close();
         }
         checksums_.Scanned(file.size);
         if (!listing.members.empty() || !segments.segments.empty()) {
@@ -271,7 +273,8 @@ public:
     {
         inMemory_ = size <= kMemoryFileLimit;
         if (inMemory_) {
-            output.CreateInMemory(memory_, name);
+            Switch(memoryOutput_);
+            memoryOutput_.Open(memory_, name);
             return 0;
         }
         if (!file_.IsOpen()) {
@@ -279,9 +282,16 @@ public:
                 return error;
             }
         }
-        output.Open(file_, name);
+        Switch(fileOutput_);
+        fileOutput_.Open(file_, name);
         return 0;
     }
+
+    /// Where the member prepared last is written.
+    [[nodiscard]] File& Output() noexcept { return *output_; }
+
+    /// Closes the output; a refused close throws.
+    void Close() { output_->Close(); }
 
     /// The bytes of the member decoded last.
     [[nodiscard]] ByteSource Bytes() const
@@ -289,9 +299,19 @@ public:
         return inMemory_ ? ByteSource{nullptr, std::span<const std::uint8_t>(memory_)} : ByteSource{&file_, {}};
     }
 
-    CFile output;
-
 private:
+    // A member written where the one before was not closes that output first.
+    void Switch(File& next)
+    {
+        if (output_ != &next) {
+            output_->Close();
+            output_ = &next;
+        }
+    }
+
+    MemoryWriter memoryOutput_;
+    BorrowedFile fileOutput_;
+    File* output_ = &memoryOutput_;
     std::vector<std::uint8_t> memory_;
     FileHandle file_;
     bool inMemory_ = true;
@@ -335,7 +355,7 @@ void Analyzer::ArchivePass(const ByteSource& bytes, const FileInfo& holder, cons
     if (!segments.empty()) {
         ExpandSegments(bytes, holder, segments, store);
     }
-    store.output.Close();
+    store.Close();
 }
 
 std::optional<MemberOutcome> Analyzer::RefuseSize(const MemberInfo& member, std::uint64_t decodedSize,
@@ -367,10 +387,10 @@ MemberOutcome Analyzer::TellIfDamaged(const MemberInfo& member, MemberOutcome ou
 std::uint64_t Analyzer::Settle(MemberStore& store, bool decoded)
 {
     // What it wrote counts against the budget, whether it succeeded or not.
-    const std::uint64_t written = store.output.GetPosition();
+    const std::uint64_t written = store.Output().GetPosition();
     decodeLeft_ -= std::min(decodeLeft_, written);
     // Nothing of a failed member is kept.
-    store.output.Truncate(decoded ? written : 0);
+    store.Output().Truncate(decoded ? written : 0);
     return written;
 }
 
@@ -396,7 +416,7 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
     // members, so that deep nesting does not depend on the thread's stack.
     const auto decoder = std::make_unique<LzhDecoder>();
     LzhHeader header;
-    CFile input;
+    SourceFile input;
     input.Open(bytes, ErrorName(holder));
     for (const ListedMember& listed : members) {
         if (!TakeMember()) {
@@ -407,11 +427,11 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
             // The member is read where the listing found it, whatever came
             // before it: a member passed over never hides the next one, and
             // a namesake inside another member's data is never taken for it.
-            input.Seek(listed.start);
-            if (!header.Read(input)) {
+            input->Seek(listed.start);
+            if (!header.Read(*input)) {
                 return MemberOutcome::notFound;
             }
-            header.SeekToData(input);
+            header.SeekToData(*input);
             member.found = true;
             member.headerOffset = header.start;
             member.header = header;
@@ -426,7 +446,7 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
                 Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
                 return MemberOutcome::passedOver;
             }
-            const bool decoded = decoder->DecodeMember(store.output, input, header);
+            const bool decoded = decoder->DecodeMember(store.Output(), *input, header);
             const std::uint64_t written = Settle(store, decoded);
             if (decoded) {
                 AnalyseDecoded(member, store, written);
@@ -434,7 +454,7 @@ void Analyzer::ExpandLzhMembers(const ByteSource& bytes, const FileInfo& holder,
             return TellIfDamaged(member, OutcomeOf(decoder->LastFailure()));
         });
     }
-    input.Close();
+    input->Close();
 }
 
 void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
@@ -442,7 +462,7 @@ void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
 {
     // Segments are decoded where the listing found them.
     const auto decoder = std::make_unique<SegmentDecoder>();
-    CFile input;
+    SourceFile input;
     input.Open(bytes, ErrorName(holder));
     for (const ListedSegment& listed : segments) {
         if (!TakeMember()) {
@@ -461,8 +481,8 @@ void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
                 Tell(Problem{ProblemKind::noMemberFile, member.displayName, error, 0});
                 return MemberOutcome::passedOver;
             }
-            input.Seek(listed.start + SegmentHeader::kHeaderSize);
-            const bool decoded = decoder->DecodeSegment(store.output, input, listed.fields);
+            input->Seek(listed.start + SegmentHeader::kHeaderSize);
+            const bool decoded = decoder->DecodeSegment(store.Output(), *input, listed.fields);
             const std::uint64_t written = Settle(store, decoded);
             if (!decoded) {
                 return TellIfDamaged(member, MemberOutcome::damaged);
@@ -471,7 +491,7 @@ void Analyzer::ExpandSegments(const ByteSource& bytes, const FileInfo& holder,
             return MemberOutcome::analysed;
         });
     }
-    input.Close();
+    input->Close();
 }
 
 void Analyzer::MicrocodePass(UpdateCollector& collector, const ByteSource& bytes, const FileInfo& file)
@@ -502,15 +522,15 @@ void Analyzer::MicrocodePass(UpdateCollector& collector, const ByteSource& bytes
     if (observer_ != nullptr) {
         // Whoever wants an update's bytes reads them from the file, so that
         // no update is held whole, whatever size it has.
-        CFile input;
+        SourceFile input;
         if (WantsUpdateBytes()) {
             input.Open(bytes, ErrorName(file));
         }
         for (const UpdateRecord& update : updates) {
             observer_->UpdateAccepted(file, update);
-            if (input.IsOpen() && update.extendedIndex < 0) {
-                input.Seek(update.offset);
-                observer_->UpdateBytes(file, update, input);
+            if (input && input->IsOpen() && update.extendedIndex < 0) {
+                input->Seek(update.offset);
+                observer_->UpdateBytes(file, update, *input);
             }
         }
     }

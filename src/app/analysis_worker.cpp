@@ -52,7 +52,7 @@ public:
         rows.UpdateAccepted(file, update);
         tree.UpdateAccepted(file, rows.Rows().back());
     }
-    void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, CFile& bytes) override
+    void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, File& bytes) override
     {
         tree.UpdateBytes(bytes);
     }

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
+#include "platform/source_file.h"
 #include "platform/file_error.h"
 
 namespace veskari {
 namespace {
 
-std::string ReadHead(CFile& file, std::uint64_t limit)
+std::string ReadHead(File& file, std::uint64_t limit)
 {
     std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(limit, TreeNode::kHeadBytes)), '\0');
     head.resize(file.Read(head.data(), head.size()));
@@ -57,10 +58,9 @@ void TreeRecorder::MemberDecoded(const MemberInfo& member, const ByteSource& dec
     }
     TreeNode& node = nodes_[static_cast<std::size_t>(holders_.back())];
     node.decodedSize = size;
-    CFile input;
     try {
-        input.Open(decoded, member.displayName);
-        node.head = ReadHead(input, size);
+        SourceFile input(decoded, member.displayName);
+        node.head = ReadHead(*input, size);
     } catch (const FileError&) {
         // The member's own analysis reads these bytes and tells what fails.
     }
@@ -90,7 +90,7 @@ void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow&
     node.row = row;
 }
 
-void TreeRecorder::UpdateBytes(CFile& bytes)
+void TreeRecorder::UpdateBytes(File& bytes)
 {
     if (nodes_.empty() || nodes_.back().kind != TreeNode::Kind::update) {
         return;

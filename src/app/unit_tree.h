@@ -42,7 +42,7 @@ public:
     /// `row` is the update's row as the table gets it.
     void UpdateAccepted(const FileInfo& file, const output::UpdateRow& row);
     /// `bytes` stands at the update accepted last.
-    void UpdateBytes(CFile& bytes);
+    void UpdateBytes(File& bytes);
 
     [[nodiscard]] std::vector<TreeNode>& Nodes() noexcept { return nodes_; }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/anonymous_file.h"
+#include "platform/source_file.h"
 
 namespace veskari::cli {
 namespace {
@@ -20,7 +21,7 @@ constexpr bool kWindowsNames = false;
 constexpr std::size_t kCopyChunk = std::size_t{1} << 16;
 
 // Copies `size` bytes of `input` (from where it stands) to `output`.
-void Copy(CFile& input, CFile& output, std::uint64_t size)
+void Copy(File& input, File& output, std::uint64_t size)
 {
     std::vector<std::uint8_t> chunk(kCopyChunk);
     while (size > 0) {
@@ -115,7 +116,7 @@ std::string ExtractionName(const std::string& displayName, std::size_t limit)
     return name;
 }
 
-CFile& Extractor::StagingFile()
+File& Extractor::StagingFile()
 {
     if (!staging_.IsOpen()) {
         if (const int error = CreateAnonymousFile(kSpillToDisk, staging_); error != 0) {
@@ -126,13 +127,13 @@ CFile& Extractor::StagingFile()
     return stagingFile_;
 }
 
-void Extractor::UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes)
+void Extractor::UpdateBytes(const FileInfo& file, const UpdateRecord& update, File& bytes)
 {
     char suffix[96];
     std::snprintf(suffix, sizeof suffix, "@0x%llX_cpu%X_pf%02X_rev%02X.bin",
                   static_cast<unsigned long long>(update.offset), update.header.signature,
                   update.header.platformFlags, update.header.revision);
-    CFile& staging = StagingFile();
+    File& staging = StagingFile();
     entries_.push_back(Entry{ExtractionName(file.displayName) + suffix, 4, staging.GetPosition(), 0});
     Copy(bytes, staging, update.header.totalSize);
     entries_.back().size = staging.GetPosition() - entries_.back().offset;
@@ -143,12 +144,11 @@ void Extractor::MemberDecoded(const MemberInfo& member, const ByteSource& decode
     if (!members_) {
         return;
     }
-    CFile& staging = StagingFile();
+    File& staging = StagingFile();
     const std::string name = ExtractionName(member.displayName);
     entries_.push_back(Entry{name, std::min(ExtensionLength(member.displayName), name.size()), staging.GetPosition(), size});
-    CFile input;
-    input.Open(decoded, member.displayName);
-    Copy(input, staging, size);
+    SourceFile input(decoded, member.displayName);
+    Copy(*input, staging, size);
     entries_.back().size = staging.GetPosition() - entries_.back().offset;
 }
 
@@ -157,9 +157,8 @@ void ExtractionFolder::Write(const Extractor& unit)
     for (const Extractor::Entry& entry : unit.Entries()) {
         unsigned& counter = nextCounter_[entry.name];
         counter = 1 + folder_.WriteNew(
-                          [&](CFile& output) {
-                              CFile staging;
-                              staging.Open(unit.Staging(), TemporaryDirectory());
+                          [&](File& output) {
+                              BorrowedFile staging(unit.Staging(), TemporaryDirectory());
                               staging.Seek(entry.offset);
                               Copy(staging, output, entry.size);
                           },

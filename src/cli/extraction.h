@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "analysis/analysis_events.h"
-#include "platform/cfile.h"
+#include "platform/descriptor_file.h"
 #include "platform/file_handle.h"
 #include "platform/output_folder.h"
 
@@ -50,17 +50,17 @@ public:
 
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override;
-    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes) override;
+    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, File& bytes) override;
 
     [[nodiscard]] const std::vector<Entry>& Entries() const noexcept { return entries_; }
     [[nodiscard]] const FileHandle& Staging() const noexcept { return staging_; }
 
 private:
-    CFile& StagingFile();
+    File& StagingFile();
 
     bool members_;
     FileHandle staging_;
-    CFile stagingFile_;
+    BorrowedFile stagingFile_;
     std::vector<Entry> entries_;
 };
 

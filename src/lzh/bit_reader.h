@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 
@@ -21,7 +21,7 @@ namespace veskari {
 /// eight bytes at a time, without a test per byte.
 class BitReader {
 public:
-    void Begin(CFile& input, std::int32_t compressedSize)
+    void Begin(File& input, std::int32_t compressedSize)
     {
         reservoir_ = 0;
         reservoirBits_ = 0;
@@ -33,7 +33,7 @@ public:
 
     /// Drops the top n bits of bitBuf (n from 0 to 32) and brings n new
     /// bits in at the bottom.
-    void Fill(CFile& input, int n)
+    void Fill(File& input, int n)
     {
         reservoir_ = n >= 64 ? 0 : reservoir_ << n;
         reservoirBits_ -= n;
@@ -44,7 +44,7 @@ public:
     }
 
     /// The top n bits (n from 1 to 16) as a number, then consumed.
-    [[nodiscard]] std::uint32_t GetBits(CFile& input, int n)
+    [[nodiscard]] std::uint32_t GetBits(File& input, int n)
     {
         const std::uint32_t value = bitBuf >> (32 - n);
         Fill(input, n);
@@ -83,7 +83,7 @@ public:
 
     /// Starts a burst over what the file's buffer holds of the member's
     /// data; false when that is less than eight bytes.
-    [[nodiscard]] bool BeginBurst(CFile& input, Burst& burst) const noexcept
+    [[nodiscard]] bool BeginBurst(File& input, Burst& burst) const noexcept
     {
         const std::span<const std::uint8_t> buffered = input.Buffered();
         std::size_t usable = buffered.size();
@@ -99,7 +99,7 @@ public:
 
     /// Takes the state of a burst back: the bytes it loaded are taken from
     /// the file, and the bits past its valid ones are cleared again.
-    void EndBurst(CFile& input, const Burst& burst)
+    void EndBurst(File& input, const Burst& burst)
     {
         const auto taken = static_cast<std::size_t>(burst.next - burst.first);
         (void)input.TakeBuffered(taken);
@@ -119,7 +119,7 @@ public:
     std::int32_t bytesLeft = 0;
 
 private:
-    void Refill(CFile& input)
+    void Refill(File& input)
     {
         // Locals, so that the compiler keeps them in registers while the
         // file's buffer is read. The reservoir holds at most 63 bits, so

@@ -9,7 +9,7 @@ constexpr int kLiteralCountBits = 9;
 
 // The count that opens a length set and, when it is 0, the one symbol that
 // the code then consists of; false when either lies outside the alphabet.
-bool ReadCount(BitReader& reader, CFile& input, int countBits, int symbolCount, int& count, std::uint32_t& single)
+bool ReadCount(BitReader& reader, File& input, int countBits, int symbolCount, int& count, std::uint32_t& single)
 {
     count = static_cast<int>(reader.GetBits(input, countBits));
     if (count == 0) {
@@ -133,7 +133,7 @@ bool HuffmanTables::BuildTable(int symbolCount, const std::uint8_t* lengths, int
     return true;
 }
 
-bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits, int specialIndex)
+bool HuffmanTables::ReadPtLengths(BitReader& reader, File& input, int symbolCount, int countBits, int specialIndex)
 {
     // The reader is a local while the lengths are read, so that it stays in
     // registers: a length stored into the arrays may alias the caller's.
@@ -143,7 +143,7 @@ bool HuffmanTables::ReadPtLengths(BitReader& reader, CFile& input, int symbolCou
     return ok;
 }
 
-inline bool HuffmanTables::ReadPtLengthsWith(BitReader& reader, CFile& input, int symbolCount, int countBits,
+inline bool HuffmanTables::ReadPtLengthsWith(BitReader& reader, File& input, int symbolCount, int countBits,
                                              int specialIndex)
 {
     int n = 0;
@@ -194,7 +194,7 @@ inline bool HuffmanTables::ReadPtLengthsWith(BitReader& reader, CFile& input, in
     return true;
 }
 
-bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
+bool HuffmanTables::ReadCLengths(BitReader& reader, File& input)
 {
     BitReader local = reader;
     const bool ok = ReadCLengthsWith(local, input);
@@ -202,7 +202,7 @@ bool HuffmanTables::ReadCLengths(BitReader& reader, CFile& input)
     return ok;
 }
 
-inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, CFile& input)
+inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, File& input)
 {
     int n = 0;
     std::uint32_t single = 0;

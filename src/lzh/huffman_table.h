@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "lzh/bit_reader.h"
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 
@@ -41,12 +41,12 @@ public:
     /// ptLen and builds ptTable. A count of 0 announces a single symbol that
     /// every lookup yields without consuming bits. False on a set that does
     /// not fit the alphabet or is no complete code.
-    [[nodiscard]] bool ReadPtLengths(BitReader& reader, CFile& input, int symbolCount, int countBits,
+    [[nodiscard]] bool ReadPtLengths(BitReader& reader, File& input, int symbolCount, int countBits,
                                      int specialIndex);
 
     /// Reads the 510 literal/length code lengths, coded with the code-length
     /// code that ReadPtLengths read last, into cLen and builds cTable.
-    [[nodiscard]] bool ReadCLengths(BitReader& reader, CFile& input);
+    [[nodiscard]] bool ReadCLengths(BitReader& reader, File& input);
 
     /// Builds a lookup table of 2^tableBits entries for these lengths (0 to
     /// 16), with a tree for the longer codes. A set that is all zeros is
@@ -71,7 +71,7 @@ public:
 
     /// The literal/length symbol at the front of the reader's bits, its bits
     /// consumed. False when the code names no symbol there.
-    [[nodiscard]] bool ReadCSymbol(BitReader& reader, CFile& input, std::uint32_t& symbol)
+    [[nodiscard]] bool ReadCSymbol(BitReader& reader, File& input, std::uint32_t& symbol)
     {
         if (!cTableUsable) {
             return false;
@@ -143,9 +143,9 @@ private:
         } while (s >= symbolCount);
         return s;
     }
-    [[nodiscard]] bool ReadPtLengthsWith(BitReader& reader, CFile& input, int symbolCount, int countBits,
+    [[nodiscard]] bool ReadPtLengthsWith(BitReader& reader, File& input, int symbolCount, int countBits,
                                          int specialIndex);
-    [[nodiscard]] bool ReadCLengthsWith(BitReader& reader, CFile& input);
+    [[nodiscard]] bool ReadCLengthsWith(BitReader& reader, File& input);
     template <typename Entry>
     [[nodiscard]] bool BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table);
 

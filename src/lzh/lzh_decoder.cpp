@@ -34,7 +34,7 @@ LzhDecoder::LzhDecoder() = default;
 // sizes and alignments fix the layout.
 static_assert(sizeof(void*) != 8 || sizeof(LzhDecoder) == 88136);
 
-bool LzhDecoder::StartBlock(CFile& input)
+bool LzhDecoder::StartBlock(File& input)
 {
     blockSize = reader.GetBits(input, kBlockSizeBits);
     return tables.ReadPtLengths(reader, input, HuffmanTables::kCodeLengthSymbols, kCodeLengthCountBits,
@@ -44,7 +44,7 @@ bool LzhDecoder::StartBlock(CFile& input)
            (tables.PreparePositions(), true);
 }
 
-inline bool LzhDecoder::DecodeLiteralLength(CFile& input, BitReader& bits, std::uint32_t& symbol)
+inline bool LzhDecoder::DecodeLiteralLength(File& input, BitReader& bits, std::uint32_t& symbol)
 {
     if (blockSize == 0) [[unlikely]] {
         // The block header is read through the member, so that the chunk's
@@ -62,7 +62,7 @@ inline bool LzhDecoder::DecodeLiteralLength(CFile& input, BitReader& bits, std::
     return tables.ReadCSymbol(bits, input, symbol);
 }
 
-inline bool LzhDecoder::DecodePosition(CFile& input, BitReader& bits, std::uint32_t& position)
+inline bool LzhDecoder::DecodePosition(File& input, BitReader& bits, std::uint32_t& position)
 {
     std::uint32_t j = 0;
     int codeBits = 0;
@@ -176,7 +176,7 @@ inline std::uint32_t LzhDecoder::CopyWholeMatch(std::uint32_t r, std::uint32_t p
     return r + count;
 }
 
-std::uint32_t LzhDecoder::DecodeBurst(CFile& input, BitReader& bits, std::uint32_t r, std::uint32_t n)
+std::uint32_t LzhDecoder::DecodeBurst(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n)
 {
     // The fast loop needs a block under way with usable tables, room in
     // the chunk for the longest match, and eight bytes of the member's data
@@ -240,7 +240,7 @@ std::uint32_t LzhDecoder::DecodeBurst(CFile& input, BitReader& bits, std::uint32
     return r;
 }
 
-bool LzhDecoder::DecodeChunk(CFile& input, std::uint32_t n)
+bool LzhDecoder::DecodeChunk(File& input, std::uint32_t n)
 {
     // The reader is a local while the chunk is decoded, so that it stays in
     // registers: a byte stored into the ring may alias any member, which
@@ -290,7 +290,7 @@ bool LzhDecoder::RanFarPastData(const LzhHeader& header) const
     return size >= 0 && reader.ConsumedBits() > 8U * (static_cast<std::uint64_t>(size) + kMaxBytesPastData);
 }
 
-bool LzhDecoder::DecodeMember(CFile& output, CFile& input, const LzhHeader& header)
+bool LzhDecoder::DecodeMember(File& output, File& input, const LzhHeader& header)
 {
     const auto fail = [this](DecodeFailure cause) {
         lastFailure = cause;

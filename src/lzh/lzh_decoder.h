@@ -6,7 +6,7 @@
 #include "lzh/bit_reader.h"
 #include "lzh/huffman_table.h"
 #include "lzh/lzh_header.h"
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 
@@ -51,20 +51,20 @@ public:
     /// that, compressed data that ends early is read on as zero bits.
     /// Throws AnalysisStopped, between chunks, when this thread's stop
     /// request has been raised.
-    [[nodiscard]] bool DecodeMember(CFile& output, CFile& input, const LzhHeader& header);
+    [[nodiscard]] bool DecodeMember(File& output, File& input, const LzhHeader& header);
 
     /// The cause when the last DecodeMember failed.
     [[nodiscard]] DecodeFailure LastFailure() const noexcept { return lastFailure; }
 
 private:
-    [[nodiscard]] bool DecodeChunk(CFile& input, std::uint32_t n);
-    [[nodiscard]] bool DecodeLiteralLength(CFile& input, BitReader& bits, std::uint32_t& symbol);
-    [[nodiscard]] bool DecodePosition(CFile& input, BitReader& bits, std::uint32_t& position);
-    [[nodiscard]] bool StartBlock(CFile& input);
+    [[nodiscard]] bool DecodeChunk(File& input, std::uint32_t n);
+    [[nodiscard]] bool DecodeLiteralLength(File& input, BitReader& bits, std::uint32_t& symbol);
+    [[nodiscard]] bool DecodePosition(File& input, BitReader& bits, std::uint32_t& position);
+    [[nodiscard]] bool StartBlock(File& input);
     /// Decodes whole symbols from ring position r on in a fast loop while
     /// the file's buffer and the chunk have room for any symbol; returns
     /// where it stopped (r when it could not start).
-    [[nodiscard]] std::uint32_t DecodeBurst(CFile& input, BitReader& bits, std::uint32_t r, std::uint32_t n);
+    [[nodiscard]] std::uint32_t DecodeBurst(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n);
     /// Copies a whole match of `count` bytes from `position` + 1 bytes back
     /// to ring positions r onward, which the chunk has room for; returns
     /// the position after it.

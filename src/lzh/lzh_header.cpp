@@ -68,7 +68,7 @@ bool IsKnownMethod(std::int32_t method) noexcept
 
 // A 16-bit size field of the extended-header chain, low byte first;
 // false when the file ends inside it.
-bool ReadSizeField(CFile& file, std::uint32_t& size)
+bool ReadSizeField(File& file, std::uint32_t& size)
 {
     const int low = file.ReadByte();
     const int high = file.ReadByte();
@@ -88,7 +88,7 @@ bool LzhHeader::Reject(const char* text)
     return false;
 }
 
-bool LzhHeader::Read(CFile& file)
+bool LzhHeader::Read(File& file)
 {
     error = false;
     message.clear();
@@ -207,7 +207,7 @@ bool LzhHeader::Read(CFile& file)
 // (smaller than its own type byte and size field), a chain cut by the end
 // of the file or a chain longer than the bytes its header counts for it
 // rejects the header.
-bool LzhHeader::WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize)
+bool LzhHeader::WalkExtendedHeaders(File& file, std::int64_t& extendedSize)
 {
     // A header counts its chain in its own sizes: a level-2 header in its
     // size field, a level-1 header in its data size. Walking no further
@@ -254,7 +254,7 @@ bool LzhHeader::WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize)
 // Reads the name parts of an accepted header: its directories, the last
 // named first, before the chain's file name or, when the chain names no
 // file, before the name of the fixed part.
-bool LzhHeader::ReadNameParts(CFile& file)
+bool LzhHeader::ReadNameParts(File& file)
 {
     if (nameParts_.empty()) {
         return true;
@@ -291,13 +291,13 @@ bool LzhHeader::ReadNameParts(CFile& file)
     return true;
 }
 
-void LzhHeader::SkipPast(CFile& file)
+void LzhHeader::SkipPast(File& file)
 {
     // Read accepts no negative size, so this lies past `start`.
     file.Seek(start + static_cast<std::uint64_t>(headerSize) + static_cast<std::uint64_t>(compressedSize));
 }
 
-void LzhHeader::SeekToData(CFile& file)
+void LzhHeader::SeekToData(File& file)
 {
     file.Seek(start + static_cast<std::uint64_t>(headerSize));
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "records/located_record.h"
 
 namespace veskari {
@@ -39,11 +39,11 @@ public:
     static constexpr std::size_t kLookAhead = 6;
 
     /// Reads and checks the header where the file stands.
-    [[nodiscard]] bool Read(CFile& file);
+    [[nodiscard]] bool Read(File& file);
     /// Moves past the member's data; never back to or before `start`, so
     /// every scan that uses it makes progress.
-    void SkipPast(CFile& file);
-    void SeekToData(CFile& file);
+    void SkipPast(File& file);
+    void SeekToData(File& file);
     [[nodiscard]] const std::string& Name() const { return memberName; }
     [[nodiscard]] std::int32_t DataSize() const { return compressedSize; }
 
@@ -60,8 +60,8 @@ private:
     };
 
     [[nodiscard]] bool Reject(const char* text);
-    [[nodiscard]] bool WalkExtendedHeaders(CFile& file, std::int64_t& extendedSize);
-    [[nodiscard]] bool ReadNameParts(CFile& file);
+    [[nodiscard]] bool WalkExtendedHeaders(File& file, std::int64_t& extendedSize);
+    [[nodiscard]] bool ReadNameParts(File& file);
 
     // The parts that make up the name, in chain order: at most one file
     // name, first, then the directories named after it.

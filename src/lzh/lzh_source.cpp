@@ -59,7 +59,7 @@ std::size_t LzhListingLane::NextCandidate(const std::uint8_t* window, std::size_
     return end;
 }
 
-std::uint64_t LzhListingLane::Try(CFile& file, std::uint64_t position)
+std::uint64_t LzhListingLane::Try(File& file, std::uint64_t position)
 {
     if (members.size() >= maxMembers_) {
         // A full listing goes on from beyond any file: nothing more is tried.

@@ -36,7 +36,7 @@ public:
                                             std::size_t end) const noexcept override;
     /// A header holds "-lh?-" two bytes after its start.
     [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 2, '-', 4, 'h'}; }
-    std::uint64_t Try(CFile& file, std::uint64_t position) override;
+    std::uint64_t Try(File& file, std::uint64_t position) override;
 
     std::vector<ListedMember> members;
 

@@ -47,7 +47,7 @@ bool MicrocodeHeader::MayAccept(std::span<const std::uint8_t> bytes, MicrocodeFo
            (extendedSize >= kExtendedHeaderSize && (extendedSize - kExtendedHeaderSize) % kExtendedEntrySize == 0);
 }
 
-bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::size_t got)
+bool MicrocodeHeader::ReadLater(File& file, const std::uint8_t* bytes, std::size_t got)
 {
     error = false;
     message.clear();
@@ -119,7 +119,7 @@ bool MicrocodeHeader::ReadLater(CFile& file, const std::uint8_t* bytes, std::siz
     return true;
 }
 
-bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
+bool MicrocodeHeader::CheckWholeUpdate(File& file, std::uint64_t& summed)
 {
     // An update that would end past the end of the file is rejected without
     // reading it, so that a size that lies costs nothing of the allowance.
@@ -137,7 +137,7 @@ bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
     file.Seek(start);
     std::uint32_t sum = 0;
     while (summed < totalSize) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(totalSize - summed, CFile::kBufferSize));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(totalSize - summed, File::kBufferSize));
         const std::uint8_t* data = nullptr;
         const std::size_t got = file.Peek(want, data);
         summed += got;
@@ -154,7 +154,7 @@ bool MicrocodeHeader::CheckWholeUpdate(CFile& file, std::uint64_t& summed)
     return true;
 }
 
-bool MicrocodeHeader::ReadExtendedTable(CFile& file)
+bool MicrocodeHeader::ReadExtendedTable(File& file)
 {
     const std::uint32_t extendedSize = totalSize - dataSize - static_cast<std::uint32_t>(kHeaderSize);
     if (extendedSize == 0) {

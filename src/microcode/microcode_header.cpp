@@ -32,7 +32,7 @@ bool MicrocodeHeader::IsAnyFormatCandidate(const std::uint8_t* window) noexcept
            window[kDay] <= kLastDay && window[kMonth] >= 0x01 && window[kMonth] <= kLastMonth;
 }
 
-bool MicrocodeHeader::Read(CFile& file)
+bool MicrocodeHeader::Read(File& file)
 {
     error = false;
     message.clear();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "records/located_record.h"
 
 namespace veskari {
@@ -127,7 +127,7 @@ public:
     }
 
     /// Reads and checks the header where the file stands.
-    [[nodiscard]] bool Read(CFile& file);
+    [[nodiscard]] bool Read(File& file);
 
     /// Replaces `line` with the report line of this (accepted) header.
     void ReportLine(std::string& line) const;
@@ -156,10 +156,10 @@ public:
 
 private:
     [[nodiscard]] bool ReadClassic(const std::uint8_t* bytes, std::size_t got);
-    [[nodiscard]] bool ReadLater(CFile& file, const std::uint8_t* bytes, std::size_t got);
+    [[nodiscard]] bool ReadLater(File& file, const std::uint8_t* bytes, std::size_t got);
     /// Sums the whole update; `summed` tells how many bytes that read.
-    [[nodiscard]] bool CheckWholeUpdate(CFile& file, std::uint64_t& summed);
-    [[nodiscard]] bool ReadExtendedTable(CFile& file);
+    [[nodiscard]] bool CheckWholeUpdate(File& file, std::uint64_t& summed);
+    [[nodiscard]] bool ReadExtendedTable(File& file);
     [[nodiscard]] bool Reject(std::string text);
     void ComposeLine(std::uint32_t lineSignature, const std::string& package, const std::string& processor,
                      std::string& line) const;

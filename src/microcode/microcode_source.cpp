@@ -20,9 +20,9 @@ namespace {
 // The 32-bit sum of all dwords of a classic update (2048 bytes, which fit
 // the file's read buffer) is 0 when it is intact; one that the file cuts
 // short is not.
-bool ClassicChecksumValid(CFile& file, std::uint64_t start)
+bool ClassicChecksumValid(File& file, std::uint64_t start)
 {
-    static_assert(MicrocodeHeader::kUpdateSize <= CFile::kBufferSize);
+    static_assert(MicrocodeHeader::kUpdateSize <= File::kBufferSize);
     file.Seek(start);
     const std::uint8_t* data = nullptr;
     const std::size_t got = file.Peek(MicrocodeHeader::kUpdateSize, data);
@@ -34,7 +34,7 @@ bool ClassicChecksumValid(CFile& file, std::uint64_t start)
 
 }  // namespace
 
-void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
+void UpdateCollector::Add(MicrocodeHeader& header, File& file)
 {
     // The lines of one update share its extended signature table; each
     // line's copy of the header fields leaves the table out.
@@ -83,7 +83,7 @@ void UpdateCollector::Add(MicrocodeHeader& header, CFile& file)
     }
 }
 
-std::uint64_t UpdateCollector::Take(MicrocodeHeader& header, CFile& file)
+std::uint64_t UpdateCollector::Take(MicrocodeHeader& header, File& file)
 {
     std::uint64_t& next = header.format == MicrocodeFormat::classic ? classicNext_ : laterNext_;
     if (header.start >= next) {
@@ -95,7 +95,7 @@ std::uint64_t UpdateCollector::Take(MicrocodeHeader& header, CFile& file)
     return std::max(header.start + 1, other);
 }
 
-std::uint64_t UpdateCollector::TryAt(CFile& file)
+std::uint64_t UpdateCollector::TryAt(File& file)
 {
     MicrocodeHeader header = NewHeader();
     if (header.Read(file)) {
@@ -123,7 +123,7 @@ std::uint64_t UpdateCollector::TryAt(CFile& file)
     return start + 1;
 }
 
-void UpdateCollector::CountUnlistedLater(CFile& file, std::uint64_t start)
+void UpdateCollector::CountUnlistedLater(File& file, std::uint64_t start)
 {
     file.Seek(start);
     MicrocodeHeader later(MicrocodeFormats::all, &countAllowance_, 0);
@@ -249,7 +249,7 @@ std::size_t MicrocodeLane::NextCandidate(const std::uint8_t* window, std::size_t
     return end;
 }
 
-std::uint64_t MicrocodeLane::Try(CFile& file, std::uint64_t /*position*/)
+std::uint64_t MicrocodeLane::Try(File& file, std::uint64_t /*position*/)
 {
     return collector.TryAt(file);
 }

@@ -110,18 +110,18 @@ public:
     /// lies inside an update of its kind already kept; returns where the
     /// scan goes on: past the update when no other kind can start before,
     /// else at the next byte.
-    [[nodiscard]] std::uint64_t Take(MicrocodeHeader& header, CFile& file);
+    [[nodiscard]] std::uint64_t Take(MicrocodeHeader& header, File& file);
     /// Tries the candidate where the file stands; returns where the scan
     /// goes on (see Take; the next byte after a rejected candidate).
-    [[nodiscard]] std::uint64_t TryAt(CFile& file);
+    [[nodiscard]] std::uint64_t TryAt(File& file);
     /// Moves the kept lines, in report order, to the end of `records`.
     void Finish(std::vector<UpdateRecord>& records);
 
 private:
     // Counts the update of the later layout at `start`, if there is one,
     // without listing it.
-    void CountUnlistedLater(CFile& file, std::uint64_t start);
-    void Add(MicrocodeHeader& header, CFile& file);
+    void CountUnlistedLater(File& file, std::uint64_t start);
+    void Add(MicrocodeHeader& header, File& file);
 
     MicrocodeFormats formats_;
     bool withBytes_;
@@ -160,7 +160,7 @@ public:
                                             std::size_t end) const noexcept override;
     /// Every header of every format starts with the version 01 00 00 00.
     [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 0, 0x01, 1, 0x00}; }
-    std::uint64_t Try(CFile& file, std::uint64_t position) override;
+    std::uint64_t Try(File& file, std::uint64_t position) override;
 
     UpdateCollector collector;
 

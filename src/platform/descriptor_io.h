@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The system calls under CFile and the copy of streams, one implementation per system. Each works on
-// an open descriptor at an explicit position (so that several CFile objects
+// The system calls under DescriptorFile and the copy of streams, one implementation per system. Each works on
+// an open descriptor at an explicit position (so that several DescriptorFile objects
 // can share one descriptor), returns what the POSIX call it stands for
 // returns (-1 on failure) and sets errno as that call does.
 namespace veskari::io {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/anonymous_file.h"
-#include "platform/cfile.h"
+#include "platform/descriptor_file.h"
 #include "platform/descriptor_io.h"
 #include "platform/stop_request.h"
 
@@ -48,8 +48,7 @@ OpenedFile CopyStreamToAnonymousFile(int source, const std::string& name, std::u
         copy.copyFailed = true;
         return copy;
     }
-    CFile output;
-    output.Open(copy.handle, name);
+    BorrowedFile output(copy.handle, name);
     std::vector<char> chunk(1U << 16);
     for (std::uint64_t copied = 0;;) {
         // A stream may wait for its writer, or deliver, for ever: a stop

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 
@@ -25,7 +25,7 @@ public:
     /// first free name of `nameFor(counter)`, counting up from `counter`.
     /// Returns the counter of the name it got. A write that fails, or a
     /// process that dies meanwhile, leaves nothing; a refusal throws FileError.
-    unsigned WriteNew(const std::function<void(CFile& file)>& fill,
+    unsigned WriteNew(const std::function<void(File& file)>& fill,
                       const std::function<std::string(unsigned counter)>& nameFor, unsigned counter);
 
     [[nodiscard]] const std::string& Path() const noexcept { return path_; }

@@ -217,7 +217,7 @@ void FindMarks(const std::uint8_t* window, std::size_t size, std::size_t from, s
 
 }  // namespace
 
-void Sweep(CFile& file, std::span<SweepLane* const> lanes, std::atomic<std::uint64_t>* scanned)
+void Sweep(File& file, std::span<SweepLane* const> lanes, std::atomic<std::uint64_t>* scanned)
 {
     std::size_t margin = 0;
     MarkSearch search;

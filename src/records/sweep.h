@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 
@@ -43,7 +43,7 @@ public:
     /// Tries the candidate at `position` (the file stands there) and
     /// returns the position from which the lane goes on: just after the
     /// candidate when it was rejected, past the record when accepted.
-    virtual std::uint64_t Try(CFile& file, std::uint64_t position) = 0;
+    virtual std::uint64_t Try(File& file, std::uint64_t position) = 0;
 
     /// Where the lane goes on; candidates before it are passed over.
     std::uint64_t next = 0;
@@ -57,6 +57,6 @@ protected:
 /// candidates in file order. Polls the stop request window by window, and
 /// stores in `scanned`, when given, how far the scan has come (the start of
 /// the window it reads), so that another thread can show it.
-void Sweep(CFile& file, std::span<SweepLane* const> lanes, std::atomic<std::uint64_t>* scanned = nullptr);
+void Sweep(File& file, std::span<SweepLane* const> lanes, std::atomic<std::uint64_t>* scanned = nullptr);
 
 }  // namespace veskari

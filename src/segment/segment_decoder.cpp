@@ -8,14 +8,14 @@ namespace veskari {
 // the fields' sizes and alignments fix the layout.
 static_assert(sizeof(void*) != 8 || sizeof(SegmentDecoder) == 69648);
 
-void SegmentDecoder::Flush(CFile& output)
+void SegmentDecoder::Flush(File& output)
 {
     output.Write(chunk_.data(), chunkUsed_);
     chunkUsed_ = 0;
     PollStop();
 }
 
-bool SegmentDecoder::DecodeSegment(CFile& output, CFile& input, const SegmentHeaderFields& header)
+bool SegmentDecoder::DecodeSegment(File& output, File& input, const SegmentHeaderFields& header)
 {
     lastFailure_ = Failure::none;
     if (header.decodedSize > kMaxDecodedSize) {

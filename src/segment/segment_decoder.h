@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "segment/segment_header.h"
 
 namespace veskari {
@@ -38,12 +38,12 @@ public:
     /// that would run past that size, or data (or the file) that ends
     /// before it, fails the segment. Throws AnalysisStopped, between
     /// chunks, when this thread's stop request has been raised.
-    [[nodiscard]] bool DecodeSegment(CFile& output, CFile& input, const SegmentHeaderFields& header);
+    [[nodiscard]] bool DecodeSegment(File& output, File& input, const SegmentHeaderFields& header);
 
     [[nodiscard]] Failure LastFailure() const noexcept { return lastFailure_; }
 
 private:
-    void Flush(CFile& output);
+    void Flush(File& output);
 
     Failure lastFailure_ = Failure::none;
     std::array<std::uint8_t, kWindowSize> window_{};

@@ -22,7 +22,7 @@ bool SegmentHeader::IsCandidate(const std::uint8_t* bytes) noexcept
     return std::equal(kSignature.begin(), kSignature.end(), bytes);
 }
 
-bool SegmentHeader::Read(CFile& file)
+bool SegmentHeader::Read(File& file)
 {
     error = false;
     message.clear();
@@ -110,7 +110,7 @@ std::size_t SegmentListingLane::NextCandidate(const std::uint8_t* window, std::s
     return end;
 }
 
-std::uint64_t SegmentListingLane::Try(CFile& file, std::uint64_t position)
+std::uint64_t SegmentListingLane::Try(File& file, std::uint64_t position)
 {
     if (segments.size() >= maxSegments_) {
         return std::numeric_limits<std::uint64_t>::max();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "records/located_record.h"
 #include "records/sweep.h"
 
@@ -34,7 +34,7 @@ public:
     static constexpr std::size_t kLookAhead = kSignature.size();
 
     /// Reads and checks the header where the file stands.
-    [[nodiscard]] bool Read(CFile& file);
+    [[nodiscard]] bool Read(File& file);
     /// The name the report gives the segment (see SegmentName).
     [[nodiscard]] const std::string& Name() const { return name_; }
 
@@ -76,7 +76,7 @@ public:
                                             std::size_t end) const noexcept override;
     /// D6 F1, after "BC": rare in firmware, where "BC" is not.
     [[nodiscard]] Marks CandidateMarks() const noexcept override { return {true, 2, 0xD6, 3, 0xF1}; }
-    std::uint64_t Try(CFile& file, std::uint64_t position) override;
+    std::uint64_t Try(File& file, std::uint64_t position) override;
 
     std::vector<ListedSegment> segments;
 

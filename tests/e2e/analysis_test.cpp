@@ -10,7 +10,7 @@
 #endif
 
 #include "analysis/analyzer.h"
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "records/processor_extensions.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"

@@ -7,7 +7,7 @@
 
 #include "analysis/analyzer.h"
 #include "lzh/lzh_decoder.h"
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "records/processor_extensions.h"
 #include "support/lzh_writer.h"
 #include "support/faults.h"

@@ -8,7 +8,7 @@
 
 #include "analysis/analyzer.h"
 #include "output/json_output.h"
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "verbose_output.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari::test {
 

@@ -1,3 +1,4 @@
+#include "platform/descriptor_file.h"
 #include "support/reference_analysis.h"
 
 #include <memory>
@@ -19,7 +20,7 @@ void AnalyzeFile(const FileHandle& handle, const std::string& displayName, int d
         source->Open(ByteSource{&handle, {}}, displayName);
         std::vector<std::string> names;
         source->Collect(names);
-        source->file.Seek(0);
+        source->file->Seek(0);
         for (const std::string& name : names) {
             if (!source->FindMember(name)) {
                 break;
@@ -28,10 +29,10 @@ void AnalyzeFile(const FileHandle& handle, const std::string& displayName, int d
             if (CreateAnonymousFile(source->header.decodedSize, member) != 0) {
                 return;
             }
-            CFile output;
+            BorrowedFile output;
             output.Open(member, "member");
-            const bool decoded = source->decoder.DecodeMember(output, source->file, source->header);
-            source->header.SkipPast(source->file);
+            const bool decoded = source->decoder.DecodeMember(output, *source->file, source->header);
+            source->header.SkipPast(*source->file);
             if (decoded) {
                 const std::size_t backslash = FindLastCp932Backslash(name);
                 const std::string shortName = backslash == std::string::npos ? name : name.substr(backslash + 1);

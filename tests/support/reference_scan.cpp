@@ -10,10 +10,10 @@ namespace {
 // Windows of kScanStep + K bytes, kScanStep apart; every offset i < n - K
 // of a window of n bytes that `matches` is tried with `read`.
 template <std::size_t K, typename Record, typename Pattern>
-bool ScanFrame(Record& record, CFile& file, RejectionObserver* rejections, Pattern matches)
+bool ScanFrame(Record& record, File& file, RejectionObserver* rejections, Pattern matches)
 {
     constexpr std::size_t kWindowSize = kScanStep + K;
-    static_assert(kWindowSize <= CFile::kBufferSize);
+    static_assert(kWindowSize <= File::kBufferSize);
     for (std::uint64_t windowStart = file.GetPosition();; windowStart += kScanStep) {
         PollStop();
         file.Seek(windowStart);
@@ -43,7 +43,7 @@ bool ScanFrame(Record& record, CFile& file, RejectionObserver* rejections, Patte
 
 }  // namespace
 
-bool FindNext(MicrocodeHeader& header, CFile& file, RejectionObserver* rejections, MicrocodeFormats formats)
+bool FindNext(MicrocodeHeader& header, File& file, RejectionObserver* rejections, MicrocodeFormats formats)
 {
     const bool all = formats == MicrocodeFormats::all;
     return ScanFrame<MicrocodeHeader::kLookAhead>(header, file, rejections, [all](const std::uint8_t* at, std::size_t) {
@@ -51,7 +51,7 @@ bool FindNext(MicrocodeHeader& header, CFile& file, RejectionObserver* rejection
     });
 }
 
-bool FindNext(LzhHeader& header, CFile& file, RejectionObserver* rejections)
+bool FindNext(LzhHeader& header, File& file, RejectionObserver* rejections)
 {
     // A header starts two bytes before the '-' of "-lh?-".
     return ScanFrame<LzhHeader::kLookAhead>(header, file, rejections, [](const std::uint8_t* at, std::size_t) {
@@ -59,7 +59,7 @@ bool FindNext(LzhHeader& header, CFile& file, RejectionObserver* rejections)
     });
 }
 
-bool FindNext(SegmentHeader& header, CFile& file, RejectionObserver* rejections)
+bool FindNext(SegmentHeader& header, File& file, RejectionObserver* rejections)
 {
     return ScanFrame<SegmentHeader::kLookAhead>(header, file, rejections, [](const std::uint8_t* at, std::size_t) {
         return SegmentHeader::IsCandidate(at);
@@ -68,21 +68,21 @@ bool FindNext(SegmentHeader& header, CFile& file, RejectionObserver* rejections)
 
 bool LzhScan::Collect(std::vector<std::string>& list)
 {
-    while (FindNext(header, file)) {
+    while (FindNext(header, *file)) {
         list.push_back(header.Name());
-        header.SkipPast(file);
+        header.SkipPast(*file);
     }
     return !header.error;
 }
 
 bool LzhScan::FindMember(const std::string& name)
 {
-    while (FindNext(header, file)) {
+    while (FindNext(header, *file)) {
         if (header.Name() == name) {
-            header.SeekToData(file);
+            header.SeekToData(*file);
             return true;
         }
-        header.SkipPast(file);
+        header.SkipPast(*file);
     }
     return false;
 }
@@ -92,10 +92,10 @@ bool MicrocodeScan::CollectUpdates(std::vector<UpdateRecord>& records, Rejection
     UpdateCollector collector(formats_, withBytes, rejections);
     for (;;) {
         MicrocodeHeader header = collector.NewHeader();
-        if (!FindNext(header, file, rejections, formats_)) {
+        if (!FindNext(header, *file, rejections, formats_)) {
             break;
         }
-        file.Seek(collector.Take(header, file));
+        file->Seek(collector.Take(header, *file));
     }
     collector.Finish(records);
     return true;

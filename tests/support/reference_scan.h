@@ -6,7 +6,7 @@
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_header.h"
 #include "microcode/microcode_source.h"
-#include "platform/cfile.h"
+#include "platform/source_file.h"
 #include "segment/segment_header.h"
 
 namespace veskari::test {
@@ -17,10 +17,10 @@ namespace veskari::test {
 /// byte by byte with the kind's pattern and tried with its Read. On
 /// success the file stands at the record's start; rejected candidates are
 /// told to `rejections` (may be nullptr).
-[[nodiscard]] bool FindNext(MicrocodeHeader& header, CFile& file, RejectionObserver* rejections = nullptr,
+[[nodiscard]] bool FindNext(MicrocodeHeader& header, File& file, RejectionObserver* rejections = nullptr,
                             MicrocodeFormats formats = MicrocodeFormats::classic);
-[[nodiscard]] bool FindNext(LzhHeader& header, CFile& file, RejectionObserver* rejections = nullptr);
-[[nodiscard]] bool FindNext(SegmentHeader& header, CFile& file, RejectionObserver* rejections = nullptr);
+[[nodiscard]] bool FindNext(LzhHeader& header, File& file, RejectionObserver* rejections = nullptr);
+[[nodiscard]] bool FindNext(SegmentHeader& header, File& file, RejectionObserver* rejections = nullptr);
 
 /// A file scanned for LZH members the straightforward way, with the header
 /// record of the member last found and a decoder for its data.
@@ -28,7 +28,12 @@ class LzhScan {
 public:
     [[nodiscard]] bool Open(const std::string& path) { return file.Open(path); }
     void Open(const ByteSource& source, const std::string& name) { file.Open(source, name); }
-    void Close() { file.Close(); }
+    void Close()
+    {
+        if (file) {
+            file->Close();
+        }
+    }
 
     /// Appends the name of every member from the current position to the
     /// end of the file, in file order; false when the last header tried
@@ -38,7 +43,7 @@ public:
     /// success the file stands at its data and `header` describes it.
     [[nodiscard]] bool FindMember(const std::string& name);
 
-    CFile file;
+    SourceFile file;
     LzhHeader header;
     LzhDecoder decoder;
 };
@@ -56,7 +61,7 @@ public:
     /// The report lines of CollectUpdates.
     bool Collect(std::vector<std::string>& list);
 
-    CFile file;
+    SourceFile file;
 
 private:
     MicrocodeFormats formats_ = MicrocodeFormats::classic;

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "platform/descriptor_file.h"
 #include "analysis/analyzer.h"
 #include "microcode/microcode_header.h"
 #include "output/csv_output.h"
 #include "output/rejection_texts.h"
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 
@@ -92,7 +93,7 @@ TEST(RejectionTextsTest, EveryDiagnosticHasACodeAndATextInEachLanguage)
     test::MicrocodeFields badYear;
     badYear.date = test::MicrocodeDate(0x2101, 1, 1);
     const test::TempDir dir;
-    CFile file;
+    OwnedFile file;
     test::Bytes bytes = test::MakeMicrocodeHeader(badYear);
     bytes.resize(64, 0);
     ASSERT_TRUE(file.Open(dir.Write("h", bytes)));

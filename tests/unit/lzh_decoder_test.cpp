@@ -9,6 +9,8 @@
 #include "lzh/lzh_decoder.h"
 #include "lzh/lzh_source.h"
 #include "platform/stop_request.h"
+#include "platform/descriptor_file.h"
+#include "platform/memory_file.h"
 #include "records/processor_extensions.h"
 #include "support/lzh_writer.h"
 #include "support/reference_scan.h"
@@ -39,7 +41,7 @@ Decoded Decode(int method, const Bytes& data, std::size_t decodedSize, std::uint
 {
     const auto own = decoder == nullptr ? std::make_unique<LzhDecoder>() : nullptr;
     const TempDir dir;
-    CFile input;
+    OwnedFile input;
     Bytes file = data;
     file.insert(file.end(), after.begin(), after.end());
     EXPECT_TRUE(input.Open(dir.Write("data", file)));
@@ -49,8 +51,8 @@ Decoded Decode(int method, const Bytes& data, std::size_t decodedSize, std::uint
     header.decodedSize = static_cast<std::uint32_t>(decodedSize);
     header.crc16 = crc;
     Decoded result;
-    CFile output;
-    output.CreateInMemory(result.output, "output");
+    MemoryWriter output;
+    output.Open(result.output, "output");
     result.ok = (decoder != nullptr ? *decoder : *own).DecodeMember(output, input, header);
     return result;
 }
@@ -80,7 +82,7 @@ std::vector<Token> Literals(int count, ByteOf byteOf)
 struct BitsFile {
     explicit BitsFile(const Bytes& bytes) { EXPECT_TRUE(file.Open(dir.Write("bits", bytes))); }
     TempDir dir;
-    CFile file;
+    OwnedFile file;
 };
 
 TEST(BitReaderTest, ZerosFlowAfterTheCompressedSizeOrTheEndOfTheFile)
@@ -473,7 +475,7 @@ TEST_P(LhaRoundTripTest, EveryMemberDecodesToTheOriginalBytes)
     std::vector<std::string> names;
     EXPECT_TRUE(source->Collect(names));
     ASSERT_EQ(names.size(), originals.size());
-    source->file.Seek(0);
+    source->file->Seek(0);
     int compressedMembers = 0;
     for (const std::string& name : names) {
         ASSERT_TRUE(source->FindMember(name));
@@ -481,11 +483,11 @@ TEST_P(LhaRoundTripTest, EveryMemberDecodesToTheOriginalBytes)
             ++compressedMembers;
         }
         Bytes decoded;
-        CFile output;
-        output.CreateInMemory(decoded, "decoded");
-        EXPECT_TRUE(source->decoder.DecodeMember(output, source->file, source->header)) << name;
+        MemoryWriter output;
+        output.Open(decoded, "decoded");
+        EXPECT_TRUE(source->decoder.DecodeMember(output, *source->file, source->header)) << name;
         EXPECT_EQ(decoded, originals[name]) << name;
-        source->header.SkipPast(source->file);
+        source->header.SkipPast(*source->file);
     }
     EXPECT_GE(compressedMembers, 2);  // the empty member may be stored whatever was asked
 }
@@ -524,18 +526,18 @@ TEST(LhasaArchivesTest, EverySupportedMemberDecodesWithAMatchingCrc)
             continue;
         }
         Bytes decoded;
-        CFile discard;
-        while (test::FindNext(source->header, source->file)) {
+        MemoryWriter discard;
+        while (test::FindNext(source->header, *source->file)) {
             const LzhHeader& header = source->header;
             if (header.method != kMethodDirectory) {
                 ++members;
-                discard.CreateInMemory(decoded, "decoded");
-                source->header.SeekToData(source->file);
-                if (!source->decoder.DecodeMember(discard, source->file, header)) {
+                discard.Open(decoded, "decoded");
+                source->header.SeekToData(*source->file);
+                if (!source->decoder.DecodeMember(discard, *source->file, header)) {
                     failures.push_back(path + ":" + header.memberName);
                 }
             }
-            source->header.SkipPast(source->file);
+            source->header.SkipPast(*source->file);
         }
     }
     EXPECT_GT(members, 150);

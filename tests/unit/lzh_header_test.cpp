@@ -1,6 +1,7 @@
 #include <limits>
 #include <gtest/gtest.h>
 
+#include "platform/descriptor_file.h"
 #include "lzh/lzh_header.h"
 #include "lzh/lzh_source.h"
 #include "records/sweep.h"
@@ -22,7 +23,7 @@ using test::TempDir;
 std::unique_ptr<LzhHeader> ReadAt(const Bytes& bytes, bool& accepted, std::uint64_t offset = 0)
 {
     const TempDir dir;
-    CFile file;
+    OwnedFile file;
     EXPECT_TRUE(file.Open(dir.Write("a.lzh", bytes)));
     auto header = std::make_unique<LzhHeader>();
     file.Seek(offset);
@@ -316,7 +317,7 @@ TEST(LzhScanTest, NoListedNameRunsOverTheHeadersAfterIt)
             }
             bytes.resize(bytes.size() + 70000, 0);
             const TempDir dir;
-            CFile file;
+            OwnedFile file;
             ASSERT_TRUE(file.Open(dir.Write("a.lzh", bytes)));
             LzhHeader header;
             LzhListingLane lane(header, nullptr);
@@ -406,11 +407,11 @@ TEST(LzhScanTest, SameNamesAreFoundInTurnAndSizesThatPointBackAreRefused)
     (void)source.Collect(names);
     EXPECT_EQ(names, (std::vector<std::string>{"m.bin", "m.bin", "m.bin"}));
 
-    source.file.Seek(0);
+    source.file->Seek(0);
     for (const int expected : {1, 2, 3}) {
         ASSERT_TRUE(source.FindMember("m.bin"));
-        EXPECT_EQ(source.file.ReadByte(), expected);
-        source.header.SkipPast(source.file);
+        EXPECT_EQ(source.file->ReadByte(), expected);
+        source.header.SkipPast(*source.file);
     }
     EXPECT_FALSE(source.FindMember("m.bin"));
 }
@@ -441,7 +442,7 @@ TEST(LzhScanTest, ListingStopsAtItsMemberLimit)
         int rejected;
     } cases[] = {{std::numeric_limits<std::uint64_t>::max(), "abcd", 1}, {4, "abcd", 0}, {2, "ab", 0}};
     for (const auto& c : cases) {
-        CFile file;
+        OwnedFile file;
         ASSERT_TRUE(file.Open(path));
         LzhHeader header;
         Count count;

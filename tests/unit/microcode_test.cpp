@@ -6,6 +6,8 @@
 #include "microcode/microcode_source.h"
 #include "lzh/lzh_source.h"
 #include "microcode/naming.h"
+#include "platform/descriptor_file.h"
+#include "platform/memory_file.h"
 #include "records/record_text.h"
 #include "records/little_endian.h"
 #include "records/processor_extensions.h"
@@ -83,7 +85,7 @@ TEST_P(MicrocodeReadTest, ChecksEveryFieldWithItsMessage)
     }
     bytes.resize(64, 0);
     const TempDir dir;
-    CFile file;
+    OwnedFile file;
     ASSERT_TRUE(file.Open(dir.Write("h", bytes)));
     MicrocodeHeader header;
     const bool accepted = header.Read(file);
@@ -98,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Checks, MicrocodeReadTest, ::testing::ValuesIn(kReadCas
 TEST(MicrocodeHeaderTest, ReportLineAndTexts)
 {
     const TempDir dir;
-    CFile file;
+    OwnedFile file;
     MicrocodeFields fields;
     fields.date = MicrocodeDate(0x19A5, 0x0A, 0x1F);
     ASSERT_TRUE(file.Open(dir.Write("h", MakeMicrocodeHeader(fields))));
@@ -116,7 +118,7 @@ TEST(MicrocodeHeaderTest, ReportLineAndTexts)
 TEST(MicrocodeHeaderTest, HeaderCutByTheEndOfTheFileIsRejected)
 {
     const TempDir dir;
-    CFile file;
+    OwnedFile file;
     Bytes bytes = MakeMicrocodeHeader({});
     bytes.resize(47);  // the last reserved byte is missing, not zero
     ASSERT_TRUE(file.Open(dir.Write("h", bytes)));
@@ -129,8 +131,8 @@ TEST(MicrocodeHeaderTest, HeaderCutByTheEndOfTheFileIsRejected)
 std::vector<std::string> Collect(const Bytes& bytes, MicrocodeFormats formats = MicrocodeFormats::classic,
                                  RejectionObserver* rejections = nullptr)
 {
-    CFile file;
-    file.OpenMemory(bytes, "image");
+    MemoryReader file;
+    file.Open(bytes, "image");
     MicrocodeLane lane(formats, false, rejections);
     SweepLane* const lanes[] = {&lane};
     Sweep(file, lanes);
@@ -199,7 +201,7 @@ TEST(SweepTest, TriesEveryPositionUpToTheLookAheadBeforeTheEnd)
         Place(image, at, pattern);
         image.resize(size);
         const TempDir dir;
-        CFile file;
+        OwnedFile file;
         EXPECT_TRUE(file.Open(dir.Write("tail", image)));
         Tried rejected;
         MicrocodeLane updates(MicrocodeFormats::all, false, kind == Kind::microcode ? &rejected : nullptr);
@@ -417,7 +419,7 @@ TEST_P(LaterReadTest, ChecksSizesAndEveryChecksum)
     Bytes update = MakeLaterUpdate(Later(0x906A3, 0x80), 4096, {{0x906A4, 0x80}, {0x906A3, 0x80}});
     c.change(update);
     const TempDir dir;
-    CFile file;
+    OwnedFile file;
     ASSERT_TRUE(file.Open(dir.Write("u", update)));
     MicrocodeHeader classic;
     EXPECT_FALSE(classic.Read(file)) << "the classic rules never take these";
@@ -594,8 +596,8 @@ TEST(MayAcceptTest, NeverRefusesWhatReadAccepts)
             bytes[random() % 48] = static_cast<std::uint8_t>(random() % 4 == 0 ? random() : random() % 3);
         }
         for (const MicrocodeFormats formats : {MicrocodeFormats::classic, MicrocodeFormats::all}) {
-            CFile file;
-            file.OpenMemory(bytes, "h");
+            MemoryReader file;
+            file.Open(bytes, "h");
             MicrocodeHeader header(formats);
             if (header.Read(file)) {
                 ++accepted;

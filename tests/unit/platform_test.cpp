@@ -13,7 +13,9 @@
 #include <unistd.h>
 #endif
 
-#include "platform/cfile.h"
+#include "platform/descriptor_file.h"
+#include "platform/file.h"
+#include "platform/memory_file.h"
 #include "platform/cp932.h"
 #include "platform/file_error.h"
 #include "platform/folder.h"
@@ -32,14 +34,14 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-TEST(CFileTest, ReadsAcrossItsBufferAndSeeksBothWays)
+TEST(DescriptorFileTest, ReadsAcrossItsBufferAndSeeksBothWays)
 {
     const TempDir dir;
     Bytes bytes(200000);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<std::uint8_t>(i * 7);
     }
-    CFile file;
+    OwnedFile file;
     ASSERT_TRUE(file.Open(dir.Write("f", bytes)));
 
     std::vector<std::uint8_t> got(70000);
@@ -57,16 +59,16 @@ TEST(CFileTest, ReadsAcrossItsBufferAndSeeksBothWays)
     EXPECT_THROW(file.SeekRelative(-6000000), FileError);
 }
 
-TEST(CFileTest, PeekShowsBytesInOnePieceAcrossBufferBoundaries)
+TEST(DescriptorFileTest, PeekShowsBytesInOnePieceAcrossBufferBoundaries)
 {
     const TempDir dir;
-    Bytes bytes(CFile::kBufferSize * 2 + 100);
+    Bytes bytes(File::kBufferSize * 2 + 100);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
     }
-    CFile file;
+    OwnedFile file;
     ASSERT_TRUE(file.Open(dir.Write("f", bytes)));
-    for (const std::uint64_t at : {std::uint64_t{0}, CFile::kBufferSize - 10, std::uint64_t{5}, CFile::kBufferSize * 2 + 50}) {
+    for (const std::uint64_t at : {std::uint64_t{0}, File::kBufferSize - 10, std::uint64_t{5}, File::kBufferSize * 2 + 50}) {
         file.Seek(at);
         const std::uint8_t* data = nullptr;
         const std::size_t got = file.Peek(8016, data);
@@ -77,10 +79,47 @@ TEST(CFileTest, PeekShowsBytesInOnePieceAcrossBufferBoundaries)
     }
 }
 
-TEST(CFileTest, OpensOnlyRegularFiles)
+// Bytes in memory behave as a file would: a reader finds its bytes again
+// after a seek beyond their end, a writer grows with zeros over what it
+// skipped and writes nothing into a vector without storage, and each
+// refuses what it cannot do.
+TEST(MemoryFileTest, ReadsAndWritesAsAFileWould)
+{
+    const Bytes bytes{1, 2, 3, 4, 5};
+    MemoryReader reader(bytes, "in");
+    EXPECT_EQ(reader.Size(), 5U);
+    std::uint8_t got[8] = {};
+    EXPECT_EQ(reader.Read(got, sizeof got), 5U);
+    EXPECT_EQ(reader.ReadByte(), -1);
+    reader.Seek(1000);  // beyond the end: reads nothing
+    EXPECT_EQ(reader.ReadByte(), -1);
+    reader.Seek(3);  // and back: the bytes are there again
+    EXPECT_EQ(reader.ReadByte(), 4);
+    const std::uint8_t* data = nullptr;
+    ASSERT_EQ(reader.Peek(8, data), 1U);
+    EXPECT_EQ(data[0], 5);
+    EXPECT_THROW(reader.Write(got, 1), FileError);
+
+    Bytes written;
+    MemoryWriter writer(written, "out");
+    writer.Write(got, 0);
+    EXPECT_TRUE(written.empty());
+    writer.Write(bytes.data(), 2);
+    writer.Seek(4);
+    writer.Write(bytes.data() + 4, 1);
+    EXPECT_EQ(written, (Bytes{1, 2, 0, 0, 5}));
+    writer.Truncate(1);
+    EXPECT_EQ(written, Bytes{1});
+    EXPECT_EQ(writer.GetPosition(), 5U);  // a cut leaves the position
+    EXPECT_THROW((void)writer.ReadByte(), FileError);
+    writer.Close();
+    EXPECT_THROW(writer.Write(got, 1), FileError);
+}
+
+TEST(DescriptorFileTest, OpensOnlyRegularFiles)
 {
     const TempDir dir;
-    CFile file;
+    OwnedFile file;
     EXPECT_FALSE(file.Open(dir / "missing"));
     EXPECT_FALSE(file.Open(dir.Path()));
 #if defined(_WIN32)
@@ -100,11 +139,11 @@ struct RefuseReads final : FileFaultHook {
     }
 };
 
-TEST(CFileTest, RefusedReadThrowsWithCauseAndName)
+TEST(DescriptorFileTest, RefusedReadThrowsWithCauseAndName)
 {
     const TempDir dir;
     const std::string path = dir.Write("f", Bytes(10, 1));
-    CFile file;
+    OwnedFile file;
     ASSERT_TRUE(file.Open(path));
     RefuseReads hook;
     SetFileFaultHook(&hook);
@@ -227,14 +266,14 @@ TEST(AnonymousFileTest, NobodyElseCanOpenItAndItGoesWithItsHandle)
 {
     FileHandle handle;
     ASSERT_EQ(CreateAnonymousFile(100, handle), 0);
-    CFile file;
+    BorrowedFile file;
     file.Open(handle, "member");
     file.Write("abc", 3);
     file.Seek(0);
     EXPECT_EQ(file.ReadByte(), 'a');
     const std::vector<std::string> names = test::LeftoverTemporaryFiles();
     ASSERT_EQ(names.size(), 1U);
-    CFile other;
+    OwnedFile other;
     EXPECT_FALSE(other.Open(TemporaryDirectory() + "\\" + names[0]));
     handle.Reset();
     EXPECT_TRUE(test::LeftoverTemporaryFiles().empty());
@@ -245,7 +284,7 @@ TEST(AnonymousFileTest, HasNoNameInMemoryOrOnDisk)
     for (const std::uint64_t size : {std::uint64_t{100}, kMemoryFileLimit + 1}) {
         FileHandle handle;
         ASSERT_EQ(CreateAnonymousFile(size, handle), 0);
-        CFile file;
+        BorrowedFile file;
         file.Open(handle, "member");
         file.Write("abc", 3);
         file.Seek(0);

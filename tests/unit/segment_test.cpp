@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <random>
 
+#include "platform/memory_file.h"
 #include "segment/segment_decoder.h"
 #include "segment/segment_header.h"
 #include "support/reference_scan.h"
@@ -25,11 +26,11 @@ struct Decoded {
 // Decodes `data` as the data of a segment that announces `decodedSize`.
 Decoded Decode(const Bytes& data, std::uint32_t decodedSize, std::uint32_t compressedSize)
 {
-    CFile input;
-    input.OpenMemory(data, "in");
+    MemoryReader input;
+    input.Open(data, "in");
     Decoded result;
-    CFile output;
-    output.CreateInMemory(result.bytes, "out");
+    MemoryWriter output;
+    output.Open(result.bytes, "out");
     SegmentHeaderFields fields;
     fields.decodedSize = decodedSize;
     fields.compressedSize = compressedSize;
@@ -166,8 +167,8 @@ TEST(SegmentHeaderTest, FieldsNamesAndACutHeader)
 {
     Bytes bytes(5, 0xFF);
     test::Append(bytes, test::MakeSegmentHeader({0x05, 0xC000, 0x8000, 0x1234}));
-    CFile file;
-    file.OpenMemory(bytes, "fw");
+    MemoryReader file;
+    file.Open(bytes, "fw");
     SegmentHeader header;
     ASSERT_TRUE(test::FindNext(header, file));
     EXPECT_EQ(header.start, 5U);
@@ -183,7 +184,7 @@ TEST(SegmentHeaderTest, FieldsNamesAndACutHeader)
     Bytes cut(SegmentHeader::kSignature.begin(), SegmentHeader::kSignature.end());
     cut.resize(cut.size() + 20, 0);
     cut.resize(15);
-    file.OpenMemory(cut, "cut");
+    file.Open(cut, "cut");
     EXPECT_FALSE(header.Read(file));
     EXPECT_TRUE(header.error);
 }

@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 namespace {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <iconv.h>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "platform/file_error.h"
 
 namespace veskari {

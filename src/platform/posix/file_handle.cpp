@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 
 namespace veskari {
 namespace {

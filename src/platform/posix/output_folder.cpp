@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/descriptor_file.h"
+
 namespace veskari {
 namespace {
 
@@ -68,7 +70,7 @@ OutputFolder::~OutputFolder()
     }
 }
 
-unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
+unsigned OutputFolder::WriteNew(const std::function<void(File& file)>& fill,
                                 const std::function<std::string(unsigned counter)>& nameFor, unsigned counter)
 {
     // Without a name first (O_TMPFILE, linked by /proc). Where the file
@@ -102,8 +104,7 @@ unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
         }
     } removePartial{folder_, partial};
 
-    CFile file;
-    file.Attach(descriptor, path_ + "/" + nameFor(counter));
+    OwnedFile file(descriptor, path_ + "/" + nameFor(counter));
     fill(file);
 
     // One path component inside the folder, never one that is taken: the

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "platform/windows/windows_api.h"
 
 namespace veskari {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/cfile.h"
+#include "platform/file.h"
 #include "platform/windows/windows_api.h"
 
 namespace veskari {

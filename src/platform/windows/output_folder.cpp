@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/descriptor_file.h"
 #include "platform/windows/windows_api.h"
 
 namespace veskari {
@@ -67,7 +68,7 @@ OutputFolder::~OutputFolder()
     }
 }
 
-unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
+unsigned OutputFolder::WriteNew(const std::function<void(File& file)>& fill,
                                 const std::function<std::string(unsigned counter)>& nameFor, unsigned counter)
 {
     // Written under a name of its own first, marked for deletion until it is complete:
@@ -95,8 +96,7 @@ unsigned OutputFolder::WriteNew(const std::function<void(CFile& file)>& fill,
     if (descriptor < 0) {
         throw FileError::FromErrno(FileOperation::create, errno, Join(path_, nameFor(counter)));
     }
-    CFile output;
-    output.Attach(descriptor, Join(path_, nameFor(counter)));
+    OwnedFile output(descriptor, Join(path_, nameFor(counter)));
     fill(output);
 
     // Its own name, one component inside the folder, never one that is

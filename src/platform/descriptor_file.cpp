@@ -1,0 +1,185 @@
+#include "platform/descriptor_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/descriptor_io.h"
+
+namespace veskari {
+
+void DescriptorFile::Start(int descriptor, std::string name) noexcept
+{
+    descriptor_ = descriptor;
+    path_ = std::move(name);
+    EmptyWindowAt(0);
+}
+
+int DescriptorFile::Stop() noexcept
+{
+    if (descriptor_ < 0) {
+        return -1;
+    }
+    EmptyWindowAt(0);
+    return std::exchange(descriptor_, -1);
+}
+
+std::uint64_t DescriptorFile::Size() const noexcept
+{
+    return descriptor_ >= 0 ? io::SizeOf(descriptor_) : 0;
+}
+
+void DescriptorFile::AllocateBuffer()
+{
+    // Its bytes need no clearing.
+    if (!buffer_) {
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+    }
+    window_ = buffer_.get();
+}
+
+std::size_t DescriptorFile::FillWindow()
+{
+    if (descriptor_ < 0) {
+        RefuseOperation();
+    }
+    CheckHook(FileOperation::read);
+    AllocateBuffer();
+    if (windowStart_ > io::kMaxOffset) {
+        return 0;  // beyond any file the system can hold: nothing to read
+    }
+    for (;;) {
+        const std::int64_t got = io::ReadAt(descriptor_, buffer_.get(), kBufferSize, windowStart_);
+        if (got >= 0) {
+            windowLength_ = static_cast<std::size_t>(got);
+            return windowLength_;
+        }
+        if (errno != EINTR) {
+            throw FileError::FromErrno(FileOperation::read, errno, path_);
+        }
+    }
+}
+
+std::size_t DescriptorFile::Peek(std::size_t count, const std::uint8_t*& data)
+{
+    AllocateBuffer();
+    if (windowLength_ - windowIndex_ < count) {
+        // Keep what is left of the buffer, moved to its front, and read on after it.
+        const std::size_t kept = windowLength_ - windowIndex_;
+        std::memmove(buffer_.get(), buffer_.get() + windowIndex_, kept);
+        windowStart_ += windowIndex_;
+        windowIndex_ = 0;
+        windowLength_ = kept;
+        if (descriptor_ < 0) {
+            RefuseOperation();
+        }
+        CheckHook(FileOperation::read);
+        while (windowLength_ < count && windowStart_ + windowLength_ <= io::kMaxOffset) {
+            const std::int64_t got = io::ReadAt(descriptor_, buffer_.get() + windowLength_,
+                                                kBufferSize - windowLength_, windowStart_ + windowLength_);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw FileError::FromErrno(FileOperation::read, errno, path_);
+            }
+            if (got == 0) {
+                break;
+            }
+            windowLength_ += static_cast<std::size_t>(got);
+        }
+    }
+    data = window_ + windowIndex_;
+    return std::min(count, windowLength_ - windowIndex_);
+}
+
+void DescriptorFile::Truncate(std::uint64_t size)
+{
+    if (descriptor_ < 0) {
+        RefuseOperation();
+    }
+    CheckHook(FileOperation::write);
+    if (size > io::kMaxOffset || io::TruncateTo(descriptor_, size) != 0) {
+        throw FileError::FromErrno(FileOperation::write, errno, path_);
+    }
+    EmptyWindowAt(GetPosition());
+}
+
+void DescriptorFile::Write(const void* buffer, std::size_t count)
+{
+    if (descriptor_ < 0) {
+        RefuseOperation();
+    }
+    CheckHook(FileOperation::write);
+    // Writing makes the read buffer stale; continue from the logical position.
+    std::uint64_t position = GetPosition();
+    EmptyWindowAt(position);
+    const auto* in = static_cast<const std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const std::int64_t put = io::WriteAt(descriptor_, in + done, count - done, position);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError::FromErrno(FileOperation::write, errno, path_);
+        }
+        if (put == 0) {
+            throw FileError(FileErrorCause::diskFull, path_, ENOSPC);
+        }
+        done += static_cast<std::size_t>(put);
+        position += static_cast<std::uint64_t>(put);
+    }
+    EmptyWindowAt(position);
+}
+
+OwnedFile::~OwnedFile()
+{
+    if (const int descriptor = Stop(); descriptor >= 0) {
+        (void)io::CloseDescriptor(descriptor);
+    }
+}
+
+bool OwnedFile::Open(const std::string& path)
+{
+    Close();
+    OpenedFile opened = OpenForReading(path);
+    if (!opened.IsOpen()) {
+        return false;
+    }
+    Start(opened.handle.Release(), path);
+    return true;
+}
+
+void OwnedFile::Close()
+{
+    const int descriptor = Stop();
+    if (descriptor < 0) {
+        return;
+    }
+    if (FaultHookRefuses(FileOperation::close, path_)) {
+        (void)io::CloseDescriptor(descriptor);
+        throw FileError::FromErrno(FileOperation::close, EIO, path_);
+    }
+    // A close interrupted by a signal has still released the descriptor.
+    if (io::CloseDescriptor(descriptor) != 0 && errno != EINTR) {
+        throw FileError::FromErrno(FileOperation::close, errno, path_);
+    }
+}
+
+void BorrowedFile::Open(const FileHandle& handle, std::string name)
+{
+    Close();
+    Start(handle.Get(), std::move(name));
+}
+
+void BorrowedFile::Close()
+{
+    // The descriptor stays open for its owner.
+    if (Stop() >= 0) {
+        CheckHook(FileOperation::close);
+    }
+}
+
+}  // namespace veskari
