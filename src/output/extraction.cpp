@@ -1,4 +1,4 @@
-#include "extraction.h"
+#include "output/extraction.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 
 #include "platform/anonymous_file.h"
 
-namespace veskari::cli {
+namespace veskari::output {
 namespace {
 
 #if defined(_WIN32)
@@ -167,4 +167,4 @@ void ExtractionFolder::Write(const Extractor& unit)
     }
 }
 
-}  // namespace veskari::cli
+}  // namespace veskari::output

@@ -1,9 +1,11 @@
 #pragma once
 
-// --extract: the only code that writes a user's files. Each unit stages what
-// it extracts in a file without a name while it is analysed; when its turn
-// comes, the files are written into the folder under the names that a run
-// with one job would give them, each complete or not at all.
+// Extraction of updates and members into files of their own, shared by the
+// command line's --extract and the window's Save As and Extract All: the only
+// code that writes a user's files besides the window's Save. Each unit stages
+// what it extracts in a file without a name while it is analysed; when its
+// turn comes, the files are written into the folder under the names that a
+// run with one job would give them, each complete or not at all.
 
 #include <cstdint>
 #include <map>
@@ -16,7 +18,7 @@
 #include "platform/file_handle.h"
 #include "platform/output_folder.h"
 
-namespace veskari::cli {
+namespace veskari::output {
 
 /// The name a display name becomes inside the extraction folder: one path
 /// component, '/' and control characters (DEL included) replaced by '_',
@@ -82,4 +84,4 @@ private:
     std::map<std::string, unsigned> nextCounter_;
 };
 
-}  // namespace veskari::cli
+}  // namespace veskari::output
