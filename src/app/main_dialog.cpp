@@ -220,7 +220,8 @@ void MainDialog::BuildMenus(QMenu& file, QMenu& edit, QMenu& help)
     idleActions_.push_back(add(file, tr("&Save..."), QKeySequence::Save, &MainDialog::OnSave));
     // Taking updates and members out: of the selection, or of everything.
     QList<QAction*> extraction = {
-        add(file, tr("Save Selected Item &As..."), QKeySequence::SaveAs, &MainDialog::OnSaveItemAs),
+        add(file, tr("Save Selected Item &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+            &MainDialog::OnSaveItemAs),
         add(file, tr("E&xtract All Updates..."), QKeySequence(Qt::CTRL | Qt::Key_E), [this] { OnExtractAll(false); }),
         add(file, tr("Extract All Updates and &Members..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
             [this] { OnExtractAll(true); })};
