@@ -59,13 +59,15 @@ public:
     void UnitFinished(UnitResult& result) override
     {
         const auto* unit = static_cast<ExtractorUnit*>(result.observer);
-        if (unit == nullptr || result.stopped || result.failure) {
-            return;  // nothing of a unit that did not end is written
+        if (unit == nullptr) {
+            return;
         }
         if (folder_ != nullptr) {
+            // What the unit staged before an error or a stop, as --extract
+            // writes it: each file complete.
             folder_->Write(unit->extractor);
             written += unit->extractor.Entries().size();
-        } else if (order_.pick) {
+        } else if (order_.pick && !result.stopped && !result.failure) {
             WritePicked(unit->extractor);
         }
     }
