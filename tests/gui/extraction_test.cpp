@@ -116,6 +116,8 @@ private slots:
         MainDialog dialog(Language::English);
         dialog.AnalyzePaths({image});
         QVERIFY(test::WaitIdle(dialog));
+        QString errors;
+        dialog.showError = [&errors](QWidget*, const QString& text) { errors += text; };
         QString offered;
         dialog.chooseItemFile = [&](QWidget*, const QString& name) {
             offered = name;
@@ -129,6 +131,7 @@ private slots:
         view.Tree().setCurrentItem(member);
         dialog.OnSaveItemAs();
         QVERIFY(test::WaitIdle(dialog));
+        QCOMPARE(errors, QString());
         QCOMPARE(offered, QStringLiteral("nested.rom_outer.lzh_inner.bin"));
         QFile saved(QString::fromStdString(dir / "saved.bin"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -154,6 +157,7 @@ private slots:
         QVERIFY(expected.contains(offered));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), expected.value(offered));
+        QCOMPARE(errors, QString());
     }
 
     // A file that cannot be written, and a folder that cannot be made, are
