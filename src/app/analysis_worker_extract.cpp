@@ -12,24 +12,12 @@
 namespace veskari {
 namespace {
 
+// The extractor of one unit, which hears the unit's events itself.
 class ExtractorUnit final : public UnitObserver {
 public:
     ExtractorUnit(bool members, std::optional<output::ExtractionPick> pick) : extractor(members, pick) {}
 
-    [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
-    void MemberStarted(const MemberInfo& member) override { extractor.MemberStarted(member); }
-    void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override
-    {
-        extractor.MemberDecoded(member, decoded, size);
-    }
-    void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override
-    {
-        extractor.UpdateAccepted(file, update);
-    }
-    void UpdateBytes(const FileInfo& file, const UpdateRecord& update, CFile& bytes) override
-    {
-        extractor.UpdateBytes(file, update, bytes);
-    }
+    void AddObservers(ObserverFanOut& fanOut) override { fanOut.Add(&extractor); }
 
     output::Extractor extractor;
 };
