@@ -8,6 +8,7 @@ void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths, bool allFormat
     commandAllFormats_ = allFormats;
     for (const QByteArray& path : paths) {
         paths_.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+        pathAllFormats_.push_back(allFormats);
     }
 }
 
@@ -26,6 +27,7 @@ void AnalysisRecord::EndCommand(const CommandEnd& end)
             reached = units_.back().argument + 1;
         }
         paths_.resize(reached);
+        pathAllFormats_.resize(reached);
         stopped_ = true;
     }
     if (!failure_ && end.summary.failure) {
@@ -36,6 +38,7 @@ void AnalysisRecord::EndCommand(const CommandEnd& end)
 void AnalysisRecord::Clear()
 {
     paths_.clear();
+    pathAllFormats_.clear();
     units_.clear();
     commandStart_ = 0;
     failure_.reset();
@@ -60,6 +63,18 @@ void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Langua
         document.Add(result, recorder.Text());
     }
     document.End(failure_, stopped_);
+}
+
+std::vector<std::pair<std::vector<std::string>, bool>> AnalysisRecord::Runs() const
+{
+    std::vector<std::pair<std::vector<std::string>, bool>> runs;
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        if (runs.empty() || runs.back().second != pathAllFormats_[i]) {
+            runs.emplace_back(std::vector<std::string>{}, pathAllFormats_[i]);
+        }
+        runs.back().first.push_back(paths_[i]);
+    }
+    return runs;
 }
 
 }  // namespace veskari

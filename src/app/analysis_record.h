@@ -26,6 +26,9 @@ public:
     void AddUnit(UnitOutput& unit);
     void EndCommand(const CommandEnd& end);
     void Clear();
+    /// The paths analysed, in order, in runs of one mode (true: every
+    /// format); a stopped command's up to the last one it reached.
+    [[nodiscard]] std::vector<std::pair<std::vector<std::string>, bool>> Runs() const;
 
     /// The document, as `veskari-scan --json` writes it for all the paths
     /// in turn. The error is the first one that ended a command; a stopped
@@ -41,6 +44,7 @@ private:
     };
 
     std::vector<std::string> paths_;
+    std::vector<bool> pathAllFormats_;  // the mode of each path's command
     std::vector<Unit> units_;
     std::size_t commandStart_ = 0;       // the first path of the command begun last
     bool commandAllFormats_ = false;

@@ -113,6 +113,8 @@ private:
 AnalysisWorker::AnalysisWorker(Language language) : language_(language)
 {
     qRegisterMetaType<CommandEnd>();
+    qRegisterMetaType<ExtractionOrder>();
+    qRegisterMetaType<ExtractionEnd>();
 }
 
 void AnalysisWorker::Deliver(std::string_view text, UnitOutput* unit)
@@ -165,6 +167,34 @@ CommandProgress AnalysisWorker::Progress()
     return CommandProgress{engine_->Progress(), current_};
 }
 
+RunSummary AnalysisWorker::RunEngineOf(const RunSettings& settings, RunClient& client,
+                                       const std::vector<std::string>& paths, RunProgress* counted)
+{
+    RunEngine engine(settings, client);
+    {
+        const std::lock_guard lock(mutex_);
+        engine_ = &engine;
+        current_.clear();
+        if (shuttingDown_) {
+            engine.RequestStop();
+        }
+    }
+    RunSummary summary;
+    try {
+        summary = engine.Run(paths);
+    } catch (...) {
+        const std::lock_guard lock(mutex_);
+        engine_ = nullptr;
+        throw;
+    }
+    if (counted != nullptr) {
+        *counted = engine.Progress();
+    }
+    const std::lock_guard lock(mutex_);
+    engine_ = nullptr;
+    return summary;
+}
+
 void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool allFormats)
 {
     CommandEnd end;
@@ -179,24 +209,12 @@ void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool 
         settings.reportEmpty = reportEmpty;
         settings.formats = allFormats ? MicrocodeFormats::all : MicrocodeFormats::classic;
         settings.measure = true;  // for the fraction done that the window shows
-        RunEngine engine(settings, client);
-        {
-            const std::lock_guard lock(mutex_);
-            engine_ = &engine;
-            current_.clear();
-            if (shuttingDown_) {
-                engine.RequestStop();
-            }
-        }
-        end.summary = engine.Run(texts);
-        if (const RunProgress counted = engine.Progress(); end.summary.stopped && counted.measured) {
+        RunProgress counted;
+        end.summary = RunEngineOf(settings, client, texts, &counted);
+        if (end.summary.stopped && counted.measured) {
             // The files never reached, and the one the stop came in.
             end.filesNotAnalysed = counted.filesTotal - std::min(counted.filesTotal, end.summary.files) +
                                    (client.stoppedInside ? 1 : 0);
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            engine_ = nullptr;
         }
         if (end.summary.failure) {
             end.errorText = QString::fromStdString(end.summary.failure->Text(language_));

@@ -14,6 +14,7 @@
 #include "analysis/run_engine.h"
 #include "event_log.h"
 #include "output/csv_output.h"
+#include "output/extraction.h"
 #include "platform/file_error.h"
 #include "unit_tree.h"
 
@@ -63,6 +64,31 @@ struct CommandEnd {
     std::optional<std::size_t> filesNotAnalysed;
 };
 
+/// What the window asks to take out of the files analysed: every update
+/// (and member) of their paths into a folder, as `veskari-scan --extract`
+/// writes them, or one item into a file of the user's choosing. The files
+/// are read again: the window keeps only the first bytes of each item.
+struct ExtractionOrder {
+    /// Paths to read, in runs of one layout mode (true: every format), in
+    /// the order they were analysed.
+    std::vector<std::pair<std::vector<std::string>, bool>> runs;
+    QByteArray folder;     ///< Extract All: the folder, made when missing
+    bool members = false;  ///< Extract All: each decoded member too
+    /// Save As: the item of the one top-level file in `runs`, the name it
+    /// is extracted under (it must be found under that name again) and the
+    /// file to write.
+    std::optional<output::ExtractionPick> pick;
+    std::string pickName;
+    QString file;
+};
+
+/// How an extraction ended.
+struct ExtractionEnd {
+    RunSummary summary;
+    QString errorText;        ///< empty unless an error ended it
+    std::size_t written = 0;  ///< files written
+};
+
 /// How far the running command has come.
 struct CommandProgress {
     RunProgress run;
@@ -98,16 +124,25 @@ public slots:
     /// else writes to it while it runs); `allFormats` lists the updates of
     /// every layout.
     void Run(const QList<QByteArray>& paths, bool reportEmpty, bool allFormats);
+    /// Reads the order's paths again and writes what it asks for; Stop
+    /// and the progress work as for an analysis.
+    void Extract(const veskari::ExtractionOrder& order);
 
 signals:
     /// There is output to take; told once until it has been taken.
     void OutputReady();
     /// The command has ended, after its last output.
     void CommandFinished(const veskari::CommandEnd& end);
+    /// The extraction has ended.
+    void ExtractionFinished(const veskari::ExtractionEnd& end);
 
 private:
     class Client;
+    class ExtractionClient;
     void Deliver(std::string_view text, UnitOutput* unit);
+    /// Runs `paths` through an engine that Stop and Progress reach.
+    RunSummary RunEngineOf(const RunSettings& settings, RunClient& client, const std::vector<std::string>& paths,
+                           RunProgress* counted = nullptr);
 
     Language language_;
     std::mutex mutex_;
@@ -122,3 +157,5 @@ private:
 }  // namespace veskari
 
 Q_DECLARE_METATYPE(veskari::CommandEnd)
+Q_DECLARE_METATYPE(veskari::ExtractionOrder)
+Q_DECLARE_METATYPE(veskari::ExtractionEnd)

@@ -194,6 +194,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
         }
     });
     connect(worker_, &AnalysisWorker::CommandFinished, this, &MainDialog::OnCommandFinished);
+    connect(worker_, &AnalysisWorker::ExtractionFinished, this, &MainDialog::OnExtractionFinished);
     thread_->start();
 }
 
@@ -217,6 +218,20 @@ void MainDialog::BuildMenus(QMenu& file, QMenu& edit, QMenu& help)
     connect(recent, &QMenu::aboutToShow, this, [this, recent] { FillRecentMenu(*recent); });
     file.addSeparator();
     idleActions_.push_back(add(file, tr("&Save..."), QKeySequence::Save, &MainDialog::OnSave));
+    // Taking updates and members out: of the selection, or of everything.
+    QList<QAction*> extraction = {
+        add(file, tr("Save Selected Item &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+            &MainDialog::OnSaveItemAs),
+        add(file, tr("E&xtract All Updates..."), QKeySequence(Qt::CTRL | Qt::Key_E), [this] { OnExtractAll(false); }),
+        add(file, tr("Extract All Updates and &Members..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+            [this] { OnExtractAll(true); })};
+    idleActions_.append(extraction);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    updates_->Table().addAction(separator);
+    updates_->Table().addActions(extraction);
+    tree_->Tree().setContextMenuPolicy(Qt::ActionsContextMenu);
+    tree_->Tree().addActions(extraction);
     file.addSeparator();
     add(file, tr("&Close"), QKeySequence(), &MainDialog::reject);
 
@@ -286,6 +301,7 @@ void MainDialog::StartNextCommand()
     const QList<QByteArray> paths = pending_.front();
     pending_.pop_front();
     const bool allFormats = allFormatsAction_->isChecked();
+    commandAllFormats_ = allFormats;
     record_->BeginCommand(paths, allFormats);
     status_->CommandStarted();
     QMetaObject::invokeMethod(worker_, "Run", Qt::QueuedConnection, Q_ARG(QList<QByteArray>, paths),
@@ -299,7 +315,7 @@ void MainDialog::TakeOutput()
     reportLog_->AppendReport(output.report);
     for (UnitOutput& unit : output.units) {
         record_->AddUnit(unit);
-        tree_->Add(std::move(unit.tree));
+        tree_->Add(std::move(unit.tree), commandAllFormats_);
         updates_->Add(std::move(unit.updates));
         problems_->Add(unit.findings);
         unsaved_ = true;
@@ -353,12 +369,18 @@ void MainDialog::SetBusy(bool busy)
     }
     stopButton_->setEnabled(busy);
     stopAction_->setEnabled(busy);
+    // An extraction shows its own progress and leaves the summary of the
+    // analyses as it was.
     if (busy) {
-        status_->Begin();
+        if (!extracting_) {
+            status_->Begin();
+        }
         // Busy, not waiting: the window can be read, searched and stopped meanwhile.
         QApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
-        status_->Finish(static_cast<std::size_t>(problems_->Count()));
+        if (!extracting_) {
+            status_->Finish(static_cast<std::size_t>(problems_->Count()));
+        }
         QApplication::restoreOverrideCursor();
     }
 }

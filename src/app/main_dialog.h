@@ -27,6 +27,8 @@ class RunStatus;
 class UpdatesView;
 class UpdateTreeView;
 struct CommandEnd;
+struct ExtractionEnd;
+struct ExtractionOrder;
 
 /// What Save writes.
 enum class SaveFormat { report, reportCrLf, csv, json };
@@ -74,6 +76,9 @@ public:
     std::function<QString(QWidget* parent, SaveFormat& format)> chooseSaveFile;
     /// Shows a file error; by default a message box with the stop icon.
     std::function<void(QWidget* parent, const QString& text)> showError;
+    /// Asks where to save one update or member; `name` is the name that
+    /// `veskari-scan --extract` gives it. An empty path cancels.
+    std::function<QString(QWidget* parent, const QString& name)> chooseItemFile;
     /// Asks whether results not saved may be discarded; by default a
     /// question with "Do not ask again", which is remembered.
     std::function<bool(QWidget* parent)> confirmDiscard;
@@ -97,6 +102,13 @@ public slots:
     void OnAbout();
     /// Shows the user guide in a window of its own, in the window's language.
     void OnGuide();
+    /// Writes the update or member selected in the table or the tree, read
+    /// again from its file, into a file the user chooses.
+    void OnSaveItemAs();
+    /// Writes every update (with `members`, every decoded member too) of
+    /// what was analysed since Clear into a folder the user chooses, as
+    /// `veskari-scan --extract` writes them.
+    void OnExtractAll(bool members);
     /// Stops the running command at its next poll and drops the commands
     /// queued behind it; the report so far stays.
     void StopCommand();
@@ -124,6 +136,8 @@ private:
     void SetBusy(bool busy);
     void StopWorker();
     void ShowDropTarget(bool shown);
+    void StartExtraction(const ExtractionOrder& order);
+    void OnExtractionFinished(const ExtractionEnd& end);
 
     Language language_;
     QTabWidget* views_ = nullptr;
@@ -152,6 +166,8 @@ private:
     QTimer takeTimer_;
     std::deque<QList<QByteArray>> pending_;
     bool busy_ = false;
+    bool extracting_ = false;  // the busy command is an extraction
+    bool commandAllFormats_ = false;  // the mode of the running analysis
 };
 
 }  // namespace veskari

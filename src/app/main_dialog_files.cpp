@@ -38,6 +38,10 @@ void MainDialog::UseSystemDialogs()
         format = static_cast<SaveFormat>(std::max<qsizetype>(0, filters.indexOf(chosen)));
         return path;
     };
+    chooseItemFile = [](QWidget* owner, const QString& name) {
+        return QFileDialog::getSaveFileName(owner, tr("Save Selected Item As"),
+                                            RecentPaths::LastFolder() + QLatin1Char('/') + name);
+    };
 }
 
 void MainDialog::FillRecentMenu(QMenu& menu)

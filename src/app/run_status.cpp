@@ -134,6 +134,24 @@ void RunStatus::Clear()
     text_->SetFullText(QString());
 }
 
+void RunStatus::ExtractionStarted()
+{
+    extracting_ = true;
+    summary_ = text_->FullText();
+    fraction_ = -1;
+    bar_->setVisible(true);
+    timer_->start();
+    ShowProgress();
+}
+
+void RunStatus::ExtractionEnded(const QString& outcome)
+{
+    extracting_ = false;
+    timer_->stop();
+    bar_->setVisible(false);
+    text_->SetFullText(outcome.isEmpty() ? summary_ : outcome + QLatin1Char(' ') + summary_);
+}
+
 QString RunStatus::Text() const
 {
     return text_->FullText();
@@ -146,7 +164,10 @@ void RunStatus::ShowProgress()
     if (!progress.run.measured) {
         // Still counting: the fraction would only be a guess.
         bar_->setRange(0, 0);
-        text_->SetFullText(tr("Analysing: %1 files done, still counting: %2").arg(progress.run.done).arg(path));
+        text_->SetFullText((extracting_ ? tr("Extracting: %1 files done, still counting: %2")
+                                        : tr("Analysing: %1 files done, still counting: %2"))
+                               .arg(progress.run.done)
+                               .arg(path));
         return;
     }
     const RunProgress& run = progress.run;
@@ -162,7 +183,7 @@ void RunStatus::ShowProgress()
     constexpr int kSteps = 1000;
     bar_->setRange(0, kSteps);
     bar_->setValue(static_cast<int>(fraction_ * kSteps));
-    text_->SetFullText(tr("Analysing: %1 of %2 files: %3")
+    text_->SetFullText((extracting_ ? tr("Extracting: %1 of %2 files: %3") : tr("Analysing: %1 of %2 files: %3"))
                            .arg(std::min(run.done, run.filesTotal))
                            .arg(run.filesTotal)
                            .arg(path));

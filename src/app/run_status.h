@@ -58,6 +58,10 @@ public:
     /// items listed as not analysed.
     void Finish(std::size_t problems);
     void Clear();
+    /// An extraction runs: its progress is shown, then `outcome` in place
+    /// of the summary, which stays what it was.
+    void ExtractionStarted();
+    void ExtractionEnded(const QString& outcome);
     /// Shows which layouts of updates are listed.
     void SetAllFormats(bool all);
     /// The whole status text (the label elides it to fit).
@@ -89,6 +93,8 @@ private:
     bool stopped_ = false;
     bool failed_ = false;
     double fraction_ = -1;
+    bool extracting_ = false;
+    QString summary_;  // what an extraction's progress covers
 };
 
 }  // namespace veskari

@@ -87,6 +87,7 @@ void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow&
     node.kind = TreeNode::Kind::update;
     node.parent = holders_[depth];
     node.file.chain = file.chain;
+    node.file.displayName = file.displayName;
     node.row = row;
 }
 

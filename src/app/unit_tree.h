@@ -21,7 +21,7 @@ struct TreeNode {
 
     Kind kind = Kind::file;
     int parent = -1;  ///< the index of the node that holds it; -1 for the top-level file
-    FileInfo file;                         ///< kind file: as it finished; kind update: its chain
+    FileInfo file;                         ///< kind file: as it finished; kind update: its chain and display name
     MemberInfo member;                     ///< kind member
     std::optional<MemberOutcome> outcome;  ///< kind member: none while it is still analysed
     std::uint64_t decodedSize = 0;         ///< kind member: the bytes it decoded to

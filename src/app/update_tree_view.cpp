@@ -6,6 +6,8 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 #include "lzh/lzh_header.h"
 #include "output/standing_output.h"
@@ -212,13 +214,19 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
     layout->addWidget(splitter);
 }
 
-void UpdateTreeView::Add(std::vector<TreeNode>&& nodes)
+void UpdateTreeView::Add(std::vector<TreeNode>&& nodes, bool allFormats)
 {
     if (nodes.empty()) {
         return;
     }
     const std::size_t base = nodes_.size();
     nodes_.insert(nodes_.end(), std::make_move_iterator(nodes.begin()), std::make_move_iterator(nodes.end()));
+    units_.push_back(Unit{base, allFormats});
+    for (std::size_t i = base; i < nodes_.size(); ++i) {
+        if (nodes_[i].kind == TreeNode::Kind::update) {
+            updateNodes_.push_back(i);
+        }
+    }
     // The unit's items are made below its top-level item before that joins
     // the tree, so that the view lays them out once.
     std::vector<QTreeWidgetItem*> items(nodes_.size() - base, nullptr);
@@ -247,6 +255,67 @@ void UpdateTreeView::Clear()
     tree_->clear();
     details_->clear();
     nodes_.clear();
+    units_.clear();
+    updateNodes_.clear();
+}
+
+std::size_t UpdateTreeView::IndexOf(const QTreeWidgetItem& item) const
+{
+    return static_cast<std::size_t>(item.data(kName, Qt::UserRole).toULongLong());
+}
+
+std::optional<std::size_t> UpdateTreeView::UpdateNode(std::size_t row) const
+{
+    if (row >= updateNodes_.size()) {
+        return std::nullopt;
+    }
+    return updateNodes_[row];
+}
+
+std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(std::size_t index) const
+{
+    if (index >= nodes_.size()) {
+        return std::nullopt;
+    }
+    const auto unit = std::prev(std::upper_bound(units_.begin(), units_.end(), index,
+                                                 [](std::size_t i, const Unit& u) { return i < u.first; }));
+    const auto count = [this, first = unit->first](std::size_t end, TreeNode::Kind kind) {
+        return static_cast<std::size_t>(std::count_if(nodes_.begin() + static_cast<std::ptrdiff_t>(first),
+                                                      nodes_.begin() + static_cast<std::ptrdiff_t>(end),
+                                                      [kind](const TreeNode& n) { return n.kind == kind; }));
+    };
+    const std::size_t end = std::next(unit) == units_.end() ? nodes_.size() : std::next(unit)->first;
+    ItemSource source;
+    source.path = nodes_[unit->first].file.path;
+    source.allFormats = unit->allFormats;
+    const TreeNode& node = nodes_[index];
+    switch (node.kind) {
+    case TreeNode::Kind::file:
+        return std::nullopt;
+    case TreeNode::Kind::member:
+        if (node.outcome != MemberOutcome::analysed) {
+            return std::nullopt;  // no bytes were decoded that could be saved
+        }
+        source.pick = {output::ExtractionPick::Kind::member, count(index, TreeNode::Kind::member)};
+        source.name = output::ExtractionName(node.member.displayName);
+        return source;
+    case TreeNode::Kind::update: {
+        // A line of an extended signature is its update's: the bytes and
+        // the name are those of the header's own line, in the same file.
+        std::size_t own = index;
+        for (std::size_t i = unit->first; i < end && node.row.update.extendedIndex >= 0; ++i) {
+            const TreeNode& other = nodes_[i];
+            if (other.kind == TreeNode::Kind::update && other.parent == node.parent &&
+                other.row.update.offset == node.row.update.offset && other.row.update.extendedIndex < 0) {
+                own = i;
+            }
+        }
+        source.pick = {output::ExtractionPick::Kind::update, count(own, TreeNode::Kind::update)};
+        source.name = output::UpdateExtractionName(node.file.displayName, nodes_[own].row.update);
+        return source;
+    }
+    }
+    return std::nullopt;
 }
 
 const TreeNode& UpdateTreeView::NodeOf(const QTreeWidgetItem& item) const

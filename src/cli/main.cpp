@@ -11,7 +11,7 @@
 
 #include "analysis/reference_loader.h"
 #include "analysis/run_engine.h"
-#include "extraction.h"
+#include "output/extraction.h"
 #include "messages.h"
 #include "options.h"
 #include "platform/console.h"
@@ -80,7 +80,7 @@ int Scan(const Options& options, Language language)
     if (!reference) {
         return kExitUsage;
     }
-    std::optional<ExtractionFolder> extraction;
+    std::optional<output::ExtractionFolder> extraction;
     if (!options.extractDir.empty()) {
         bool isLink = false;
         try {

@@ -70,7 +70,7 @@ public:
 
     std::optional<JsonRecorder> json;
     std::optional<VerboseRecorder> verbose;
-    std::optional<Extractor> extractor;
+    std::optional<output::Extractor> extractor;
     std::optional<output::UpdateRowRecorder> rows;
     std::optional<StandingRecorder> standing;
     // What the file may add to the JSON object, the CSV rows and the verbose
@@ -80,7 +80,7 @@ public:
 
 }  // namespace
 
-ScanRun::ScanRun(const Options& options, Language language, ExtractionFolder* extraction,
+ScanRun::ScanRun(const Options& options, Language language, output::ExtractionFolder* extraction,
                  const ReleaseReference& reference)
     : options_(options), language_(language), extraction_(extraction), reference_(reference)
 {

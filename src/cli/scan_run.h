@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "analysis/run_engine.h"
-#include "extraction.h"
+#include "output/extraction.h"
 #include "output/json_output.h"
 #include "options.h"
 
@@ -21,7 +21,7 @@ class ScanRun final : public RunClient {
 public:
     /// `extraction` may be nullptr (no --extract); standings are judged
     /// against `reference`.
-    ScanRun(const Options& options, Language language, ExtractionFolder* extraction,
+    ScanRun(const Options& options, Language language, output::ExtractionFolder* extraction,
             const ReleaseReference& reference);
 
     /// What stops the run: called at the first write to standard output
@@ -47,7 +47,7 @@ private:
 
     const Options& options_;
     Language language_;
-    ExtractionFolder* extraction_;
+    output::ExtractionFolder* extraction_;
     const ReleaseReference& reference_;
     std::optional<output::JsonDocument> json_;
     bool pendingCr_ = false;  // a CR at the end of the last text, LF mode

@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <thread>
 
-#include "extraction.h"
+#include "output/extraction.h"
 #include "output/json_text.h"
 #include "platform/anonymous_file.h"
 #include "support/faults.h"
@@ -257,7 +257,7 @@ TEST(CliFailuresTest, ExtractionIsDeterministicTransactionalAndStaysInItsFolder)
 #endif
 
     // A write that fails leaves no partial file; many equal names are all kept.
-    cli::Extractor unit(true);
+    output::Extractor unit(true);
     const Bytes member{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
     MemberInfo info;
     info.displayName = "fw.bin/m.bin";
@@ -265,7 +265,7 @@ TEST(CliFailuresTest, ExtractionIsDeterministicTransactionalAndStaysInItsFolder)
         unit.MemberDecoded(info, ByteSource{nullptr, member}, member.size());
     }
     bool isLink = false;
-    cli::ExtractionFolder folder(dir / "transactional", isLink);
+    output::ExtractionFolder folder(dir / "transactional", isLink);
     {
         const test::RefusingHook hook({FileOperation::write, nullptr, 1});
         EXPECT_THROW(folder.Write(unit), FileError);
@@ -291,7 +291,7 @@ TEST(CliFailuresTest, ExtractionWithoutHardLinksRenamesCompleteFiles)
         }
     };
     const TempDir dir;
-    cli::Extractor unit(true);
+    output::Extractor unit(true);
     const Bytes member{'f', 'a', 't'};
     MemberInfo info;
     info.displayName = "fw.bin/m.bin";
@@ -300,7 +300,7 @@ TEST(CliFailuresTest, ExtractionWithoutHardLinksRenamesCompleteFiles)
     }
     (void)dir.Write("fat/fw.bin_m-1.bin", Bytes{'o', 'l', 'd'});
     bool isLink = false;
-    cli::ExtractionFolder folder(dir / "fat", isLink);
+    output::ExtractionFolder folder(dir / "fat", isLink);
     NoLinks hook;
     SetFileFaultHook(&hook);
     hook.refusedWrite = 1;

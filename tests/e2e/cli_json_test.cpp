@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #endif
 
-#include "extraction.h"
 #include "output/csv_output.h"
+#include "output/extraction.h"
 #include "output/json_text.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
@@ -306,16 +306,16 @@ TEST(CliExtractTest, TheRunNeverReadsItsOwnExtractionFolder)
 
 TEST(CliExtractTest, NamesAreOneSafeComponent)
 {
-    EXPECT_EQ(cli::ExtractionName("a/b/../c"), "a_b_.._c");
+    EXPECT_EQ(output::ExtractionName("a/b/../c"), "a_b_.._c");
 #if defined(_WIN32)
-    EXPECT_EQ(cli::ExtractionName(".."), "_._");  // Windows would drop a trailing dot
+    EXPECT_EQ(output::ExtractionName(".."), "_._");  // Windows would drop a trailing dot
 #else
-    EXPECT_EQ(cli::ExtractionName(".."), "_..");
+    EXPECT_EQ(output::ExtractionName(".."), "_..");
 #endif
-    EXPECT_EQ(cli::ExtractionName(""), "_");
-    EXPECT_EQ(cli::ExtractionName("x\ny"), "x_y");
-    EXPECT_EQ(cli::ExtractionName(std::string(300, 'a')).size(), 200U);
-    EXPECT_EQ(cli::ExtractionName("a\x7F" "b\x1F" "c d~"), "a_b_c d~");  // DEL and the last C0 control
+    EXPECT_EQ(output::ExtractionName(""), "_");
+    EXPECT_EQ(output::ExtractionName("x\ny"), "x_y");
+    EXPECT_EQ(output::ExtractionName(std::string(300, 'a')).size(), 200U);
+    EXPECT_EQ(output::ExtractionName("a\x7F" "b\x1F" "c d~"), "a_b_c d~");  // DEL and the last C0 control
     // A long name loses the end of its stem, never its extension nor part of a character.
     std::string wide = "aa";
     for (int i = 0; i < 100; ++i) {
@@ -325,18 +325,18 @@ TEST(CliExtractTest, NamesAreOneSafeComponent)
     for (int i = 0; i < 64; ++i) {
         kept += "予";
     }
-    EXPECT_EQ(cli::ExtractionName("fw.bin/" + wide + ".bin"), "fw.bin_" + kept.substr(0, 2 + 3 * 62) + ".bin");
-    EXPECT_EQ(cli::ExtractionName(wide + ".bin"), kept + ".bin");
-    EXPECT_EQ(cli::ExtensionLength("fw.bin/README"), 0U);  // the holder's extension is not the member's
-    EXPECT_EQ(cli::ExtensionLength("fw.bin/BIOS.ROM"), 4U);
-    EXPECT_EQ(cli::ExtensionLength("fw.bin/.hidden"), 0U);
+    EXPECT_EQ(output::ExtractionName("fw.bin/" + wide + ".bin"), "fw.bin_" + kept.substr(0, 2 + 3 * 62) + ".bin");
+    EXPECT_EQ(output::ExtractionName(wide + ".bin"), kept + ".bin");
+    EXPECT_EQ(output::ExtensionLength("fw.bin/README"), 0U);  // the holder's extension is not the member's
+    EXPECT_EQ(output::ExtensionLength("fw.bin/BIOS.ROM"), 4U);
+    EXPECT_EQ(output::ExtensionLength("fw.bin/.hidden"), 0U);
     // What Windows does not allow in names, on every system's build.
-    EXPECT_EQ(cli::WindowsAllowedName("a<b>c:d\"e\\f|g?h*i ."), "a_b_c_d_e_f_g_h_i _");
-    EXPECT_EQ(cli::WindowsAllowedName("aux.rom@0x0.bin"), "_aux.rom@0x0.bin");
-    EXPECT_EQ(cli::WindowsAllowedName("nul .txt"), "_nul .txt");
-    EXPECT_EQ(cli::WindowsAllowedName("Com7"), "_Com7");
-    EXPECT_EQ(cli::WindowsAllowedName("COM0.bin"), "COM0.bin");
-    EXPECT_EQ(cli::WindowsAllowedName("console.bin"), "console.bin");
+    EXPECT_EQ(output::WindowsAllowedName("a<b>c:d\"e\\f|g?h*i ."), "a_b_c_d_e_f_g_h_i _");
+    EXPECT_EQ(output::WindowsAllowedName("aux.rom@0x0.bin"), "_aux.rom@0x0.bin");
+    EXPECT_EQ(output::WindowsAllowedName("nul .txt"), "_nul .txt");
+    EXPECT_EQ(output::WindowsAllowedName("Com7"), "_Com7");
+    EXPECT_EQ(output::WindowsAllowedName("COM0.bin"), "COM0.bin");
+    EXPECT_EQ(output::WindowsAllowedName("console.bin"), "console.bin");
 }
 
 TEST(CliJobsTest, ParallelOutputIsByteIdenticalToSequential)

@@ -9,6 +9,7 @@ int RunMainDialogTests(int argc, char** argv);
 int RunWindowToolsTests(int argc, char** argv);
 int RunWindowTruthTests(int argc, char** argv);
 int RunUpdateTreeTests(int argc, char** argv);
+int RunExtractionTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -21,5 +22,5 @@ int main(int argc, char** argv)
     veskari::ViewerApp app(argc, argv);
     const int failed = RunMainDialogTests(argc, argv);
     return failed + RunWindowToolsTests(argc, argv) + RunWindowTruthTests(argc, argv) +
-           RunUpdateTreeTests(argc, argv);
+           RunUpdateTreeTests(argc, argv) + RunExtractionTests(argc, argv);
 }

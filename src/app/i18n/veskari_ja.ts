@@ -17,6 +17,17 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     </message>
 </context>
 <context>
+    <name>veskari::AnalysisWorker</name>
+    <message>
+        <source>%1 is no longer found where it was analysed; analyse its file again</source>
+        <translation>%1 は解析した場所にもうありません。そのファイルを解析し直してください</translation>
+    </message>
+    <message>
+        <source>%1 could not be saved: %2</source>
+        <translation>%1 を保存できませんでした: %2</translation>
+    </message>
+</context>
+<context>
     <name>veskari::FindBar</name>
     <message>
         <source>Find:</source>
@@ -244,6 +255,54 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <source>Drop to analyse these files and folders</source>
         <translation>ドロップするとこれらのファイルとフォルダーを解析します</translation>
     </message>
+    <message>
+        <source>Save Selected Item &amp;As...</source>
+        <translation>選択した項目に名前を付けて保存(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>E&amp;xtract All Updates...</source>
+        <translation>すべてのアップデートを取り出す(&amp;X)...</translation>
+    </message>
+    <message>
+        <source>Extract All Updates and &amp;Members...</source>
+        <translation>すべてのアップデートとメンバーを取り出す(&amp;M)...</translation>
+    </message>
+    <message>
+        <source>Save Selected Item As</source>
+        <translation>選択した項目に名前を付けて保存</translation>
+    </message>
+    <message>
+        <source>Select an update in the table, or an update or a decoded member in the tree.</source>
+        <translation>アップデート一覧のアップデート、またはツリーのアップデートか展開したメンバーを選択してください。</translation>
+    </message>
+    <message>
+        <source>Nothing to extract: analyse files or folders first.</source>
+        <translation>取り出すものがありません。先にファイルかフォルダーを解析してください。</translation>
+    </message>
+    <message>
+        <source>Extract All Updates and Members into Folder</source>
+        <translation>すべてのアップデートとメンバーを取り出すフォルダー</translation>
+    </message>
+    <message>
+        <source>Extract All Updates into Folder</source>
+        <translation>すべてのアップデートを取り出すフォルダー</translation>
+    </message>
+    <message>
+        <source>Extraction ended by an error.</source>
+        <translation>エラーのため取り出しを終了しました。</translation>
+    </message>
+    <message>
+        <source>Extraction stopped: %1 files written.</source>
+        <translation>取り出しを中止しました: %1 個のファイルを書き込みました。</translation>
+    </message>
+    <message>
+        <source>1 file written.</source>
+        <translation>1 個のファイルを書き込みました。</translation>
+    </message>
+    <message>
+        <source>%1 files written.</source>
+        <translation>%1 個のファイルを書き込みました。</translation>
+    </message>
 </context>
 <context>
     <name>veskari::ProblemsView</name>
@@ -343,6 +402,14 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     <message>
         <source>Analysing: %1 files done, still counting: %2</source>
         <translation>解析中: %1 個のファイルが完了、ファイルを数えています: %2</translation>
+    </message>
+    <message>
+        <source>Extracting: %1 of %2 files: %3</source>
+        <translation>取り出し中: %2 件中 %1 件: %3</translation>
+    </message>
+    <message>
+        <source>Extracting: %1 files done, still counting: %2</source>
+        <translation>取り出し中: %1 個のファイルが完了、ファイルを数えています: %2</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,4 @@
-#include "extraction.h"
+#include "output/extraction.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include "platform/anonymous_file.h"
 #include "platform/source_file.h"
 
-namespace veskari::cli {
+namespace veskari::output {
 namespace {
 
 #if defined(_WIN32)
@@ -127,21 +127,42 @@ File& Extractor::StagingFile()
     return stagingFile_;
 }
 
-void Extractor::UpdateBytes(const FileInfo& file, const UpdateRecord& update, File& bytes)
+std::string UpdateExtractionName(const std::string& fileDisplayName, const UpdateRecord& update)
 {
     char suffix[96];
     std::snprintf(suffix, sizeof suffix, "@0x%llX_cpu%X_pf%02X_rev%02X.bin",
                   static_cast<unsigned long long>(update.offset), update.header.signature,
                   update.header.platformFlags, update.header.revision);
+    return ExtractionName(fileDisplayName) + suffix;
+}
+
+void Extractor::UpdateAccepted(const FileInfo& /*file*/, const UpdateRecord& /*update*/)
+{
+    picked_ = pick_ && pick_->kind == ExtractionPick::Kind::update && pick_->ordinal == updatesSeen_;
+    ++updatesSeen_;
+}
+
+void Extractor::UpdateBytes(const FileInfo& file, const UpdateRecord& update, File& bytes)
+{
+    if (pick_ && !picked_) {
+        return;
+    }
     File& staging = StagingFile();
-    entries_.push_back(Entry{ExtractionName(file.displayName) + suffix, 4, staging.GetPosition(), 0});
+    entries_.push_back(Entry{UpdateExtractionName(file.displayName, update), 4, staging.GetPosition(), 0});
     Copy(bytes, staging, update.header.totalSize);
     entries_.back().size = staging.GetPosition() - entries_.back().offset;
 }
 
+void Extractor::MemberStarted(const MemberInfo& /*member*/)
+{
+    // A member is decoded right after it starts, before any member inside it.
+    picked_ = pick_ && pick_->kind == ExtractionPick::Kind::member && pick_->ordinal == membersSeen_;
+    ++membersSeen_;
+}
+
 void Extractor::MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size)
 {
-    if (!members_) {
+    if (!members_ || (pick_ && !picked_)) {
         return;
     }
     File& staging = StagingFile();
@@ -152,18 +173,34 @@ void Extractor::MemberDecoded(const MemberInfo& member, const ByteSource& decode
     entries_.back().size = staging.GetPosition() - entries_.back().offset;
 }
 
+void Extractor::ReadEntry(const Entry& entry, const std::function<void(std::span<const std::uint8_t>)>& write) const
+{
+    BorrowedFile staging(staging_, TemporaryDirectory());
+    staging.Seek(entry.offset);
+    std::vector<std::uint8_t> chunk(kCopyChunk);
+    for (std::uint64_t left = entry.size; left > 0;) {
+        const std::size_t got =
+            staging.Read(chunk.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size())));
+        if (got == 0) {
+            break;
+        }
+        write(std::span<const std::uint8_t>(chunk.data(), got));
+        left -= got;
+    }
+}
+
 void ExtractionFolder::Write(const Extractor& unit)
 {
     for (const Extractor::Entry& entry : unit.Entries()) {
         unsigned& counter = nextCounter_[entry.name];
         counter = 1 + folder_.WriteNew(
                           [&](File& output) {
-                              BorrowedFile staging(unit.Staging(), TemporaryDirectory());
-                              staging.Seek(entry.offset);
-                              Copy(staging, output, entry.size);
+                              unit.ReadEntry(entry, [&output](std::span<const std::uint8_t> bytes) {
+                                  output.Write(bytes.data(), bytes.size());
+                              });
                           },
                           [&entry](unsigned n) { return WithCounter(entry.name, entry.extension, n); }, counter);
     }
 }
 
-}  // namespace veskari::cli
+}  // namespace veskari::output
