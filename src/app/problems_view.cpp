@@ -84,7 +84,9 @@ void ProblemsView::AddLine(const QString& line)
 void ProblemsView::Shown()
 {
     list_->scrollToBottom();
-    heading_->setText(tr("%n item(s) could not be analysed:", "", list_->count()));
+    // English has two forms and Japanese one; the source texts are English.
+    const int count = list_->count();
+    heading_->setText(count == 1 ? tr("1 item could not be analysed:") : tr("%n items could not be analysed:", "", count));
     setVisible(true);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QColor>
 
+#include "microcode/update_layout.h"
 #include "output/standing_output.h"
 #include "platform/visible_text.h"
 
@@ -104,6 +105,42 @@ QString UpdateTableModel::StandingText(const output::UpdateRow& row)
         break;
     }
     return tr("not covered");
+}
+
+QString UpdateTableModel::StandingWordsText(const output::UpdateRow& row)
+{
+    if (row.reference == nullptr) {
+        return {};
+    }
+    const UpdateStanding& standing = row.standing;
+    const ReleaseReference& reference = *row.reference;
+    const auto span = [&reference](std::size_t first, std::size_t last) {
+        return QString::fromStdString(VisibleText(output::ReleaseSpan(reference, first, last)));
+    };
+    const QString revision =
+        QStringLiteral("0x%1").arg(QString::number(standing.newestRevision, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    const QString newest = tr("Rev. %1 of %2 (%3)")
+                               .arg(revision,
+                                    standing.newestDate == 0
+                                        ? QString()
+                                        : QString::fromStdString(update_layout::DateText(standing.newestDate)),
+                                    span(standing.newestFirstRelease, standing.newestLastRelease));
+    switch (standing.standing) {
+    case Standing::newest:
+        return tr("newest published (in %1)").arg(span(standing.firstRelease, standing.lastRelease));
+    case Standing::older:
+        return standing.published ? tr("older: %1 is the newest published; this revision was published in %2")
+                                        .arg(newest, span(standing.firstRelease, standing.lastRelease))
+                                  : tr("older: %1 is the newest published; this revision was never published").arg(newest);
+    case Standing::newer:
+        return tr("newer than any published: the newest published is %1").arg(newest);
+    case Standing::notCovered:
+        break;
+    }
+    return standing.flagsZeroUnmatched
+               ? tr("not covered: platform flags 0 match only updates published without a platform, and this "
+                    "processor's were published for other platforms")
+               : tr("not covered: no published update for this processor and platform");
 }
 
 bool UpdateTableModel::Less(int row, int other, int column) const
@@ -207,7 +244,7 @@ QVariant UpdateTableModel::data(const QModelIndex& index, int role) const
         return StandingColour(entry.standing.standing);
     }
     if (role == Qt::ToolTipRole && column == CsvColumn::standing && entry.reference != nullptr) {
-        return QString::fromStdString(VisibleText(output::StandingWords(entry.standing, *entry.reference)));
+        return StandingWordsText(entry);
     }
     if (role == Qt::TextAlignmentRole) {
         const bool number = column == CsvColumn::offset || column == CsvColumn::cpuid ||

@@ -28,6 +28,9 @@ public:
     [[nodiscard]] QString CellText(int row, int column) const;
     /// The standing in a few words: "older: 0x2B published".
     [[nodiscard]] static QString StandingText(const output::UpdateRow& row);
+    /// The standing in words, in the window's language: what the command
+    /// line's --verbose says in English.
+    [[nodiscard]] static QString StandingWordsText(const output::UpdateRow& row);
     /// The colour of an older or uncovered update (none for the others),
     /// which the tree of updates shares.
     [[nodiscard]] static QVariant StandingColour(Standing standing);

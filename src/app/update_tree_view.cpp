@@ -147,7 +147,7 @@ void Fill(QTreeWidgetItem& item, const TreeNode& node)
             for (int column = 0; column < kColumns && colour.isValid(); ++column) {
                 item.setForeground(column, colour.value<QColor>());
             }
-            item.setToolTip(kStanding, Visible(output::StandingWords(node.row.standing, *node.row.reference)));
+            item.setToolTip(kStanding, UpdateTableModel::StandingWordsText(node.row));
         }
         break;
     }
@@ -396,7 +396,7 @@ QString UpdateTreeView::DetailsText(const TreeNode& node)
             field(tr("This line"), tr("extended signature %1").arg(update.extendedIndex + 1));
         }
         if (node.row.reference != nullptr) {
-            field(tr("Standing"), Visible(output::StandingWords(node.row.standing, *node.row.reference)));
+            field(tr("Standing"), UpdateTableModel::StandingWordsText(node.row));
         }
         break;
     }

@@ -318,8 +318,12 @@ MIT ライセンスのフリーソフトウェアです。</translation>
         <source>%1: member not analysed, its data is damaged</source>
         <translation>%1: ﾃﾞｰﾀが壊れているためﾒﾝﾊﾞｰを解析しません</translation>
     </message>
+    <message>
+        <source>1 item could not be analysed:</source>
+        <translation>1 件を解析できませんでした:</translation>
+    </message>
     <message numerus="yes">
-        <source>%n item(s) could not be analysed:</source>
+        <source>%n items could not be analysed:</source>
         <translation>
             <numerusform>%n 件を解析できませんでした:</numerusform>
         </translation>
@@ -481,6 +485,34 @@ MIT ライセンスのフリーソフトウェアです。</translation>
     <message>
         <source>not covered</source>
         <translation>公開版なし</translation>
+    </message>
+    <message>
+        <source>Rev. %1 of %2 (%3)</source>
+        <translation>%2 の Rev. %1 (%3)</translation>
+    </message>
+    <message>
+        <source>newest published (in %1)</source>
+        <translation>公開版の最新 (%1 に収録)</translation>
+    </message>
+    <message>
+        <source>older: %1 is the newest published; this revision was published in %2</source>
+        <translation>旧版: 公開版の最新は %1。このリビジョンは %2 に収録</translation>
+    </message>
+    <message>
+        <source>older: %1 is the newest published; this revision was never published</source>
+        <translation>旧版: 公開版の最新は %1。このリビジョンは未公開</translation>
+    </message>
+    <message>
+        <source>newer than any published: the newest published is %1</source>
+        <translation>公開版より新しい: 公開版の最新は %1</translation>
+    </message>
+    <message>
+        <source>not covered: platform flags 0 match only updates published without a platform, and this processor&apos;s were published for other platforms</source>
+        <translation>公開版なし: プラットフォームフラグ 0 に一致するのはプラットフォーム指定なしで公開された更新だけで、このプロセッサーの更新は他のプラットフォーム向けに公開されています</translation>
+    </message>
+    <message>
+        <source>not covered: no published update for this processor and platform</source>
+        <translation>公開版なし: このプロセッサーとプラットフォーム向けに公開された更新はありません</translation>
     </message>
 </context>
 <context>
