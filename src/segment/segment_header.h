@@ -29,9 +29,9 @@ struct SegmentHeaderFields {
 class SegmentHeader final : public LocatedRecord, public SegmentHeaderFields {
 public:
     static constexpr std::size_t kHeaderSize = 18;
-    /// The fixed bytes every header starts with.
-    static constexpr std::array<std::uint8_t, 7> kSignature{'B', 'C', 0xD6, 0xF1, 0x00, 0x00, 0x12};
-    static constexpr std::size_t kLookAhead = kSignature.size();
+    /// Every header starts with the seven bytes "BC" D6 F1 00 00 12. They are
+    /// never written down whole in the program (see IsCandidate).
+    static constexpr std::size_t kLookAhead = 7;
 
     /// Reads and checks the header where the file stands.
     [[nodiscard]] bool Read(File& file);

@@ -90,7 +90,8 @@ Bytes LzssEncode(const Bytes& content)
 
 Bytes MakeSegmentHeader(const SegmentFields& fields)
 {
-    Bytes header = {'B', 'C', 0xD6, 0xF1, 0x00, 0x00, 0x12, fields.type};
+    Bytes header = kSegmentSignature;
+    header.push_back(fields.type);
     header.resize(18);
     PutLe16(header, 8, fields.loadSegment);
     PutLe32(header, 10, fields.decodedSize);

@@ -11,6 +11,9 @@
 
 namespace veskari::test {
 
+/// The seven bytes every segment header starts with.
+inline const Bytes kSegmentSignature = {'B', 'C', 0xD6, 0xF1, 0x00, 0x00, 0x12};
+
 /// LZSS data of `content`: flag bytes (lowest bit first, 1 for a literal)
 /// and matches of 3 to 18 bytes into the window, which may reach the
 /// spaces it starts with and overlap what they write.

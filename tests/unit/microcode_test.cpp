@@ -13,6 +13,7 @@
 #include "records/processor_extensions.h"
 #include "records/sweep.h"
 #include "segment/segment_header.h"
+#include "support/segment_writer.h"
 #include "support/reference_scan.h"
 #include "support/temp_dir.h"
 
@@ -194,7 +195,7 @@ TEST(SweepTest, TriesEveryPositionUpToTheLookAheadBeforeTheEnd)
     };
     const Bytes microcodePattern{1, 0, 0, 0, 1, 0, 0, 0, 0x99, 0x19, 0x25, 0x05, 0x52, 0x06};
     const Bytes lzhPattern{'-', 'l', 'h', '5', '-'};
-    const Bytes segmentPattern(SegmentHeader::kSignature.begin(), SegmentHeader::kSignature.end());
+    const Bytes segmentPattern = test::kSegmentSignature;
     using Starts = std::vector<std::uint64_t>;
     const auto triedOnce = [](std::size_t size, std::size_t at, const Bytes& pattern, Kind kind) {
         Bytes image(size, 0);

@@ -181,7 +181,7 @@ TEST(SegmentHeaderTest, FieldsNamesAndACutHeader)
     EXPECT_EQ(SegmentName(SegmentHeaderFields{0x09, 0, 1, 1}, 0x1A2F0), "seg09-at-0001A2F0");
 
     // The signature alone, cut by the end of the file.
-    Bytes cut(SegmentHeader::kSignature.begin(), SegmentHeader::kSignature.end());
+    Bytes cut = test::kSegmentSignature;
     cut.resize(cut.size() + 20, 0);
     cut.resize(15);
     file.Open(cut, "cut");
