@@ -195,6 +195,19 @@ RunSummary AnalysisWorker::RunEngineOf(const RunSettings& settings, RunClient& c
     return summary;
 }
 
+void SetFailureOfCurrentException(RunSummary& summary, QString& errorText, Language language)
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        summary.failure = RunFailure{RunFailure::Kind::outOfMemory, std::nullopt};
+        errorText = QString::fromStdString(OutOfMemoryText(language));
+    } catch (...) {
+        summary.failure = RunFailure{RunFailure::Kind::internal, std::nullopt};
+        errorText = QString::fromStdString(InternalErrorText(language));
+    }
+}
+
 void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool allFormats)
 {
     CommandEnd end;
@@ -219,12 +232,8 @@ void AnalysisWorker::Run(const QList<QByteArray>& paths, bool reportEmpty, bool 
         if (end.summary.failure) {
             end.errorText = QString::fromStdString(end.summary.failure->Text(language_));
         }
-    } catch (const std::bad_alloc&) {
-        end.summary.failure = RunFailure{RunFailure::Kind::outOfMemory, std::nullopt};
-        end.errorText = QString::fromStdString(OutOfMemoryText(language_));
     } catch (...) {
-        end.summary.failure = RunFailure{RunFailure::Kind::internal, std::nullopt};
-        end.errorText = QString::fromStdString(InternalErrorText(language_));
+        SetFailureOfCurrentException(end.summary, end.errorText, language_);
     }
     {
         const std::lock_guard lock(mutex_);

@@ -23,6 +23,10 @@ namespace veskari {
 /// A listed member that was not analysed because of its own bytes: a CRC
 /// that does not match, damaged data, a header not found again. (Members
 /// passed over for a bound or for lack of a file come as problems.)
+/// Within a handler of any exception: the failure it stands for (out of
+/// memory, or an internal error) and its text in `language`.
+void SetFailureOfCurrentException(RunSummary& summary, QString& errorText, Language language);
+
 struct FailedMember {
     std::string displayName;
     MemberOutcome outcome = MemberOutcome::damaged;

@@ -133,12 +133,8 @@ void AnalysisWorker::Extract(const ExtractionOrder& order)
     } catch (const FileError& error) {
         end.summary.failure = RunFailure{RunFailure::Kind::fileError, error};
         end.errorText = QString::fromStdString(error.Text(language_));
-    } catch (const std::bad_alloc&) {
-        end.summary.failure = RunFailure{RunFailure::Kind::outOfMemory, std::nullopt};
-        end.errorText = QString::fromStdString(OutOfMemoryText(language_));
     } catch (...) {
-        end.summary.failure = RunFailure{RunFailure::Kind::internal, std::nullopt};
-        end.errorText = QString::fromStdString(InternalErrorText(language_));
+        SetFailureOfCurrentException(end.summary, end.errorText, language_);
     }
     emit ExtractionFinished(end);
 }
