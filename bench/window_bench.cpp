@@ -13,8 +13,6 @@
 #include <QEventLoop>
 #include <QHeaderView>
 #include <QTableView>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -75,14 +73,14 @@ int Analyse(int runs, const QList<QByteArray>& paths)
     // What the last run left in the window: the table's rows and the tree's
     // entries, as a user would find them on the other tabs.
     int treeItems = 0;
-    for (QTreeWidgetItemIterator item(&dialog.Tree().Tree()); *item != nullptr; ++item) {
-        ++treeItems;
+    for (const UpdateTreeModel::Unit& unit : dialog.Tree().Model().Units()) {
+        treeItems += static_cast<int>(unit.nodes.size());
     }
     std::printf("%.1f ms median of %d runs, the window's thread busy %.1f ms of it, CPU %.1f ms in all threads "
                 "(%s; table %d rows, tree %d files, %d entries)\n",
                 times[times.size() / 2], runs, windowThread[windowThread.size() / 2], process[process.size() / 2],
                 dialog.StatusText().toUtf8().constData(), dialog.Updates().Model().rowCount(),
-                dialog.Tree().Tree().topLevelItemCount(), treeItems);
+                dialog.Tree().Model().rowCount(), treeItems);
     return 0;
 }
 

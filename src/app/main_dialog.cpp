@@ -22,7 +22,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QThread>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTreeWidget>
 
 #include "analysis_record.h"
 #include "analysis_worker.h"
@@ -28,14 +27,14 @@ void MainDialog::OnSaveItemAs()
         return;
     }
     // The selected update of the table, or the update or member of the tree.
-    std::optional<std::size_t> node;
+    std::optional<TreeNodeId> node;
     if (views_->currentIndex() == 1) {
         const QModelIndex current = updates_->Table().currentIndex();
         if (current.isValid() && updates_->Table().selectionModel()->isSelected(current)) {
             node = tree_->UpdateNode(static_cast<std::size_t>(updates_->Proxy().mapToSource(current).row()));
         }
-    } else if (views_->currentIndex() == 2 && tree_->Tree().currentItem() != nullptr) {
-        node = tree_->IndexOf(*tree_->Tree().currentItem());
+    } else if (views_->currentIndex() == 2) {
+        node = tree_->CurrentNode();
     }
     const std::optional<UpdateTreeView::ItemSource> source = node ? tree_->SourceOf(*node) : std::nullopt;
     if (!source) {

@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QSplitter>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <iterator>
@@ -113,51 +113,68 @@ QString ChecksumText(const UpdateRecord& update)
     return update.checksumValid ? UpdateTreeView::tr("checksum valid") : UpdateTreeView::tr("checksum invalid");
 }
 
-void Fill(QTreeWidgetItem& item, const TreeNode& node)
+QString CellText(const TreeNode& node, int column)
 {
     switch (node.kind) {
     case TreeNode::Kind::file:
-        item.setText(kName, Visible(node.file.displayName));
-        item.setText(kContents, UpdateTreeView::tr("%1 bytes").arg(node.file.size));
-        if (!node.file.opened) {
-            item.setText(kVerdict, UpdateTreeView::tr("not read"));
-        } else if (node.file.incomplete) {
-            item.setText(kVerdict, UpdateTreeView::tr("incomplete"));
+        switch (column) {
+        case kName:
+            return Visible(node.file.displayName);
+        case kContents:
+            return UpdateTreeView::tr("%1 bytes").arg(node.file.size);
+        case kVerdict:
+            return !node.file.opened      ? UpdateTreeView::tr("not read")
+                   : node.file.incomplete ? UpdateTreeView::tr("incomplete")
+                                          : QString();
+        default:
+            return {};
         }
-        break;
     case TreeNode::Kind::member:
-        item.setText(kName, Visible(node.member.shortName));
-        item.setText(kContents, UpdateTreeView::tr("%1, %2 to %3 bytes")
-                                    .arg(MethodText(node.member))
-                                    .arg(CompressedSize(node.member))
-                                    .arg(DecodedSize(node.member)));
-        item.setText(kVerdict, OutcomeText(node));
-        break;
+        switch (column) {
+        case kName:
+            return Visible(node.member.shortName);
+        case kContents:
+            return UpdateTreeView::tr("%1, %2 to %3 bytes")
+                .arg(MethodText(node.member))
+                .arg(CompressedSize(node.member))
+                .arg(DecodedSize(node.member));
+        case kVerdict:
+            return OutcomeText(node);
+        default:
+            return {};
+        }
     case TreeNode::Kind::update: {
         const UpdateRecord& update = node.row.update;
-        item.setText(kName, UpdateTreeView::tr("CPUID %1, revision %2")
-                                .arg(Hex(update.LineSignature()), Hex(update.header.revision, 2)));
-        item.setText(kContents, UpdateTreeView::tr("at %1, %2, %3")
-                                    .arg(Hex(update.offset), QString::fromStdString(update.header.dateText),
-                                         QString::fromStdString(update.LineProcessor())));
-        item.setText(kVerdict, ChecksumText(update));
-        item.setText(kStanding, UpdateTableModel::StandingText(node.row));
-        if (node.row.reference != nullptr) {
-            const QVariant colour = UpdateTableModel::StandingColour(node.row.standing.standing);
-            for (int column = 0; column < kColumns && colour.isValid(); ++column) {
-                item.setForeground(column, colour.value<QColor>());
-            }
-            item.setToolTip(kStanding, UpdateTableModel::StandingWordsText(node.row));
+        switch (column) {
+        case kName:
+            return UpdateTreeView::tr("CPUID %1, revision %2")
+                .arg(Hex(update.LineSignature()), Hex(update.header.revision, 2));
+        case kContents:
+            return UpdateTreeView::tr("at %1, %2, %3")
+                .arg(Hex(update.offset), QString::fromStdString(update.header.dateText),
+                     QString::fromStdString(update.LineProcessor()));
+        case kVerdict:
+            return ChecksumText(update);
+        case kStanding:
+            return UpdateTableModel::StandingText(node.row);
+        default:
+            return {};
         }
-        break;
     }
     }
-    if (IsFault(node)) {
-        item.setForeground(kVerdict, kFaultColour);
-        QFont font = item.font(kVerdict);
-        font.setBold(true);
-        item.setFont(kVerdict, font);
+    return {};
+}
+
+// Faults stand out in the verdict; the standing colours a whole update row.
+QVariant CellColour(const TreeNode& node, int column)
+{
+    if (column == kVerdict && IsFault(node)) {
+        return kFaultColour;
     }
+    if (node.kind == TreeNode::Kind::update && node.row.reference != nullptr) {
+        return UpdateTableModel::StandingColour(node.row.standing.standing);
+    }
+    return {};
 }
 
 // Sixteen bytes a line: offset, the bytes in hex, then as ASCII.
@@ -183,11 +200,157 @@ QString HexView(const std::string& bytes)
 
 }  // namespace
 
+namespace {
+
+TreeNodeId IdOf(std::size_t unit, int node)
+{
+    return static_cast<TreeNodeId>(unit) << 32 | static_cast<std::uint32_t>(node);
+}
+
+}  // namespace
+
+void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, bool allFormats)
+{
+    if (nodes.empty()) {
+        return;
+    }
+    const std::size_t index = units_.size();
+    const auto newTops = static_cast<int>(
+        std::count_if(nodes.begin(), nodes.end(), [](const TreeNode& node) { return node.parent < 0; }));
+    const auto firstTop = static_cast<int>(tops_.size());
+    beginInsertRows(QModelIndex(), firstTop, firstTop + newTops - 1);
+    Unit& unit = units_.emplace_back();
+    unit.nodes = std::move(nodes);
+    unit.allFormats = allFormats;
+    unit.rows.resize(unit.nodes.size());
+    unit.children.resize(unit.nodes.size());
+    for (std::size_t i = 0; i < unit.nodes.size(); ++i) {
+        TreeNode& node = unit.nodes[i];
+        // A holder comes before what it holds.
+        if (node.parent >= 0 && static_cast<std::size_t>(node.parent) >= i) {
+            node.parent = -1;
+        }
+        const TreeNodeId id = IdOf(index, static_cast<int>(i));
+        if (node.parent < 0) {
+            unit.rows[i] = static_cast<int>(tops_.size());
+            tops_.push_back(id);
+        } else {
+            std::vector<int>& siblings = unit.children[static_cast<std::size_t>(node.parent)];
+            unit.rows[i] = static_cast<int>(siblings.size());
+            siblings.push_back(static_cast<int>(i));
+        }
+        if (node.kind == TreeNode::Kind::update) {
+            updateNodes_.push_back(id);
+        }
+    }
+    endInsertRows();
+}
+
+void UpdateTreeModel::Clear()
+{
+    beginResetModel();
+    units_.clear();
+    tops_.clear();
+    updateNodes_.clear();
+    endResetModel();
+}
+
+QModelIndex UpdateTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || column < 0 || column >= kColumns || (parent.isValid() && parent.column() != 0)) {
+        return {};
+    }
+    if (!parent.isValid()) {
+        return static_cast<std::size_t>(row) < tops_.size()
+                   ? createIndex(row, column, static_cast<quintptr>(tops_[static_cast<std::size_t>(row)]))
+                   : QModelIndex();
+    }
+    const TreeNodeId holder = NodeOf(parent);
+    const std::vector<int>& siblings = units_[holder >> 32].children[holder & 0xFFFFFFFFU];
+    return static_cast<std::size_t>(row) < siblings.size()
+               ? createIndex(row, column, static_cast<quintptr>(IdOf(holder >> 32, siblings[static_cast<std::size_t>(row)])))
+               : QModelIndex();
+}
+
+QModelIndex UpdateTreeModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid()) {
+        return {};
+    }
+    const TreeNodeId id = NodeOf(child);
+    const Unit& unit = units_[id >> 32];
+    const int holder = unit.nodes[id & 0xFFFFFFFFU].parent;
+    return holder < 0 ? QModelIndex()
+                      : createIndex(unit.rows[static_cast<std::size_t>(holder)], 0,
+                                    static_cast<quintptr>(IdOf(id >> 32, holder)));
+}
+
+int UpdateTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid()) {
+        return static_cast<int>(tops_.size());
+    }
+    const TreeNodeId id = NodeOf(parent);
+    return parent.column() == 0 ? static_cast<int>(units_[id >> 32].children[id & 0xFFFFFFFFU].size()) : 0;
+}
+
+int UpdateTreeModel::columnCount(const QModelIndex& /*parent*/) const
+{
+    return kColumns;
+}
+
+QVariant UpdateTreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid()) {
+        return {};
+    }
+    const TreeNode& node = Node(NodeOf(index));
+    switch (role) {
+    case Qt::DisplayRole:
+        return CellText(node, index.column());
+    case Qt::ForegroundRole:
+        return CellColour(node, index.column());
+    case Qt::FontRole:
+        if (index.column() == kVerdict && IsFault(node)) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return {};
+    case Qt::ToolTipRole:
+        if (index.column() == kStanding && node.kind == TreeNode::Kind::update && node.row.reference != nullptr) {
+            return UpdateTableModel::StandingWordsText(node.row);
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant UpdateTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (section) {
+    case kName:
+        return UpdateTreeView::tr("Name");
+    case kContents:
+        return UpdateTreeView::tr("Contents");
+    case kVerdict:
+        return UpdateTreeView::tr("Verdict");
+    case kStanding:
+        return UpdateTreeView::tr("Standing");
+    default:
+        return {};
+    }
+}
+
 UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
 {
-    tree_ = new QTreeWidget(this);
-    tree_->setColumnCount(kColumns);
-    tree_->setHeaderLabels({tr("Name"), tr("Contents"), tr("Verdict"), tr("Standing")});
+    model_ = new UpdateTreeModel(this);
+    tree_ = new QTreeView(this);
+    tree_->setModel(model_);
     tree_->setUniformRowHeights(true);  // quick with many thousand rows
     tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
     tree_->setColumnWidth(kName, 220);
@@ -200,8 +363,8 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
     details_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     details_->setAcceptDrops(false);  // drops go to the window
     tree_->setAcceptDrops(false);
-    connect(tree_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/) { ShowDetails(current); });
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& /*previous*/) { ShowDetails(current); });
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(tree_);
@@ -216,79 +379,49 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
 
 void UpdateTreeView::Add(std::vector<TreeNode>&& nodes, bool allFormats)
 {
-    if (nodes.empty()) {
-        return;
-    }
-    const std::size_t base = nodes_.size();
-    nodes_.insert(nodes_.end(), std::make_move_iterator(nodes.begin()), std::make_move_iterator(nodes.end()));
-    units_.push_back(Unit{base, allFormats});
-    for (std::size_t i = base; i < nodes_.size(); ++i) {
-        if (nodes_[i].kind == TreeNode::Kind::update) {
-            updateNodes_.push_back(i);
-        }
-    }
-    // The unit's items are made below its top-level item before that joins
-    // the tree, so that the view lays them out once.
-    std::vector<QTreeWidgetItem*> items(nodes_.size() - base, nullptr);
-    QList<QTreeWidgetItem*> tops;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const TreeNode& node = nodes_[base + i];
-        QTreeWidgetItem* holder =
-            node.parent >= 0 && static_cast<std::size_t>(node.parent) < i ? items[static_cast<std::size_t>(node.parent)]
-                                                                            : nullptr;
-        items[i] = holder != nullptr ? new QTreeWidgetItem(holder) : new QTreeWidgetItem;
-        if (holder == nullptr) {
-            tops.push_back(items[i]);
-        }
-        items[i]->setData(kName, Qt::UserRole, QVariant::fromValue(static_cast<qulonglong>(base + i)));
-        Fill(*items[i], node);
-    }
-    tree_->addTopLevelItems(tops);
+    const int firstTop = model_->rowCount();
+    model_->Append(std::move(nodes), allFormats);
     // A file opens on its members and updates; deeper members stay closed.
-    for (QTreeWidgetItem* top : tops) {
-        top->setExpanded(true);
+    for (int row = firstTop; row < model_->rowCount(); ++row) {
+        tree_->expand(model_->index(row, 0));
     }
 }
 
 void UpdateTreeView::Clear()
 {
-    tree_->clear();
+    model_->Clear();
     details_->clear();
-    nodes_.clear();
-    units_.clear();
-    updateNodes_.clear();
 }
 
-std::size_t UpdateTreeView::IndexOf(const QTreeWidgetItem& item) const
+std::optional<TreeNodeId> UpdateTreeView::UpdateNode(std::size_t row) const
 {
-    return static_cast<std::size_t>(item.data(kName, Qt::UserRole).toULongLong());
-}
-
-std::optional<std::size_t> UpdateTreeView::UpdateNode(std::size_t row) const
-{
-    if (row >= updateNodes_.size()) {
+    const std::vector<TreeNodeId>& updates = model_->UpdateNodes();
+    if (row >= updates.size()) {
         return std::nullopt;
     }
-    return updateNodes_[row];
+    return updates[row];
 }
 
-std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(std::size_t index) const
+std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(TreeNodeId id) const
 {
-    if (index >= nodes_.size()) {
+    if ((id >> 32) >= model_->Units().size()) {
         return std::nullopt;
     }
-    const auto unit = std::prev(std::upper_bound(units_.begin(), units_.end(), index,
-                                                 [](std::size_t i, const Unit& u) { return i < u.first; }));
-    const auto count = [this, first = unit->first](std::size_t end, TreeNode::Kind kind) {
-        return static_cast<std::size_t>(std::count_if(nodes_.begin() + static_cast<std::ptrdiff_t>(first),
-                                                      nodes_.begin() + static_cast<std::ptrdiff_t>(end),
+    const UpdateTreeModel::Unit& unit = model_->Units()[id >> 32];
+    const std::size_t index = id & 0xFFFFFFFFU;
+    if (index >= unit.nodes.size()) {
+        return std::nullopt;
+    }
+    // Which of the unit's members or updates it is, in the order they came.
+    const auto count = [&unit](std::size_t end, TreeNode::Kind kind) {
+        return static_cast<std::size_t>(std::count_if(unit.nodes.begin(),
+                                                      unit.nodes.begin() + static_cast<std::ptrdiff_t>(end),
                                                       [kind](const TreeNode& n) { return n.kind == kind; }));
     };
-    const std::size_t end = std::next(unit) == units_.end() ? nodes_.size() : std::next(unit)->first;
     ItemSource source;
-    source.path = nodes_[unit->first].file.path;
-    source.allFormats = unit->allFormats;
-    const TreeNode& node = nodes_[index];
+    source.path = unit.nodes.front().file.path;
+    source.allFormats = unit.allFormats;
+    const TreeNode& node = unit.nodes[index];
     switch (node.kind) {
     case TreeNode::Kind::file:
         return std::nullopt;
@@ -303,29 +436,35 @@ std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(std::size_t i
         // A line of an extended signature is its update's: the bytes and
         // the name are those of the header's own line, in the same file.
         std::size_t own = index;
-        for (std::size_t i = unit->first; i < end && node.row.update.extendedIndex >= 0; ++i) {
-            const TreeNode& other = nodes_[i];
+        for (std::size_t i = 0; i < unit.nodes.size() && node.row.update.extendedIndex >= 0; ++i) {
+            const TreeNode& other = unit.nodes[i];
             if (other.kind == TreeNode::Kind::update && other.parent == node.parent &&
                 other.row.update.offset == node.row.update.offset && other.row.update.extendedIndex < 0) {
                 own = i;
             }
         }
         source.pick = {output::ExtractionPick::Kind::update, count(own, TreeNode::Kind::update)};
-        source.name = output::UpdateExtractionName(node.file.displayName, nodes_[own].row.update);
+        source.name = output::UpdateExtractionName(node.file.displayName, unit.nodes[own].row.update);
         return source;
     }
     }
     return std::nullopt;
 }
 
-const TreeNode& UpdateTreeView::NodeOf(const QTreeWidgetItem& item) const
+const TreeNode& UpdateTreeView::NodeOf(const QModelIndex& index) const
 {
-    return nodes_.at(static_cast<std::size_t>(item.data(kName, Qt::UserRole).toULongLong()));
+    return model_->Node(UpdateTreeModel::NodeOf(index));
 }
 
-void UpdateTreeView::ShowDetails(QTreeWidgetItem* item)
+std::optional<TreeNodeId> UpdateTreeView::CurrentNode() const
 {
-    details_->setPlainText(item == nullptr ? QString() : DetailsText(NodeOf(*item)));
+    const QModelIndex current = tree_->currentIndex();
+    return current.isValid() ? std::optional(UpdateTreeModel::NodeOf(current)) : std::nullopt;
+}
+
+void UpdateTreeView::ShowDetails(const QModelIndex& index)
+{
+    details_->setPlainText(index.isValid() ? DetailsText(NodeOf(index)) : QString());
 }
 
 QString UpdateTreeView::DetailsText(const TreeNode& node)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAbstractItemModel>
 #include <QWidget>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -9,10 +11,57 @@
 #include "unit_tree.h"
 
 class QPlainTextEdit;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace veskari {
+
+/// A node of the tree: its unit (in the upper 32 bits) and its place among
+/// that unit's nodes.
+using TreeNodeId = std::uint64_t;
+
+/// The nodes of every unit since the last Clear, as a tree model: each
+/// row's texts are made when the view asks for them, and each unit's nodes
+/// stay in the vector they came in, so that a folder of thousands of files
+/// costs the window's thread a few small vectors, not an item object per
+/// member and update nor a copy of every node.
+class UpdateTreeModel final : public QAbstractItemModel {
+    Q_OBJECT
+
+public:
+    using QAbstractItemModel::QAbstractItemModel;
+
+    /// One top-level unit's nodes, as its analysis recorded them.
+    struct Unit {
+        std::vector<TreeNode> nodes;  ///< each node's parent is an index into it
+        bool allFormats = false;      ///< the mode it was analysed in
+        std::vector<int> rows;                  ///< each node's row under its holder
+        std::vector<std::vector<int>> children;  ///< each node's nodes, in the order they came
+    };
+
+    /// Adds one unit's nodes, analysed in the mode that `allFormats` says.
+    void Append(std::vector<TreeNode>&& nodes, bool allFormats);
+    void Clear();
+
+    [[nodiscard]] const std::vector<Unit>& Units() const noexcept { return units_; }
+    [[nodiscard]] const TreeNode& Node(TreeNodeId id) const { return units_.at(id >> 32).nodes.at(id & 0xFFFFFFFFU); }
+    /// The node of an index of this model.
+    [[nodiscard]] static TreeNodeId NodeOf(const QModelIndex& index) noexcept { return index.internalId(); }
+    /// The update nodes, in the table's order.
+    [[nodiscard]] const std::vector<TreeNodeId>& UpdateNodes() const noexcept { return updateNodes_; }
+
+    [[nodiscard]] QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QModelIndex parent(const QModelIndex& child) const override;
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<Unit> units_;
+    std::vector<TreeNodeId> tops_;  // the nodes without a holder: each unit's top-level file
+    std::vector<TreeNodeId> updateNodes_;
+};
 
 /// Where each update sits: every top-level file, its members nested as
 /// they hold each other (with method, sizes and CRC verdict) and the
@@ -31,14 +80,16 @@ public:
     void Add(std::vector<TreeNode>&& nodes, bool allFormats = false);
     void Clear();
 
-    [[nodiscard]] QTreeWidget& Tree() noexcept { return *tree_; }
+    [[nodiscard]] QTreeView& Tree() noexcept { return *tree_; }
+    [[nodiscard]] const UpdateTreeModel& Model() const noexcept { return *model_; }
     [[nodiscard]] QPlainTextEdit& Details() noexcept { return *details_; }
-    /// The node an item of the tree shows.
-    [[nodiscard]] const TreeNode& NodeOf(const QTreeWidgetItem& item) const;
-    [[nodiscard]] std::size_t IndexOf(const QTreeWidgetItem& item) const;
+    /// The node a row of the tree shows.
+    [[nodiscard]] const TreeNode& NodeOf(const QModelIndex& index) const;
+    /// The node of the tree's current row, if there is one.
+    [[nodiscard]] std::optional<TreeNodeId> CurrentNode() const;
     /// The node of the update of a row of the table (rows and update nodes
     /// come from the same events, in the same order).
-    [[nodiscard]] std::optional<std::size_t> UpdateNode(std::size_t row) const;
+    [[nodiscard]] std::optional<TreeNodeId> UpdateNode(std::size_t row) const;
 
     /// Where a node's item is read again to be taken out alone: its
     /// top-level file, the mode it was analysed in, which of the file's
@@ -50,24 +101,18 @@ public:
         output::ExtractionPick pick;
         std::string name;
     };
-    [[nodiscard]] std::optional<ItemSource> SourceOf(std::size_t node) const;
+    [[nodiscard]] std::optional<ItemSource> SourceOf(TreeNodeId node) const;
 
     /// The details of `node` as the pane shows them: its fields, one a
     /// line, then a hex view of its first bytes.
     [[nodiscard]] static QString DetailsText(const TreeNode& node);
 
 private:
-    void ShowDetails(QTreeWidgetItem* item);
+    void ShowDetails(const QModelIndex& index);
 
-    QTreeWidget* tree_ = nullptr;
+    UpdateTreeModel* model_ = nullptr;
+    QTreeView* tree_ = nullptr;
     QPlainTextEdit* details_ = nullptr;
-    std::vector<TreeNode> nodes_;  // of every unit since the last Clear
-    struct Unit {
-        std::size_t first = 0;  // its first node
-        bool allFormats = false;
-    };
-    std::vector<Unit> units_;
-    std::vector<std::size_t> updateNodes_;  // in the table's order
 };
 
 }  // namespace veskari

@@ -7,7 +7,7 @@
 #include <QMap>
 #include <QTableView>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "gui_support.h"
 #include "main_dialog.h"
@@ -50,17 +50,17 @@ QString NestedImage(const test::TempDir& dir)
     return QString::fromStdString(dir.Write("nested.rom", image));
 }
 
-QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const UpdateTreeView& view, const std::string& member)
+QModelIndex FindItem(const QModelIndex& item, const UpdateTreeView& view, const std::string& member)
 {
-    if (view.NodeOf(*item).kind == TreeNode::Kind::member && view.NodeOf(*item).member.displayName == member) {
+    if (view.NodeOf(item).kind == TreeNode::Kind::member && view.NodeOf(item).member.displayName == member) {
         return item;
     }
-    for (int i = 0; i < item->childCount(); ++i) {
-        if (QTreeWidgetItem* found = FindItem(item->child(i), view, member)) {
+    for (int i = 0; i < view.Model().rowCount(item); ++i) {
+        if (const QModelIndex found = FindItem(view.Model().index(i, 0, item), view, member); found.isValid()) {
             return found;
         }
     }
-    return nullptr;
+    return {};
 }
 
 }  // namespace
@@ -125,10 +125,10 @@ private slots:
         };
 
         UpdateTreeView& view = dialog.Tree();
-        QTreeWidgetItem* member = FindItem(view.Tree().topLevelItem(0), view, "nested.rom/outer.lzh/inner.bin");
-        QVERIFY(member != nullptr);
+        const QModelIndex member = FindItem(view.Model().index(0, 0), view, "nested.rom/outer.lzh/inner.bin");
+        QVERIFY(member.isValid());
         dialog.ShowView(2);
-        view.Tree().setCurrentItem(member);
+        view.Tree().setCurrentIndex(member);
         dialog.OnSaveItemAs();
         QVERIFY(test::WaitIdle(dialog));
         QCOMPARE(errors, QString());

@@ -7,7 +7,7 @@
 #include <QJsonObject>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "gui_support.h"
 #include "main_dialog.h"
@@ -33,17 +33,18 @@ void JsonLines(const QJsonObject& file, const QString& indent, QStringList& line
 
 // The same of an item of the tree: members first, then updates, each in
 // the order the tree shows them.
-void TreeLines(const UpdateTreeView& view, const QTreeWidgetItem& item, const QString& indent, QStringList& lines)
+void TreeLines(const UpdateTreeView& view, const QModelIndex& item, const QString& indent, QStringList& lines)
 {
+    const QAbstractItemModel& model = view.Model();
     for (const TreeNode::Kind kind : {TreeNode::Kind::member, TreeNode::Kind::update}) {
-        for (int i = 0; i < item.childCount(); ++i) {
-            const TreeNode& node = view.NodeOf(*item.child(i));
+        for (int i = 0; i < model.rowCount(item); ++i) {
+            const TreeNode& node = view.NodeOf(model.index(i, 0, item));
             if (node.kind != kind) {
                 continue;
             }
             if (kind == TreeNode::Kind::member) {
                 lines.push_back(indent + QStringLiteral("member ") + QString::fromStdString(node.member.displayName));
-                TreeLines(view, *item.child(i), indent + QStringLiteral("  "), lines);
+                TreeLines(view, model.index(i, 0, item), indent + QStringLiteral("  "), lines);
             } else {
                 lines.push_back(indent + QStringLiteral("update %1 %2")
                                              .arg(node.row.update.offset)
@@ -68,7 +69,8 @@ private slots:
         dialog.AnalyzePaths({test::kExample});
         QVERIFY(test::WaitIdle(dialog));
         UpdateTreeView& view = dialog.Tree();
-        QTreeWidget& tree = view.Tree();
+        QTreeView& tree = view.Tree();
+        const QAbstractItemModel& model = view.Model();
 
         const QJsonObject document = QJsonDocument::fromJson(dialog.SavedBytes(SaveFormat::json)).object();
         QStringList expected;
@@ -81,26 +83,27 @@ private slots:
                 ++files;
             }
         }
-        QCOMPARE(tree.topLevelItemCount(), files);
-        for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+        QCOMPARE(model.rowCount(), files);
+        for (int i = 0; i < model.rowCount(); ++i) {
             shown.push_back(QStringLiteral("file ") +
-                            QString::fromStdString(view.NodeOf(*tree.topLevelItem(i)).file.displayName));
-            TreeLines(view, *tree.topLevelItem(i), QStringLiteral("  "), shown);
+                            QString::fromStdString(view.NodeOf(model.index(i, 0)).file.displayName));
+            TreeLines(view, model.index(i, 0), QStringLiteral("  "), shown);
         }
         QCOMPARE(shown, expected);
         QVERIFY(expected.filter(QStringLiteral("    update ")).size() > 0);  // an update two levels down
 
         // The first update of the image's own bytes: its fields and the
         // file's bytes at its offset, at most 256 of them.
-        QTreeWidgetItem* update = nullptr;
-        for (int i = 0; i < tree.topLevelItem(0)->childCount() && update == nullptr; ++i) {
-            if (view.NodeOf(*tree.topLevelItem(0)->child(i)).kind == TreeNode::Kind::update) {
-                update = tree.topLevelItem(0)->child(i);
+        const QModelIndex image = model.index(0, 0);
+        QModelIndex update;
+        for (int i = 0; i < model.rowCount(image) && !update.isValid(); ++i) {
+            if (view.NodeOf(model.index(i, 0, image)).kind == TreeNode::Kind::update) {
+                update = model.index(i, 0, image);
             }
         }
-        QVERIFY(update != nullptr);
-        const TreeNode& node = view.NodeOf(*update);
-        tree.setCurrentItem(update);
+        QVERIFY(update.isValid());
+        const TreeNode& node = view.NodeOf(update);
+        tree.setCurrentIndex(update);
         const QString details = view.Details().toPlainText();
         QVERIFY(details.contains(QStringLiteral("Offset in its file: 0x%1\n")
                                      .arg(QString::number(node.row.update.offset, 16).toUpper())));
@@ -109,23 +112,26 @@ private slots:
                                  QString::number(node.row.update.header.revision, 16).toUpper().rightJustified(8, u'0') +
                                  QLatin1Char('\n')));
         QVERIFY(details.contains(QStringLiteral("(checksum invalid)")));
-        QFile image(test::kExample);
-        QVERIFY(image.open(QIODevice::ReadOnly));
-        QVERIFY(image.seek(static_cast<qint64>(node.row.update.offset)));
-        QCOMPARE(QByteArray::fromStdString(node.head), image.read(256));
+        QFile bytes(test::kExample);
+        QVERIFY(bytes.open(QIODevice::ReadOnly));
+        QVERIFY(bytes.seek(static_cast<qint64>(node.row.update.offset)));
+        QCOMPARE(QByteArray::fromStdString(node.head), bytes.read(256));
         QVERIFY(details.contains(QStringLiteral("\nFirst 256 bytes:\n00000000  ")));
-        QCOMPARE(update->foreground(2).color(), QColor(0xC0, 0x00, 0x00));
+        QCOMPARE(update.siblingAtColumn(2).data(Qt::ForegroundRole).value<QColor>(), QColor(0xC0, 0x00, 0x00));
+        QVERIFY(update.siblingAtColumn(2).data(Qt::FontRole).value<QFont>().bold());
 
         // A member: its decoded bytes, where its first update starts.
-        QTreeWidgetItem* member = tree.topLevelItem(0)->child(0);
-        QCOMPARE(view.NodeOf(*member).kind, TreeNode::Kind::member);
-        tree.setCurrentItem(member);
+        const QModelIndex member = model.index(0, 0, image);
+        QCOMPARE(view.NodeOf(member).kind, TreeNode::Kind::member);
+        QVERIFY(tree.isExpanded(image));  // a file opens on what it holds
+        QVERIFY(!tree.isExpanded(member));
+        tree.setCurrentIndex(member);
         QVERIFY(view.Details().toPlainText().contains(QStringLiteral("Verdict: CRC matches\n")));
-        QCOMPARE(view.NodeOf(*member).head.size(), std::size_t{256});
-        QCOMPARE(view.NodeOf(*member).head.substr(0, 48), view.NodeOf(*member->child(0)).head.substr(0, 48));
+        QCOMPARE(view.NodeOf(member).head.size(), std::size_t{256});
+        QCOMPARE(view.NodeOf(member).head.substr(0, 48), view.NodeOf(model.index(0, 0, member)).head.substr(0, 48));
 
         dialog.OnClear();
-        QCOMPARE(tree.topLevelItemCount(), 0);
+        QCOMPARE(model.rowCount(), 0);
         QVERIFY(view.Details().toPlainText().isEmpty());
     }
 };
