@@ -353,9 +353,9 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
     tree_->setModel(model_);
     tree_->setUniformRowHeights(true);  // quick with many thousand rows
     tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
-    tree_->setColumnWidth(kName, 220);
-    tree_->setColumnWidth(kContents, 230);
-    tree_->setColumnWidth(kVerdict, 130);
+    tree_->setColumnWidth(kName, 270);
+    tree_->setColumnWidth(kContents, 290);
+    tree_->setColumnWidth(kVerdict, 125);
     details_ = new QPlainTextEdit(this);
     details_->setReadOnly(true);
     details_->setUndoRedoEnabled(false);
