@@ -43,7 +43,8 @@ struct WalkEntry {
     };
     Kind kind = Kind::file;
     std::string path;  ///< the walked folder's path as given, '/' (a backslash on Windows), and the names below it
-    OpenedFile file;
+    OpenedFile file;   ///< a file, opened for reading, unless the walk only measures
+    std::uint64_t size = 0;  ///< a file met by a walk that only measures: its size, 0 when unknown
     int error = 0;
 };
 
@@ -56,7 +57,9 @@ struct WalkEntry {
 /// links can make the walk neither loop nor multiply.
 class FolderWalk {
 public:
-    FolderWalk(std::string folderPath, std::set<FolderId>& walked);
+    /// `openFiles` false: files are not opened, only their sizes told (the
+    /// progress of a run counts the bytes ahead without opening every file twice).
+    FolderWalk(std::string folderPath, std::set<FolderId>& walked, bool openFiles = true);
     FolderWalk(const FolderWalk&) = delete;
     FolderWalk& operator=(const FolderWalk&) = delete;
 
@@ -77,6 +80,7 @@ private:
 
     std::string rootPath_;
     std::set<FolderId>& walked_;
+    bool openFiles_ = true;
     std::vector<Frame> frames_;
     bool started_ = false;
 };

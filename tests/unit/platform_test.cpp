@@ -202,6 +202,15 @@ TEST(FolderWalkTest, ByteOrderLongPathsAndBackslashes)
     const std::vector<std::string> expected{".hidden", "_x", "a", "a0", "b", test::Walked("deep", deep.substr(10)) + "\\end.bin",
                                             "\xC3\xA9", "\xE4\xBA\x88"};
     EXPECT_EQ(seen, expected);
+    // A walk that only measures opens nothing and tells the sizes.
+    std::set<FolderId> measured;
+    FolderWalk sizes(dir / "tree", measured, false);
+    std::uint64_t total = 0;
+    while (sizes.Next(entry)) {
+        EXPECT_FALSE(entry.file.IsOpen()) << entry.path;
+        total += entry.size;
+    }
+    EXPECT_EQ(total, 3U);
     // Removed level by level: std::filesystem cannot walk paths this long.
     std::filesystem::remove(system + "\\end.bin");
     for (int level = 0; level <= 8; ++level) {
@@ -212,8 +221,9 @@ TEST(FolderWalkTest, ByteOrderLongPathsAndBackslashes)
 #else
 // The walk in byte order, relative to each folder's descriptor: paths far
 // beyond PATH_MAX, links that lead back or to one folder by a second route,
-// special files not opened, unreadable folders told.
-TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblems)
+// special files not opened, unreadable folders told; and the walk that
+// only measures.
+TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblemsAndSizes)
 {
     const TempDir dir;
     for (const char* name : {"b", "B", "_x", ".hidden", "a0", "a", "\xC3\xA9"}) {
@@ -255,6 +265,21 @@ TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblems)
     }
     expected.insert(expected.end(), {"zz-deep-again repeated", "zz-up/tree repeated", "\xC3\xA9 open"});
     EXPECT_EQ(seen, expected);
+
+    // A walk that only measures meets the same files, opens none of them
+    // and tells each regular file's size.
+    std::set<FolderId> measured;
+    FolderWalk sizes(dir / "tree", measured, false);
+    std::vector<std::string> told;
+    while (sizes.Next(entry)) {
+        if (entry.kind == WalkEntry::Kind::file) {
+            EXPECT_FALSE(entry.file.IsOpen()) << entry.path;
+            const std::string name = entry.path.substr(entry.path.rfind('/') + 1);
+            told.push_back(name.substr(0, 12) + " " + std::to_string(entry.size));
+        }
+    }
+    EXPECT_EQ(told, (std::vector<std::string>{".hidden 0", "B 0", "_x 0", "a 0", "a0 0", "b 0", "end.bin 3", "fifo 0",
+                                              "\xC3\xA9 0"}));
     // rm walks as we do; std::filesystem cannot remove paths this long.
     EXPECT_EQ(std::system(("rm -rf " + test::ShellQuote(dir / "tree/deep")).c_str()), 0);
 }

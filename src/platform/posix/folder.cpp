@@ -54,8 +54,8 @@ std::optional<PathStatus> QueryPathStatus(const std::string& path)
                       static_cast<std::uint64_t>(status.st_ino)};
 }
 
-FolderWalk::FolderWalk(std::string folderPath, std::set<FolderId>& walked)
-    : rootPath_(std::move(folderPath)), walked_(walked)
+FolderWalk::FolderWalk(std::string folderPath, std::set<FolderId>& walked, bool openFiles)
+    : rootPath_(std::move(folderPath)), walked_(walked), openFiles_(openFiles)
 {
 }
 
@@ -110,7 +110,8 @@ bool FolderWalk::Next(WalkEntry& entry)
         const int folder = frame.folder.Get();
         const std::string path = frame.path + name;
         struct stat status {};
-        if (::fstatat(folder, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode)) {
+        const bool known = ::fstatat(folder, name.c_str(), &status, 0) == 0;
+        if (known && S_ISDIR(status.st_mode)) {
             if (Enter(folder, name, path, entry)) {
                 continue;
             }
@@ -118,7 +119,11 @@ bool FolderWalk::Next(WalkEntry& entry)
         }
         entry = WalkEntry();
         entry.path = path;
-        entry.file = OpenForReadingAt(folder, name);
+        if (openFiles_) {
+            entry.file = OpenForReadingAt(folder, name);
+        } else if (known && S_ISREG(status.st_mode)) {
+            entry.size = static_cast<std::uint64_t>(status.st_size);
+        }
         return true;
     }
     return false;

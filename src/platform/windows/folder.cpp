@@ -96,8 +96,8 @@ std::optional<PathStatus> QueryPathStatus(const std::string& path)
     return PathStatus{identity.isDirectory, identity.id.first, identity.id.second};
 }
 
-FolderWalk::FolderWalk(std::string folderPath, std::set<FolderId>& walked)
-    : rootPath_(std::move(folderPath)), walked_(walked)
+FolderWalk::FolderWalk(std::string folderPath, std::set<FolderId>& walked, bool openFiles)
+    : rootPath_(std::move(folderPath)), walked_(walked), openFiles_(openFiles)
 {
 }
 
@@ -170,8 +170,9 @@ bool FolderWalk::Next(WalkEntry& entry)
         const std::string path = frame.path + name;
         const std::wstring systemPath = SystemPathBelow(rootPath_, path);
         // A link to a folder carries the folder attribute itself.
-        const DWORD attributes = ::GetFileAttributesW(systemPath.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        const bool known = ::GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &data) != 0;
+        if (known && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             if (Enter(frame.folder.Get(), name, path, entry)) {
                 continue;
             }
@@ -179,7 +180,12 @@ bool FolderWalk::Next(WalkEntry& entry)
         }
         entry = WalkEntry();
         entry.path = path;
-        entry.file = windows::OpenForReadingBySystemPath(systemPath, name);
+        if (openFiles_ || (known && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+            // A link's entry tells the link's size: its target's is asked of the open file.
+            entry.file = windows::OpenForReadingBySystemPath(systemPath, name);
+        } else if (known) {
+            entry.size = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        }
         return true;
     }
     return false;
