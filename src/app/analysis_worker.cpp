@@ -50,7 +50,7 @@ public:
     {
         events.UpdateAccepted(file, update);
         rows.UpdateAccepted(file, update);
-        tree.UpdateAccepted(file, rows.Rows().back());
+        tree.UpdateAccepted(file, rows.Rows().back(), rows.Rows().size() - 1);
     }
     void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, File& bytes) override
     {

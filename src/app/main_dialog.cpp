@@ -315,8 +315,8 @@ void MainDialog::TakeOutput()
     reportLog_->AppendReport(output.report);
     for (UnitOutput& unit : output.units) {
         record_->AddUnit(unit);
-        tree_->Add(std::move(unit.tree), commandAllFormats_);
-        updates_->Add(std::move(unit.updates));
+        const std::span<const output::UpdateRow> rows = updates_->Add(std::move(unit.updates));
+        tree_->Add(std::move(unit.tree), rows, commandAllFormats_);
         problems_->Add(unit.findings);
         unsaved_ = true;
     }
@@ -397,8 +397,8 @@ void MainDialog::OnClear()
     }
     reportLog_->Clear();
     record_->Clear();
+    tree_->Clear();  // before the table, whose rows it shows
     updates_->Clear();
-    tree_->Clear();
     problems_->Clear();
     status_->Clear();
     unsaved_ = false;

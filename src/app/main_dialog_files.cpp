@@ -105,8 +105,8 @@ QByteArray MainDialog::SavedBytes(SaveFormat format) const
         break;
     case SaveFormat::csv:
         bytes = output::CsvHeader();
-        for (const output::UpdateRow& row : updates_->Model().Rows()) {
-            bytes += output::CsvRecord(row);
+        for (const output::UpdateRow* row : updates_->Model().Rows()) {
+            bytes += output::CsvRecord(*row);
         }
         break;
     case SaveFormat::json:

@@ -77,7 +77,7 @@ void TreeRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcom
     holders_.pop_back();
 }
 
-void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow& row)
+void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow& row, std::size_t index)
 {
     const auto depth = static_cast<std::size_t>(file.depth);
     if (depth >= holders_.size()) {
@@ -88,7 +88,8 @@ void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow&
     node.parent = holders_[depth];
     node.file.chain = file.chain;
     node.file.displayName = file.displayName;
-    node.row = row;
+    node.rowIndex = index;
+    updateSize_ = row.update.header.totalSize;
 }
 
 void TreeRecorder::UpdateBytes(File& bytes)
@@ -98,7 +99,7 @@ void TreeRecorder::UpdateBytes(File& bytes)
     }
     TreeNode& node = nodes_.back();
     try {
-        node.head = ReadHead(bytes, node.row.update.header.totalSize);
+        node.head = ReadHead(bytes, updateSize_);
     } catch (const FileError&) {
         // The hex view stays empty; the checksum's own read tells the error.
     }

@@ -25,7 +25,11 @@ struct TreeNode {
     MemberInfo member;                     ///< kind member
     std::optional<MemberOutcome> outcome;  ///< kind member: none while it is still analysed
     std::uint64_t decodedSize = 0;         ///< kind member: the bytes it decoded to
-    output::UpdateRow row;                 ///< kind update: the table's row, standing included
+    /// Kind update: the table's row, standing included, once the window has
+    /// the unit (the table and the tree share it); until then its place
+    /// among the unit's rows is in `rowIndex`.
+    const output::UpdateRow* row = nullptr;
+    std::size_t rowIndex = 0;
     std::string head;                      ///< the first bytes (at most kHeadBytes)
 };
 
@@ -39,8 +43,8 @@ public:
     void MemberStarted(const MemberInfo& member);
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size);
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome);
-    /// `row` is the update's row as the table gets it.
-    void UpdateAccepted(const FileInfo& file, const output::UpdateRow& row);
+    /// `row` is the update's row as the table gets it, the `index`-th of the unit.
+    void UpdateAccepted(const FileInfo& file, const output::UpdateRow& row, std::size_t index);
     /// `bytes` stands at the update accepted last.
     void UpdateBytes(File& bytes);
 
@@ -51,6 +55,7 @@ private:
     // the member being analysed at each level.
     std::vector<int> holders_;
     std::vector<TreeNode> nodes_;
+    std::uint32_t updateSize_ = 0;  // the total size of the update accepted last
 };
 
 }  // namespace veskari

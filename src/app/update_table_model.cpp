@@ -48,14 +48,28 @@ int Compare(const T& a, const T& b)
 
 }  // namespace
 
-void UpdateTableModel::Append(std::vector<output::UpdateRow>&& rows)
+std::span<const output::UpdateRow> UpdateTableModel::Keep(std::vector<output::UpdateRow>&& rows)
 {
     if (rows.empty()) {
+        return {};
+    }
+    // Moving a vector keeps its elements where they are.
+    const std::vector<output::UpdateRow>& kept = kept_.emplace_back(std::move(rows));
+    for (const output::UpdateRow& row : kept) {
+        unshown_.push_back(&row);
+    }
+    return kept;
+}
+
+void UpdateTableModel::ShowKept()
+{
+    if (unshown_.empty()) {
         return;
     }
     const int first = static_cast<int>(rows_.size());
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
-    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(unshown_.size()) - 1);
+    rows_.insert(rows_.end(), unshown_.begin(), unshown_.end());
+    unshown_.clear();
     endInsertRows();
 }
 
@@ -63,13 +77,15 @@ void UpdateTableModel::Clear()
 {
     beginResetModel();
     rows_.clear();
+    unshown_.clear();
+    kept_.clear();
     searchTexts_.clear();
     endResetModel();
 }
 
 QString UpdateTableModel::CellText(int row, int column) const
 {
-    const output::UpdateRow& entry = rows_[static_cast<std::size_t>(row)];
+    const output::UpdateRow& entry = *rows_[static_cast<std::size_t>(row)];
     switch (static_cast<CsvColumn>(column)) {
     case CsvColumn::path:
     case CsvColumn::memberChain:
@@ -145,8 +161,8 @@ QString UpdateTableModel::StandingWordsText(const output::UpdateRow& row)
 
 bool UpdateTableModel::Less(int row, int other, int column) const
 {
-    const output::UpdateRow& rowA = rows_[static_cast<std::size_t>(row)];
-    const output::UpdateRow& rowB = rows_[static_cast<std::size_t>(other)];
+    const output::UpdateRow& rowA = *rows_[static_cast<std::size_t>(row)];
+    const output::UpdateRow& rowB = *rows_[static_cast<std::size_t>(other)];
     const UpdateRecord& a = rowA.update;
     const UpdateRecord& b = rowB.update;
     int order = 0;
@@ -196,7 +212,7 @@ bool UpdateTableModel::Matches(int row, const std::string& needle) const
         // The names only, apart, so that no match runs from one into the
         // next: numbers are matched by their value, never as text.
         std::string text;
-        const auto fields = output::CsvFields(rows_[searchTexts_.size()]);
+        const auto fields = output::CsvFields(*rows_[searchTexts_.size()]);
         for (const CsvColumn column : {CsvColumn::path, CsvColumn::memberChain, CsvColumn::package,
                                        CsvColumn::processor}) {
             text += LowerAscii(VisibleText(fields[static_cast<std::size_t>(column)]));
@@ -209,12 +225,12 @@ bool UpdateTableModel::Matches(int row, const std::string& needle) const
 
 std::uint32_t UpdateTableModel::Cpuid(int row) const
 {
-    return rows_[static_cast<std::size_t>(row)].update.LineSignature();
+    return rows_[static_cast<std::size_t>(row)]->update.LineSignature();
 }
 
 std::uint32_t UpdateTableModel::Revision(int row) const
 {
-    return rows_[static_cast<std::size_t>(row)].update.header.revision;
+    return rows_[static_cast<std::size_t>(row)]->update.header.revision;
 }
 
 int UpdateTableModel::rowCount(const QModelIndex& parent) const
@@ -236,7 +252,7 @@ QVariant UpdateTableModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole) {
         return CellText(index.row(), index.column());
     }
-    const output::UpdateRow& entry = rows_[static_cast<std::size_t>(index.row())];
+    const output::UpdateRow& entry = *rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::ForegroundRole && column == CsvColumn::checksumValid && !entry.update.checksumValid) {
         return QColor(0xC0, 0x00, 0x00);  // a damaged or altered update
     }

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,19 @@ class UpdateTableModel final : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void Append(std::vector<output::UpdateRow>&& rows);
+    /// Keeps `rows` without showing them yet; they stay where they are
+    /// until Clear, so that the tree shows the very same rows.
+    std::span<const output::UpdateRow> Keep(std::vector<output::UpdateRow>&& rows);
+    /// Shows the rows kept and not shown yet, after those shown.
+    void ShowKept();
+    void Append(std::vector<output::UpdateRow>&& rows)
+    {
+        Keep(std::move(rows));
+        ShowKept();
+    }
     void Clear();
-    [[nodiscard]] const std::vector<output::UpdateRow>& Rows() const noexcept { return rows_; }
+    /// The rows shown, in report order.
+    [[nodiscard]] const std::vector<const output::UpdateRow*>& Rows() const noexcept { return rows_; }
 
     /// The text a cell shows: the CSV field, names with unprintable bytes
     /// shown as \xHH, the checksum verdict in words.
@@ -51,7 +62,9 @@ public:
                                       int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<output::UpdateRow> rows_;
+    std::vector<std::vector<output::UpdateRow>> kept_;  // every row, in the vectors they came in
+    std::vector<const output::UpdateRow*> rows_;         // shown
+    std::vector<const output::UpdateRow*> unshown_;      // kept and not shown yet
     // Each row's shown texts in lower case, made when a filter first asks;
     // rows are only ever added, so what is made stays right.
     mutable std::vector<std::string> searchTexts_;

@@ -98,7 +98,7 @@ bool IsFault(const TreeNode& node)
 {
     switch (node.kind) {
     case TreeNode::Kind::update:
-        return !node.row.update.checksumValid;
+        return !node.row->update.checksumValid;
     case TreeNode::Kind::member:
         return node.outcome == MemberOutcome::crcMismatch || node.outcome == MemberOutcome::damaged ||
                node.outcome == MemberOutcome::notFound;
@@ -144,7 +144,7 @@ QString CellText(const TreeNode& node, int column)
             return {};
         }
     case TreeNode::Kind::update: {
-        const UpdateRecord& update = node.row.update;
+        const UpdateRecord& update = node.row->update;
         switch (column) {
         case kName:
             return UpdateTreeView::tr("CPUID %1, revision %2")
@@ -156,7 +156,7 @@ QString CellText(const TreeNode& node, int column)
         case kVerdict:
             return ChecksumText(update);
         case kStanding:
-            return UpdateTableModel::StandingText(node.row);
+            return UpdateTableModel::StandingText(*node.row);
         default:
             return {};
         }
@@ -171,8 +171,8 @@ QVariant CellColour(const TreeNode& node, int column)
     if (column == kVerdict && IsFault(node)) {
         return kFaultColour;
     }
-    if (node.kind == TreeNode::Kind::update && node.row.reference != nullptr) {
-        return UpdateTableModel::StandingColour(node.row.standing.standing);
+    if (node.kind == TreeNode::Kind::update && node.row->reference != nullptr) {
+        return UpdateTableModel::StandingColour(node.row->standing.standing);
     }
     return {};
 }
@@ -209,7 +209,7 @@ TreeNodeId IdOf(std::size_t unit, int node)
 
 }  // namespace
 
-void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, bool allFormats)
+void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats)
 {
     if (nodes.empty()) {
         return;
@@ -240,6 +240,9 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, bool allFormats)
             siblings.push_back(static_cast<int>(i));
         }
         if (node.kind == TreeNode::Kind::update) {
+            // Every update has its row; an empty one stands in should one be missing.
+            static const output::UpdateRow kNoRow;
+            node.row = node.rowIndex < rows.size() ? &rows[node.rowIndex] : &kNoRow;
             updateNodes_.push_back(id);
         }
     }
@@ -318,8 +321,8 @@ QVariant UpdateTreeModel::data(const QModelIndex& index, int role) const
         }
         return {};
     case Qt::ToolTipRole:
-        if (index.column() == kStanding && node.kind == TreeNode::Kind::update && node.row.reference != nullptr) {
-            return UpdateTableModel::StandingWordsText(node.row);
+        if (index.column() == kStanding && node.kind == TreeNode::Kind::update && node.row->reference != nullptr) {
+            return UpdateTableModel::StandingWordsText(*node.row);
         }
         return {};
     default:
@@ -377,10 +380,10 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
     layout->addWidget(splitter);
 }
 
-void UpdateTreeView::Add(std::vector<TreeNode>&& nodes, bool allFormats)
+void UpdateTreeView::Add(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats)
 {
     const int firstTop = model_->rowCount();
-    model_->Append(std::move(nodes), allFormats);
+    model_->Append(std::move(nodes), rows, allFormats);
     // A file opens on its members and updates; deeper members stay closed.
     for (int row = firstTop; row < model_->rowCount(); ++row) {
         tree_->expand(model_->index(row, 0));
@@ -436,15 +439,15 @@ std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(TreeNodeId id
         // A line of an extended signature is its update's: the bytes and
         // the name are those of the header's own line, in the same file.
         std::size_t own = index;
-        for (std::size_t i = 0; i < unit.nodes.size() && node.row.update.extendedIndex >= 0; ++i) {
+        for (std::size_t i = 0; i < unit.nodes.size() && node.row->update.extendedIndex >= 0; ++i) {
             const TreeNode& other = unit.nodes[i];
             if (other.kind == TreeNode::Kind::update && other.parent == node.parent &&
-                other.row.update.offset == node.row.update.offset && other.row.update.extendedIndex < 0) {
+                other.row->update.offset == node.row->update.offset && other.row->update.extendedIndex < 0) {
                 own = i;
             }
         }
         source.pick = {output::ExtractionPick::Kind::update, count(own, TreeNode::Kind::update)};
-        source.name = output::UpdateExtractionName(node.file.displayName, unit.nodes[own].row.update);
+        source.name = output::UpdateExtractionName(node.file.displayName, unit.nodes[own].row->update);
         return source;
     }
     }
@@ -506,7 +509,7 @@ QString UpdateTreeView::DetailsText(const TreeNode& node)
         break;
     }
     case TreeNode::Kind::update: {
-        const UpdateRecord& update = node.row.update;
+        const UpdateRecord& update = node.row->update;
         const MicrocodeHeaderFields& header = update.header;
         field(tr("Update"), QString::fromStdString(update.line));
         field(tr("Chain"), Chain(node.file.chain));
@@ -534,8 +537,8 @@ QString UpdateTreeView::DetailsText(const TreeNode& node)
         if (update.extendedIndex >= 0) {
             field(tr("This line"), tr("extended signature %1").arg(update.extendedIndex + 1));
         }
-        if (node.row.reference != nullptr) {
-            field(tr("Standing"), UpdateTableModel::StandingWordsText(node.row));
+        if (node.row->reference != nullptr) {
+            field(tr("Standing"), UpdateTableModel::StandingWordsText(*node.row));
         }
         break;
     }

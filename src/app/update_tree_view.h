@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "output/extraction.h"
@@ -38,8 +39,9 @@ public:
         std::vector<std::vector<int>> children;  ///< each node's nodes, in the order they came
     };
 
-    /// Adds one unit's nodes, analysed in the mode that `allFormats` says.
-    void Append(std::vector<TreeNode>&& nodes, bool allFormats);
+    /// Adds one unit's nodes, analysed in the mode that `allFormats` says,
+    /// with its rows of updates, which must stay where they are until Clear.
+    void Append(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats);
     void Clear();
 
     [[nodiscard]] const std::vector<Unit>& Units() const noexcept { return units_; }
@@ -76,8 +78,8 @@ public:
     explicit UpdateTreeView(QWidget* parent = nullptr);
 
     /// Adds the tree of one more top-level unit, analysed in the mode that
-    /// `allFormats` says.
-    void Add(std::vector<TreeNode>&& nodes, bool allFormats = false);
+    /// `allFormats` says, with its rows of updates as the table keeps them.
+    void Add(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats = false);
     void Clear();
 
     [[nodiscard]] QTreeView& Tree() noexcept { return *tree_; }

@@ -133,32 +133,24 @@ void UpdatesView::SizeColumns()
     }
 }
 
-void UpdatesView::Add(std::vector<output::UpdateRow>&& rows)
+std::span<const output::UpdateRow> UpdatesView::Add(std::vector<output::UpdateRow>&& rows)
 {
-    if (rows.empty()) {
-        return;
-    }
-    if (unshown_.empty()) {
-        unshown_ = std::move(rows);
-    } else {
-        unshown_.insert(unshown_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-    }
-    if (!flushTimer_.isActive()) {
+    const std::span<const output::UpdateRow> kept = model_->Keep(std::move(rows));
+    if (!kept.empty() && !flushTimer_.isActive()) {
         flushTimer_.start();
     }
+    return kept;
 }
 
 void UpdatesView::Flush()
 {
     flushTimer_.stop();
-    model_->Append(std::move(unshown_));
-    unshown_.clear();
+    model_->ShowKept();
 }
 
 void UpdatesView::Clear()
 {
     flushTimer_.stop();
-    unshown_.clear();
     // A filter left from before would hide every new row.
     filter_->clear();
     model_->Clear();

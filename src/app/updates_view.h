@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <span>
 #include <vector>
 
 #include "output/csv_output.h"
@@ -26,8 +27,9 @@ class UpdatesView final : public QWidget {
 public:
     explicit UpdatesView(QWidget* parent = nullptr);
 
-    /// Adds rows after those already there.
-    void Add(std::vector<output::UpdateRow>&& rows);
+    /// Adds rows after those already there; the table shows them at its
+    /// next flush, and they stay where the result says until Clear.
+    std::span<const output::UpdateRow> Add(std::vector<output::UpdateRow>&& rows);
     /// Puts the rows added so far into the table.
     void Flush();
     void Clear();
@@ -58,7 +60,6 @@ private:
     QLineEdit* filter_ = nullptr;
     QLabel* count_ = nullptr;
     QTableView* table_ = nullptr;
-    std::vector<output::UpdateRow> unshown_;
     QTimer flushTimer_;
     bool sized_ = false;
 };

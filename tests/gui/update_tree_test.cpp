@@ -47,8 +47,8 @@ void TreeLines(const UpdateTreeView& view, const QModelIndex& item, const QStrin
                 TreeLines(view, model.index(i, 0, item), indent + QStringLiteral("  "), lines);
             } else {
                 lines.push_back(indent + QStringLiteral("update %1 %2")
-                                             .arg(node.row.update.offset)
-                                             .arg(QString::fromStdString(node.row.update.line)));
+                                             .arg(node.row->update.offset)
+                                             .arg(QString::fromStdString(node.row->update.line)));
             }
         }
     }
@@ -106,15 +106,15 @@ private slots:
         tree.setCurrentIndex(update);
         const QString details = view.Details().toPlainText();
         QVERIFY(details.contains(QStringLiteral("Offset in its file: 0x%1\n")
-                                     .arg(QString::number(node.row.update.offset, 16).toUpper())));
+                                     .arg(QString::number(node.row->update.offset, 16).toUpper())));
         QVERIFY(details.contains(QStringLiteral("Chain: example.rom\n")));
         QVERIFY(details.contains(QStringLiteral("Revision: 0x") +
-                                 QString::number(node.row.update.header.revision, 16).toUpper().rightJustified(8, u'0') +
+                                 QString::number(node.row->update.header.revision, 16).toUpper().rightJustified(8, u'0') +
                                  QLatin1Char('\n')));
         QVERIFY(details.contains(QStringLiteral("(checksum invalid)")));
         QFile bytes(test::kExample);
         QVERIFY(bytes.open(QIODevice::ReadOnly));
-        QVERIFY(bytes.seek(static_cast<qint64>(node.row.update.offset)));
+        QVERIFY(bytes.seek(static_cast<qint64>(node.row->update.offset)));
         QCOMPARE(QByteArray::fromStdString(node.head), bytes.read(256));
         QVERIFY(details.contains(QStringLiteral("\nFirst 256 bytes:\n00000000  ")));
         QCOMPARE(update.siblingAtColumn(2).data(Qt::ForegroundRole).value<QColor>(), QColor(0xC0, 0x00, 0x00));
