@@ -22,8 +22,9 @@ public:
     /// `allFormats`: the command lists updates of every layout, and its
     /// updates carry the fields of the later layout in the document.
     void BeginCommand(const QList<QByteArray>& paths, bool allFormats);
-    /// A unit of the command begun last; its events are taken.
-    void AddUnit(UnitOutput& unit);
+    /// A unit of the command begun last; its events are taken. `rows` are
+    /// its rows of updates as the table keeps them, until Clear.
+    void AddUnit(UnitOutput& unit, std::span<const output::UpdateRow> rows);
     void EndCommand(const CommandEnd& end);
     void Clear();
     /// The paths analysed, in order, in runs of one mode (true: every
@@ -40,6 +41,7 @@ private:
         std::size_t argument = 0;  // among all paths
         std::vector<Problem> problems;
         EventLog events;
+        std::span<const output::UpdateRow> rows;
         bool allFormats = false;
     };
 

@@ -1,5 +1,7 @@
 #include "event_log.h"
 
+#include <stdexcept>
+
 namespace veskari {
 
 void EventLog::FileStarted(const FileInfo& file)
@@ -24,10 +26,10 @@ void EventLog::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
     events_.emplace_back(MemberEvent{member, outcome});
 }
 
-void EventLog::UpdateAccepted(const FileInfo& file, const UpdateRecord& update)
+void EventLog::UpdateAccepted(const FileInfo& file, const UpdateRecord& /*update*/)
 {
     // The file is the one started last at its depth.
-    events_.emplace_back(UpdateEvent{openFiles_.at(static_cast<std::size_t>(file.depth)), update});
+    events_.emplace_back(UpdateEvent{openFiles_.at(static_cast<std::size_t>(file.depth)), updates_++});
 }
 
 void EventLog::ProblemFound(const Problem& problem)
@@ -35,7 +37,7 @@ void EventLog::ProblemFound(const Problem& problem)
     events_.emplace_back(problem);
 }
 
-void EventLog::Replay(AnalysisObserver& observer) const
+void EventLog::Replay(AnalysisObserver& observer, std::span<const output::UpdateRow> rows) const
 {
     for (const auto& event : events_) {
         if (const auto* file = std::get_if<FileEvent>(&event)) {
@@ -51,7 +53,10 @@ void EventLog::Replay(AnalysisObserver& observer) const
                 observer.MemberStarted(member->member);
             }
         } else if (const auto* update = std::get_if<UpdateEvent>(&event)) {
-            observer.UpdateAccepted(std::get<FileEvent>(events_[update->file]).file, update->update);
+            if (update->row >= rows.size()) {
+                throw std::out_of_range("an update without its row");  // the recorder makes one for each
+            }
+            observer.UpdateAccepted(std::get<FileEvent>(events_[update->file]).file, rows[update->row].update);
         } else {
             observer.ProblemFound(std::get<Problem>(event));
         }

@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <variant>
 #include <vector>
 
 #include "analysis/analysis_events.h"
+#include "output/csv_output.h"
 
 namespace veskari {
 
@@ -13,7 +15,9 @@ namespace veskari {
 /// told again later: the window makes a file's JSON object from them when
 /// Save asks for it, not while the analysis runs, where formatting JSON
 /// would cost every run a fifth more time. Decoded members' bytes, update
-/// bytes and rejected candidates are not kept.
+/// bytes and rejected candidates are not kept, nor the updates themselves:
+/// each is the update of the unit's row of the same place, which the table
+/// keeps (one row for each accepted update, in the order they came).
 class EventLog final : public AnalysisObserver {
 public:
     /// The checksum verdict of each update is part of the log.
@@ -25,8 +29,9 @@ public:
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
     void ProblemFound(const Problem& problem) override;
 
-    /// Tells `observer` every kept event again, in the order they came.
-    void Replay(AnalysisObserver& observer) const;
+    /// Tells `observer` every kept event again, in the order they came;
+    /// `rows` are the unit's rows of updates.
+    void Replay(AnalysisObserver& observer, std::span<const output::UpdateRow> rows) const;
 
 private:
     struct FileEvent {
@@ -39,11 +44,12 @@ private:
     };
     struct UpdateEvent {
         std::size_t file = 0;  // the event that started the file holding it
-        UpdateRecord update;
+        std::size_t row = 0;   // its row among the unit's
     };
 
     std::vector<std::variant<FileEvent, MemberEvent, UpdateEvent, Problem>> events_;
     std::vector<std::size_t> openFiles_;  // the start events of the open files, by depth
+    std::size_t updates_ = 0;             // updates accepted so far
 };
 
 }  // namespace veskari

@@ -314,8 +314,9 @@ void MainDialog::TakeOutput()
     Delivery output = worker_->TakeOutput();
     reportLog_->AppendReport(output.report);
     for (UnitOutput& unit : output.units) {
-        record_->AddUnit(unit);
+        // The table keeps the rows; the tree and the record for Save show them.
         const std::span<const output::UpdateRow> rows = updates_->Add(std::move(unit.updates));
+        record_->AddUnit(unit, rows);
         tree_->Add(std::move(unit.tree), rows, commandAllFormats_);
         problems_->Add(unit.findings);
         unsaved_ = true;
@@ -396,8 +397,8 @@ void MainDialog::OnClear()
         return;
     }
     reportLog_->Clear();
-    record_->Clear();
-    tree_->Clear();  // before the table, whose rows it shows
+    record_->Clear();  // the record and the tree first: they show the table's rows
+    tree_->Clear();
     updates_->Clear();
     problems_->Clear();
     status_->Clear();
