@@ -29,6 +29,8 @@ public:
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
     void ProblemFound(const Problem& problem) override;
 
+    /// Gives back the room kept for more events: the unit has ended.
+    void ShrinkToFit() { events_.shrink_to_fit(); }
     /// Tells `observer` every kept event again, in the order they came;
     /// `rows` are the unit's rows of updates.
     void Replay(AnalysisObserver& observer, std::span<const output::UpdateRow> rows) const;
