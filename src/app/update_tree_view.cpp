@@ -222,7 +222,7 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
     Unit& unit = units_.emplace_back();
     unit.nodes = std::move(nodes);
     unit.allFormats = allFormats;
-    unit.rows.resize(unit.nodes.size());
+    unit.rowUnderHolder.resize(unit.nodes.size());
     unit.children.resize(unit.nodes.size());
     for (std::size_t i = 0; i < unit.nodes.size(); ++i) {
         TreeNode& node = unit.nodes[i];
@@ -232,11 +232,11 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
         }
         const TreeNodeId id = IdOf(index, static_cast<int>(i));
         if (node.parent < 0) {
-            unit.rows[i] = static_cast<int>(tops_.size());
+            unit.rowUnderHolder[i] = static_cast<int>(tops_.size());
             tops_.push_back(id);
         } else {
             std::vector<int>& siblings = unit.children[static_cast<std::size_t>(node.parent)];
-            unit.rows[i] = static_cast<int>(siblings.size());
+            unit.rowUnderHolder[i] = static_cast<int>(siblings.size());
             siblings.push_back(static_cast<int>(i));
         }
         if (node.kind == TreeNode::Kind::update) {
@@ -284,7 +284,7 @@ QModelIndex UpdateTreeModel::parent(const QModelIndex& child) const
     const Unit& unit = units_[id >> 32];
     const int holder = unit.nodes[id & 0xFFFFFFFFU].parent;
     return holder < 0 ? QModelIndex()
-                      : createIndex(unit.rows[static_cast<std::size_t>(holder)], 0,
+                      : createIndex(unit.rowUnderHolder[static_cast<std::size_t>(holder)], 0,
                                     static_cast<quintptr>(IdOf(id >> 32, holder)));
 }
 

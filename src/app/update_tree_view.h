@@ -35,7 +35,7 @@ public:
     struct Unit {
         std::vector<TreeNode> nodes;  ///< each node's parent is an index into it
         bool allFormats = false;      ///< the mode it was analysed in
-        std::vector<int> rows;                  ///< each node's row under its holder
+        std::vector<int> rowUnderHolder;         ///< each node's row under its holder
         std::vector<std::vector<int>> children;  ///< each node's nodes, in the order they came
     };
 
