@@ -215,6 +215,13 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
         return;
     }
     const std::size_t index = units_.size();
+    // A holder comes before what it holds; a node that names any other is
+    // placed at the top.
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].parent >= 0 && static_cast<std::size_t>(nodes[i].parent) >= i) {
+            nodes[i].parent = -1;
+        }
+    }
     const auto newTops = static_cast<int>(
         std::count_if(nodes.begin(), nodes.end(), [](const TreeNode& node) { return node.parent < 0; }));
     const auto firstTop = static_cast<int>(tops_.size());
@@ -226,10 +233,6 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
     unit.children.resize(unit.nodes.size());
     for (std::size_t i = 0; i < unit.nodes.size(); ++i) {
         TreeNode& node = unit.nodes[i];
-        // A holder comes before what it holds.
-        if (node.parent >= 0 && static_cast<std::size_t>(node.parent) >= i) {
-            node.parent = -1;
-        }
         const TreeNodeId id = IdOf(index, static_cast<int>(i));
         if (node.parent < 0) {
             unit.rowUnderHolder[i] = static_cast<int>(tops_.size());

@@ -17,8 +17,9 @@ class QTreeView;
 namespace veskari {
 
 /// A node of the tree: its unit (in the upper 32 bits) and its place among
-/// that unit's nodes.
+/// that unit's nodes. A model index carries it whole.
 using TreeNodeId = std::uint64_t;
+static_assert(sizeof(quintptr) >= sizeof(TreeNodeId));
 
 /// The nodes of every unit since the last Clear, as a tree model: each
 /// row's texts are made when the view asks for them, and each unit's nodes

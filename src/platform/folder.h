@@ -44,7 +44,7 @@ struct WalkEntry {
     Kind kind = Kind::file;
     std::string path;  ///< the walked folder's path as given, '/' (a backslash on Windows), and the names below it
     OpenedFile file;   ///< a file, opened for reading, unless the walk only measures
-    std::uint64_t size = 0;  ///< a file met by a walk that only measures: its size, 0 when unknown
+    std::uint64_t size = 0;  ///< a file met by a walk that only measures: its size, 0 when unknown or unreadable
     int error = 0;
 };
 

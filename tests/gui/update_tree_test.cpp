@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QAbstractItemModelTester>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeView>
@@ -60,13 +61,16 @@ class UpdateTreeTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A nested image: the tree holds exactly the document's members and
-    // updates, at their depths; selecting an update shows its fields and
-    // its first bytes; an invalid checksum stands out; Clear empties it.
+    // A nested image, twice: the tree holds exactly the document's members
+    // and updates, at their depths, for each file (the model checked as a
+    // view uses it all along); selecting an update shows its fields and its
+    // first bytes; an invalid checksum stands out; Clear empties it.
     void theTreeShowsWhereEachUpdateSits()
     {
         MainDialog dialog(Language::English);
-        dialog.AnalyzePaths({test::kExample});
+        const QAbstractItemModelTester tester(dialog.Tree().Tree().model(),
+                                              QAbstractItemModelTester::FailureReportingMode::QtTest);
+        dialog.AnalyzePaths({test::kExample, test::kExample});
         QVERIFY(test::WaitIdle(dialog));
         UpdateTreeView& view = dialog.Tree();
         QTreeView& tree = view.Tree();

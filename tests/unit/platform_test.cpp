@@ -244,6 +244,9 @@ TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblemsAndSizes)
     ASSERT_EQ(::symlink("deep", (dir / "tree/zz-deep-again").c_str()), 0);
     ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
     ASSERT_EQ(::mkdir((dir / "tree/locked").c_str(), 0), 0);
+    (void)dir.Write("tree/secret", Bytes{1, 2, 3, 4, 5});
+    ASSERT_EQ(::chmod((dir / "tree/secret").c_str(), 0), 0);
+    const bool root = ::geteuid() == 0;  // root reads mode-0 files and folders all the same
 
     std::set<FolderId> walked;
     FolderWalk walk(dir / "tree", walked);
@@ -260,14 +263,15 @@ TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblemsAndSizes)
     }
     std::vector<std::string> expected{".hidden open", "B open", "_x open", "a open", "a0 open", "b open",
                                       "end.bin open", "fifo pipe"};
-    if (::geteuid() != 0) {  // root reads the mode-0 folder all the same
+    if (!root) {
         expected.push_back("locked unreadable");
     }
+    expected.push_back(root ? "secret open" : "secret closed");
     expected.insert(expected.end(), {"zz-deep-again repeated", "zz-up/tree repeated", "\xC3\xA9 open"});
     EXPECT_EQ(seen, expected);
 
     // A walk that only measures meets the same files, opens none of them
-    // and tells each regular file's size.
+    // and tells the size of each regular file that could be read.
     std::set<FolderId> measured;
     FolderWalk sizes(dir / "tree", measured, false);
     std::vector<std::string> told;
@@ -279,7 +283,7 @@ TEST(FolderWalkTest, ByteOrderDeepPathsLinksAndProblemsAndSizes)
         }
     }
     EXPECT_EQ(told, (std::vector<std::string>{".hidden 0", "B 0", "_x 0", "a 0", "a0 0", "b 0", "end.bin 3", "fifo 0",
-                                              "\xC3\xA9 0"}));
+                                              root ? "secret 5" : "secret 0", "\xC3\xA9 0"}));
     // rm walks as we do; std::filesystem cannot remove paths this long.
     EXPECT_EQ(std::system(("rm -rf " + test::ShellQuote(dir / "tree/deep")).c_str()), 0);
 }

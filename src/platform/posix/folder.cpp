@@ -121,7 +121,8 @@ bool FolderWalk::Next(WalkEntry& entry)
         entry.path = path;
         if (openFiles_) {
             entry.file = OpenForReadingAt(folder, name);
-        } else if (known && S_ISREG(status.st_mode)) {
+        } else if (known && S_ISREG(status.st_mode) && ::faccessat(folder, name.c_str(), R_OK, AT_EACCESS) == 0) {
+            // A file that cannot be read is not analysed: none of its bytes are ahead.
             entry.size = static_cast<std::uint64_t>(status.st_size);
         }
         return true;
