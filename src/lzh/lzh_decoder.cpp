@@ -176,64 +176,95 @@ inline std::uint32_t LzhDecoder::CopyWholeMatch(std::uint32_t r, std::uint32_t p
     return r + count;
 }
 
+template <bool kCounted>
+inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, std::uint32_t n, std::uint32_t& left)
+{
+    const std::uint32_t* const cTable = tables.LiteralLengthTable();
+    BitReader::Refill(burst);
+    const std::uint32_t entry = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
+    if ((entry & HuffmanTables::kLongCode) != 0) {
+        return false;
+    }
+    const int codeBits = static_cast<int>(entry >> HuffmanTables::kLengthShift);
+    const std::uint32_t symbol = entry & 0xFFFFU;
+    if (symbol <= 0xFF) {
+        burst.bits <<= codeBits;
+        burst.count -= codeBits;
+        ring[r++] = static_cast<std::uint8_t>(symbol);
+        --left;
+        // A literal leaves 44 bits or more: one more literal needs no
+        // refill.
+        const std::uint32_t second = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
+        if ((second & 0xFFFFFF00U) == (second & (0x1FU << HuffmanTables::kLengthShift)) &&
+            (kCounted || (left != 0 && r < n))) {
+            const int secondBits = static_cast<int>(second >> HuffmanTables::kLengthShift);
+            burst.bits <<= secondBits;
+            burst.count -= secondBits;
+            ring[r++] = static_cast<std::uint8_t>(second);
+            --left;
+        }
+        return true;
+    }
+    const std::uint32_t count = symbol - kMatchOffset;
+    if (!kCounted && count > n - r) {
+        return false;  // the careful steps cut the match at the chunk's end
+    }
+    const std::uint64_t after = burst.bits << codeBits;
+    const std::uint32_t position = tables.PositionTable()[after >> (64 - HuffmanTables::kPtTableBits)];
+    if ((position & HuffmanTables::kLongCode) != 0) {
+        return false;
+    }
+    const int positionBits = static_cast<int>(position & 0x1FU);
+    const int extraBits = static_cast<int>((position >> HuffmanTables::kExtraShift) & 0x1FU);
+    // (x >> 1) >> (63 - extraBits) takes the top extraBits bits, none
+    // when there are none.
+    const std::uint32_t p = (position >> HuffmanTables::kBaseShift) +
+                            static_cast<std::uint32_t>(((after << positionBits) >> 1) >> (63 - extraBits));
+    const int used = codeBits + positionBits + extraBits;
+    burst.bits <<= used;
+    burst.count -= used;
+    --left;
+    r = CopyWholeMatch(r, p, count);
+    return true;
+}
+
 std::uint32_t LzhDecoder::DecodeBurst(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n)
 {
-    // The fast loop needs a block under way with usable tables, room in
-    // the chunk for the longest match, and eight bytes of the member's data
-    // in the file's buffer to load at every symbol.
+    // The fast loop needs a block under way with usable tables and eight
+    // bytes of the member's data in the file's buffer to load at every
+    // round.
     BitReader::Burst burst{};
-    if (blockSize == 0 || n - r <= kLongestMatch || !tables.BothUsable() || !bits.BeginBurst(input, burst)) {
+    if (blockSize == 0 || r >= n || !tables.BothUsable() || !bits.BeginBurst(input, burst)) {
         return r;
     }
-    const std::uint32_t* const cTable = tables.LiteralLengthTable();
-    const std::uint32_t* const ptTable = tables.PositionTable();
-    const std::uint32_t last = n - kLongestMatch;
     std::uint32_t left = blockSize;
-    // Each round refills to 56 bits or more, and a round consumes at most
-    // 12 + 8 + 15 bits: a literal/length code of the table, a position code
-    // of its table and the extra bits. Longer codes end the burst before
-    // anything of them is consumed; the careful path decodes them.
-    while (r <= last && left != 0 && burst.next <= burst.last) {
-        BitReader::Refill(burst);
-        const std::uint32_t entry = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
-        if ((entry & HuffmanTables::kLongCode) != 0) {
+    // A round refills to 56 bits or more, which moves the input on by at
+    // most 7 bytes, and decodes one literal/length symbol of the table
+    // with, for a match, a position code of its table and its extra bits
+    // (at most 12 + 8 + 15 bits), or two literals; it writes at most
+    // kLongestMatch bytes. Longer codes end the burst before anything of
+    // them is consumed; the careful path decodes them. Rounds that surely
+    // fit the block, the input and the chunk are counted in advance, so
+    // that each costs no test of its own; the last few are tested one by
+    // one.
+    for (;;) {
+        if (burst.next > burst.last) {
             break;
         }
-        const int codeBits = static_cast<int>(entry >> HuffmanTables::kLengthShift);
-        const std::uint32_t symbol = entry & 0xFFFFU;
-        if (symbol <= 0xFF) {
-            burst.bits <<= codeBits;
-            burst.count -= codeBits;
-            ring[r++] = static_cast<std::uint8_t>(symbol);
-            --left;
-            // A literal leaves 44 bits or more: one more literal needs no
-            // refill.
-            const std::uint32_t second = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
-            if ((second & 0xFFFFFF00U) == (second & (0x1FU << HuffmanTables::kLengthShift)) && left != 0) {
-                const int secondBits = static_cast<int>(second >> HuffmanTables::kLengthShift);
-                burst.bits <<= secondBits;
-                burst.count -= secondBits;
-                ring[r++] = static_cast<std::uint8_t>(second);
-                --left;
+        const auto inputRounds = static_cast<std::uint32_t>((burst.last - burst.next) / 7 + 1);
+        const std::uint32_t rounds = std::min({left / 2, inputRounds, (n - r) / kLongestMatch});
+        if (rounds == 0) {
+            while (left != 0 && r < n && burst.next <= burst.last && BurstRound<false>(burst, r, n, left)) {
             }
-            continue;
-        }
-        const std::uint64_t after = burst.bits << codeBits;
-        const std::uint32_t position = ptTable[after >> (64 - HuffmanTables::kPtTableBits)];
-        if ((position & HuffmanTables::kLongCode) != 0) {
             break;
         }
-        const int positionBits = static_cast<int>(position & 0x1FU);
-        const int extraBits = static_cast<int>((position >> HuffmanTables::kExtraShift) & 0x1FU);
-        // (x >> 1) >> (63 - extraBits) takes the top extraBits bits, none
-        // when there are none.
-        const std::uint32_t p = (position >> HuffmanTables::kBaseShift) +
-                                static_cast<std::uint32_t>(((after << positionBits) >> 1) >> (63 - extraBits));
-        const int used = codeBits + positionBits + extraBits;
-        burst.bits <<= used;
-        burst.count -= used;
-        --left;
-        r = CopyWholeMatch(r, p, symbol - kMatchOffset);
+        std::uint32_t k = rounds;
+        while (k != 0 && BurstRound<true>(burst, r, n, left)) {
+            --k;
+        }
+        if (k != 0) {
+            break;
+        }
     }
     blockSize = left;
     bits.EndBurst(input, burst);

@@ -65,6 +65,13 @@ private:
     /// the file's buffer and the chunk have room for any symbol; returns
     /// where it stopped (r when it could not start).
     [[nodiscard]] std::uint32_t DecodeBurst(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n);
+    /// One round of the fast loop: a literal/length symbol with its
+    /// position, or two literals. kCounted: the caller has made sure that
+    /// the block, the input and the chunk have room for the round;
+    /// otherwise the round tests them itself. False, with nothing of the
+    /// symbol consumed, when the careful steps must take it.
+    template <bool kCounted>
+    [[nodiscard]] bool BurstRound(BitReader::Burst& burst, std::uint32_t& r, std::uint32_t n, std::uint32_t& left);
     /// Copies a whole match of `count` bytes from `position` + 1 bytes back
     /// to ring positions r onward, which the chunk has room for; returns
     /// the position after it.
