@@ -250,19 +250,23 @@ inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, File& input)
 void HuffmanTables::PreparePositions()
 {
     // Symbol j of 2 or more stands for 2^(j-1) to 2^j - 1: its j - 1 extra
-    // bits follow the code. Each symbol's entry is made once, then copied
-    // where ptTable names it. The entries of a table that names no symbol
-    // are never used (BothUsable is false).
-    std::array<std::uint32_t, kMaxPositionSymbols> entryOf{};
+    // bits follow the code. An entry of ptTable names its code's symbol;
+    // the code itself is the entry's index without the bits below the
+    // code's length. The entries of a table that names no symbol are never
+    // used (BothUsable is false).
     const std::uint32_t count = std::min<std::uint32_t>(ptSymbolCount, kMaxPositionSymbols);
-    for (std::uint32_t symbol = 0; symbol < count; ++symbol) {
-        const std::uint32_t extra = symbol >= 2 ? symbol - 1 : 0;
-        const std::uint32_t base = symbol >= 2 ? 1U << extra : symbol;
-        entryOf[symbol] = ptLen[symbol] | (extra << kExtraShift) | (base << kBaseShift);
-    }
-    for (std::size_t i = 0; i < ptTable.size(); ++i) {
+    for (std::uint32_t i = 0; i < ptTable.size(); ++i) {
         const std::uint32_t symbol = ptTable[i];
-        ptFast[i] = symbol < count ? entryOf[symbol] : kLongCode;
+        if (symbol >= count) {
+            ptFast[i] = kLongPosition;
+            continue;
+        }
+        const std::uint32_t extra = symbol >= 2 ? symbol - 1 : 0;
+        const std::uint32_t smallest = symbol >= 2 ? 1U << extra : symbol;
+        const std::uint32_t length = ptLen[symbol];
+        const std::uint32_t code = i >> (kPtTableBits - length);
+        ptFast[i] = (static_cast<std::uint64_t>(length + extra) << kPositionBitsShift) |
+                    static_cast<std::uint32_t>(smallest + 1 - (code << extra));
     }
 }
 

@@ -63,11 +63,14 @@ public:
     static constexpr int kLengthShift = 16;
 
     /// An entry of the position table for a code of up to kPtTableBits
-    /// bits: the code's length in bits 0 to 4, the count of extra bits
-    /// that follow it in bits 5 to 8, and the smallest position of its
-    /// symbol from bit 10 on; kLongCode when the code walks the tree.
-    static constexpr int kExtraShift = 5;
-    static constexpr int kBaseShift = 10;
+    /// bits: in bits 32 to 37 how many bits the code and the extra bits
+    /// that follow it take together; in bits 0 to 31 what added to those
+    /// bits, read as one number, gives the match's distance (its position
+    /// + 1): the smallest distance of its symbol less the code shifted
+    /// past the extra bits, modulo 2^32. kLongPosition when the code walks
+    /// the tree.
+    static constexpr std::uint64_t kLongPosition = std::uint64_t{1} << 63;
+    static constexpr int kPositionBitsShift = 32;
 
     /// The literal/length symbol at the front of the reader's bits, its bits
     /// consumed. False when the code names no symbol there.
@@ -99,7 +102,7 @@ public:
     /// while BothUsable: every short code is resolved there, and a
     /// kLongCode entry sends the decoder to ReadCSymbol or PeekPtSymbol.
     [[nodiscard]] const std::uint32_t* LiteralLengthTable() const noexcept { return cTable.data(); }
-    [[nodiscard]] const std::uint32_t* PositionTable() const noexcept { return ptFast.data(); }
+    [[nodiscard]] const std::uint64_t* PositionTable() const noexcept { return ptFast.data(); }
     [[nodiscard]] bool BothUsable() const noexcept { return cTableUsable && ptTableUsable; }
 
     /// The symbol of the code that ReadPtLengths read last at the front of
@@ -155,7 +158,7 @@ private:
     std::array<std::uint8_t, kCodeLengthSymbols> ptLen;
     std::array<std::uint32_t, 1U << kCTableBits> cTable;
     std::array<std::uint16_t, 1U << kPtTableBits> ptTable;
-    std::array<std::uint32_t, 1U << kPtTableBits> ptFast;
+    std::array<std::uint64_t, 1U << kPtTableBits> ptFast;
     std::uint32_t ptSymbolCount = 0;
     // A table built from a length set that is all zeros names no symbol;
     // a lookup in it fails the member instead of using stale entries.

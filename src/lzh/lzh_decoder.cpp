@@ -32,7 +32,7 @@ LzhDecoder::LzhDecoder() = default;
 
 // The size that the class's comment gives; on 64-bit targets the fields'
 // sizes and alignments fix the layout.
-static_assert(sizeof(void*) != 8 || sizeof(LzhDecoder) == 88136);
+static_assert(sizeof(void*) != 8 || sizeof(LzhDecoder) == 89160);
 
 bool LzhDecoder::StartBlock(File& input)
 {
@@ -145,9 +145,8 @@ inline void CopyInSteps(std::uint8_t* to, const std::uint8_t* from, std::uint32_
 
 }  // namespace
 
-inline std::uint32_t LzhDecoder::CopyWholeMatch(std::uint32_t r, std::uint32_t position, std::uint32_t count)
+inline std::uint32_t LzhDecoder::CopyWholeMatch(std::uint32_t r, std::uint32_t distance, std::uint32_t count)
 {
-    const std::uint32_t distance = position + 1;
     const std::uint32_t from = (r - distance) & kRingMask;
     std::uint8_t* const to = &ring[r];
     if (from < r) {
@@ -210,21 +209,20 @@ inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, st
         return false;  // the careful steps cut the match at the chunk's end
     }
     const std::uint64_t after = burst.bits << codeBits;
-    const std::uint32_t position = tables.PositionTable()[after >> (64 - HuffmanTables::kPtTableBits)];
-    if ((position & HuffmanTables::kLongCode) != 0) {
+    const std::uint64_t position = tables.PositionTable()[after >> (64 - HuffmanTables::kPtTableBits)];
+    if ((position & HuffmanTables::kLongPosition) != 0) {
         return false;
     }
-    const int positionBits = static_cast<int>(position & 0x1FU);
-    const int extraBits = static_cast<int>((position >> HuffmanTables::kExtraShift) & 0x1FU);
-    // (x >> 1) >> (63 - extraBits) takes the top extraBits bits, none
-    // when there are none.
-    const std::uint32_t p = (position >> HuffmanTables::kBaseShift) +
-                            static_cast<std::uint32_t>(((after << positionBits) >> 1) >> (63 - extraBits));
-    const int used = codeBits + positionBits + extraBits;
+    // The code and its extra bits read as one number; (x >> 1) >> (63 -
+    // bits) takes the top bits of x, none when there are none.
+    const auto positionBits = static_cast<int>(position >> HuffmanTables::kPositionBitsShift);
+    const auto distance =
+        static_cast<std::uint32_t>(position) + static_cast<std::uint32_t>((after >> 1) >> (63 - positionBits));
+    const int used = codeBits + positionBits;
     burst.bits <<= used;
     burst.count -= used;
     --left;
-    r = CopyWholeMatch(r, p, count);
+    r = CopyWholeMatch(r, distance, count);
     return true;
 }
 

@@ -17,7 +17,7 @@ enum class DecodeFailure { none, directory, tooLarge, storedDataShort, corruptTa
 /// Decodes LZH members: stored (lh0) and the static-Huffman LZSS methods
 /// lh4 to lh7, which share one decoder and differ only in the size of the
 /// position alphabet. All working storage is fixed arrays inside the
-/// object: 88,136 bytes on 64-bit targets (measured, and checked where the
+/// object: 89,160 bytes on 64-bit targets (measured, and checked where the
 /// decoder is defined), 64 KiB of them the ring. Nothing is allocated while
 /// a member is decoded.
 /// One decoder serves every member of a file in turn. The ring is not
@@ -72,10 +72,10 @@ private:
     /// symbol consumed, when the careful steps must take it.
     template <bool kCounted>
     [[nodiscard]] bool BurstRound(BitReader::Burst& burst, std::uint32_t& r, std::uint32_t n, std::uint32_t& left);
-    /// Copies a whole match of `count` bytes from `position` + 1 bytes back
-    /// to ring positions r onward, which the chunk has room for; returns
+    /// Copies a whole match of `count` bytes from `distance` bytes back
+    /// (1 to 65536) to ring positions r onward, which the chunk has room for; returns
     /// the position after it.
-    [[nodiscard]] std::uint32_t CopyWholeMatch(std::uint32_t r, std::uint32_t position, std::uint32_t count);
+    [[nodiscard]] std::uint32_t CopyWholeMatch(std::uint32_t r, std::uint32_t distance, std::uint32_t count);
     /// Copies what is owed of the current match to ring positions r onward,
     /// short of n; returns the position after the last byte copied.
     [[nodiscard]] std::uint32_t CopyMatch(std::uint32_t r, std::uint32_t n);
