@@ -21,9 +21,11 @@ struct MethodParameters {
 
 // lh4 and lh5 address up to 8 KiB back, lh6 and lh7 up to 64 KiB; all are
 // decoded over the full 64 KiB ring.
+constexpr int kNearPositionSymbols = 14;
+
 constexpr MethodParameters ParametersOf(std::int32_t method) noexcept
 {
-    return method <= 5 ? MethodParameters{14, 4} : MethodParameters{17, 5};
+    return method <= 5 ? MethodParameters{kNearPositionSymbols, 4} : MethodParameters{17, 5};
 }
 
 }  // namespace
@@ -175,7 +177,31 @@ inline std::uint32_t LzhDecoder::CopyWholeMatch(std::uint32_t r, std::uint32_t d
     return r + count;
 }
 
-template <bool kCounted>
+inline std::uint32_t LzhDecoder::CopyMatchWithSlack(std::uint32_t r, std::uint32_t distance, std::uint32_t count)
+{
+    if (distance <= r && distance >= 8) {
+        // Whole steps from the start: each reads only bytes written before
+        // it, and the last may write up to Step - 1 bytes past the match.
+        std::uint8_t* const to = &ring[r];
+        const std::uint8_t* const from = to - distance;
+        std::uint32_t i = 0;
+        if (distance >= 16) {
+            do {
+                Move<16>(to + i, from + i);
+                i += 16;
+            } while (i < count);
+        } else {
+            do {
+                Move<8>(to + i, from + i);
+                i += 8;
+            } while (i < count);
+        }
+        return r + count;
+    }
+    return CopyWholeMatch(r, distance, count);
+}
+
+template <bool kCounted, bool kSlack>
 inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, std::uint32_t n, std::uint32_t& left)
 {
     const std::uint32_t* const cTable = tables.LiteralLengthTable();
@@ -222,11 +248,22 @@ inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, st
     burst.bits <<= used;
     burst.count -= used;
     --left;
-    r = CopyWholeMatch(r, distance, count);
+    r = kCounted && kSlack ? CopyMatchWithSlack(r, distance, count) : CopyWholeMatch(r, distance, count);
     return true;
 }
 
 std::uint32_t LzhDecoder::DecodeBurst(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n)
+{
+    // lh4 and lh5 reach at most 8 KiB back: bytes just past a match, which
+    // held the previous chunk, are never read before the chunk rewrites
+    // them, so matches may be copied in whole steps past their end. lh6
+    // and lh7 reach the whole ring, up to the byte about to be written.
+    return np <= kNearPositionSymbols ? DecodeBurstWith<true>(input, bits, r, n)
+                                      : DecodeBurstWith<false>(input, bits, r, n);
+}
+
+template <bool kSlack>
+std::uint32_t LzhDecoder::DecodeBurstWith(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n)
 {
     // The fast loop needs a block under way with usable tables and eight
     // bytes of the member's data in the file's buffer to load at every
@@ -252,12 +289,12 @@ std::uint32_t LzhDecoder::DecodeBurst(File& input, BitReader& bits, std::uint32_
         const auto inputRounds = static_cast<std::uint32_t>((burst.last - burst.next) / 7 + 1);
         const std::uint32_t rounds = std::min({left / 2, inputRounds, (n - r) / kLongestMatch});
         if (rounds == 0) {
-            while (left != 0 && r < n && burst.next <= burst.last && BurstRound<false>(burst, r, n, left)) {
+            while (left != 0 && r < n && burst.next <= burst.last && BurstRound<false, kSlack>(burst, r, n, left)) {
             }
             break;
         }
         std::uint32_t k = rounds;
-        while (k != 0 && BurstRound<true>(burst, r, n, left)) {
+        while (k != 0 && BurstRound<true, kSlack>(burst, r, n, left)) {
             --k;
         }
         if (k != 0) {

@@ -65,17 +65,25 @@ private:
     /// the file's buffer and the chunk have room for any symbol; returns
     /// where it stopped (r when it could not start).
     [[nodiscard]] std::uint32_t DecodeBurst(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n);
+    /// DecodeBurst for lh4 and lh5 (kSlack: a match may be copied in whole
+    /// steps past its end) or for lh6 and lh7.
+    template <bool kSlack>
+    [[nodiscard]] std::uint32_t DecodeBurstWith(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n);
     /// One round of the fast loop: a literal/length symbol with its
     /// position, or two literals. kCounted: the caller has made sure that
     /// the block, the input and the chunk have room for the round;
-    /// otherwise the round tests them itself. False, with nothing of the
+    /// otherwise the round tests them itself. kSlack: see DecodeBurstWith;
+    /// used in counted rounds only, which leave kLongestMatch bytes of room. False, with nothing of the
     /// symbol consumed, when the careful steps must take it.
-    template <bool kCounted>
+    template <bool kCounted, bool kSlack>
     [[nodiscard]] bool BurstRound(BitReader::Burst& burst, std::uint32_t& r, std::uint32_t n, std::uint32_t& left);
     /// Copies a whole match of `count` bytes from `distance` bytes back
     /// (1 to 65536) to ring positions r onward, which the chunk has room for; returns
     /// the position after it.
     [[nodiscard]] std::uint32_t CopyWholeMatch(std::uint32_t r, std::uint32_t distance, std::uint32_t count);
+    /// CopyWholeMatch that may write up to 15 bytes past the match where
+    /// source and target lie 8 or more bytes apart in one piece of the ring.
+    [[nodiscard]] std::uint32_t CopyMatchWithSlack(std::uint32_t r, std::uint32_t distance, std::uint32_t count);
     /// Copies what is owed of the current match to ring positions r onward,
     /// short of n; returns the position after the last byte copied.
     [[nodiscard]] std::uint32_t CopyMatch(std::uint32_t r, std::uint32_t n);
