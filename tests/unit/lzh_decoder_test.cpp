@@ -286,6 +286,10 @@ TEST_P(DecoderMethodTest, EveryKindOfMatchCopyGivesTheBytesOfACopyByteByByte)
     if (farthest == 65536) {
         add(Match(100, 65536 - 50));
     }
+    // A short match, then one that reads the bytes just past it as they
+    // stood in the first chunk (lh6 and lh7; lh4 and lh5 read near).
+    add(Match(3, 16));
+    add(Match(3, farthest - 6));
     for (const int distance : {1, 2, 3, 7, 8, 9, 15, 16, 17, 300, farthest - 17, farthest - 1, farthest}) {
         for (const int length : {3, 4, 7, 8, 15, 16, 17, 33, 256}) {
             add(Match(length, distance));
