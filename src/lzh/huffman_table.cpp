@@ -1,6 +1,7 @@
 #include "lzh/huffman_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace veskari {
 namespace {
@@ -19,6 +20,27 @@ bool ReadCount(BitReader& reader, File& input, int countBits, int symbolCount, i
     return count <= symbolCount;
 }
 
+// Writes `entry` into `count` entries from `to` on, 16 bytes at a time
+// where they reach 16 bytes; `count` is a power of two, so whole steps
+// end exactly at the last entry. Most codes of a table fill a few entries,
+// which a general fill spends more on setting up than on storing.
+template <typename Entry>
+inline void FillEntries(Entry* to, std::uint32_t count, Entry entry)
+{
+    constexpr std::uint32_t kPerStep = 16 / sizeof(Entry);
+    if (count < kPerStep) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            to[i] = entry;
+        }
+        return;
+    }
+    Entry step[kPerStep];
+    std::fill(step, step + kPerStep, entry);
+    for (std::uint32_t i = 0; i < count; i += kPerStep) {
+        std::memcpy(to + i, step, sizeof step);
+    }
+}
+
 }  // namespace
 
 bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
@@ -31,17 +53,33 @@ bool HuffmanTables::MakeTable(int symbolCount, const std::uint8_t* lengths, int 
 template <typename Entry>
 bool HuffmanTables::BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table)
 {
-    constexpr bool kWithLengths = sizeof(Entry) == sizeof(std::uint32_t);
+    if (symbolCount > kLiteralLengthSymbols) {
+        return false;
+    }
     std::uint32_t count[kMaxCodeLength + 1] = {};
-    std::uint32_t weight[kMaxCodeLength + 1] = {};
-    std::uint32_t start[kMaxCodeLength + 2] = {};
-
+    std::uint16_t coded[kLiteralLengthSymbols];
+    int codedCount = 0;
     for (int s = 0; s < symbolCount; ++s) {
         if (lengths[s] > kMaxCodeLength) {
             return false;
         }
         ++count[lengths[s]];
+        coded[codedCount] = static_cast<std::uint16_t>(s);
+        codedCount += lengths[s] != 0 ? 1 : 0;
     }
+    return FillTable(symbolCount, lengths, count, coded, codedCount, tableBits, table);
+}
+
+// Fills the table from the lengths' counts (count[l]: how many symbols
+// have length l) and the symbols of nonzero length in increasing order.
+template <typename Entry>
+bool HuffmanTables::FillTable(int symbolCount, const std::uint8_t* lengths, const std::uint32_t* count,
+                              const std::uint16_t* coded, int codedCount, int tableBits, Entry* table)
+{
+    constexpr bool kWithLengths = sizeof(Entry) == sizeof(std::uint32_t);
+    std::uint32_t weight[kMaxCodeLength + 1] = {};
+    std::uint32_t start[kMaxCodeLength + 2] = {};
+
     // A complete prefix code sums to exactly 2^16; an all-zero set sums to
     // 0. Anything else (incomplete or over-full) is refused before anything
     // is written, so the table can never be filled past its end.
@@ -87,11 +125,9 @@ bool HuffmanTables::BuildTable(int symbolCount, const std::uint8_t* lengths, int
         node = avail++;
         return true;
     };
-    for (int s = 0; s < symbolCount; ++s) {
+    for (int c = 0; c < codedCount; ++c) {
+        const int s = coded[c];
         const int length = lengths[s];
-        if (length == 0) {
-            continue;
-        }
         std::uint32_t k = start[length];
         const std::uint32_t next = k + weight[length];
         if (length <= tableBits) {
@@ -99,7 +135,7 @@ bool HuffmanTables::BuildTable(int symbolCount, const std::uint8_t* lengths, int
             if constexpr (kWithLengths) {
                 entry |= static_cast<Entry>(length) << kLengthShift;
             }
-            std::fill(table + k, table + next, entry);
+            FillEntries(table + k, next - k, entry);
         } else {
             // The table entry holds the tree's root, the tree the rest.
             Entry& root = table[(k & 0xFFFFU) >> j];
@@ -215,6 +251,11 @@ inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, File& input)
         cTableUsable = true;
         return true;
     }
+    // The lengths are counted, and the symbols that have one listed, as
+    // they are read, so that the table is built from them alone.
+    std::uint32_t count[kMaxCodeLength + 1] = {};
+    std::uint16_t coded[kLiteralLengthSymbols];
+    int codedCount = 0;
     int i = 0;
     while (i < n) {
         std::uint32_t c = 0;
@@ -236,14 +277,17 @@ inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, File& input)
             std::fill(cLen.begin() + i, cLen.begin() + i + zeros, std::uint8_t{0});
             i += zeros;
         } else {
+            // The code-length code has 19 symbols: lengths up to 16.
+            ++count[c - 2];
+            coded[codedCount++] = static_cast<std::uint16_t>(i);
             cLen[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(c - 2);
         }
     }
     std::fill(cLen.begin() + i, cLen.end(), std::uint8_t{0});
-    if (!BuildTable(kLiteralLengthSymbols, cLen.data(), kCTableBits, cTable.data())) {
+    if (!FillTable(kLiteralLengthSymbols, cLen.data(), count, coded, codedCount, kCTableBits, cTable.data())) {
         return false;
     }
-    cTableUsable = std::any_of(cLen.begin(), cLen.end(), [](std::uint8_t l) { return l != 0; });
+    cTableUsable = codedCount != 0;
     return true;
 }
 

@@ -151,6 +151,9 @@ private:
     [[nodiscard]] bool ReadCLengthsWith(BitReader& reader, File& input);
     template <typename Entry>
     [[nodiscard]] bool BuildTable(int symbolCount, const std::uint8_t* lengths, int tableBits, Entry* table);
+    template <typename Entry>
+    [[nodiscard]] bool FillTable(int symbolCount, const std::uint8_t* lengths, const std::uint32_t* count,
+                                 const std::uint16_t* coded, int codedCount, int tableBits, Entry* table);
 
     std::array<std::uint16_t, kTreeNodes> left;
     std::array<std::uint16_t, kTreeNodes> right;
