@@ -294,23 +294,28 @@ inline bool HuffmanTables::ReadCLengthsWith(BitReader& reader, File& input)
 void HuffmanTables::PreparePositions()
 {
     // Symbol j of 2 or more stands for 2^(j-1) to 2^j - 1: its j - 1 extra
-    // bits follow the code. An entry of ptTable names its code's symbol;
-    // the code itself is the entry's index without the bits below the
-    // code's length. The entries of a table that names no symbol are never
-    // used (BothUsable is false).
+    // bits follow the code. A code of length l fills a run of 2^(8-l)
+    // entries of ptTable, which starts at the code shifted to the table's
+    // width; each run's entry is made once. The entries of a table that
+    // names no symbol are never used (BothUsable is false), but are made
+    // within the array all the same.
     const std::uint32_t count = std::min<std::uint32_t>(ptSymbolCount, kMaxPositionSymbols);
-    for (std::uint32_t i = 0; i < ptTable.size(); ++i) {
+    const auto size = static_cast<std::uint32_t>(ptTable.size());
+    for (std::uint32_t i = 0; i < size;) {
         const std::uint32_t symbol = ptTable[i];
-        if (symbol >= count) {
-            ptFast[i] = kLongPosition;
+        const std::uint32_t length = symbol < count ? ptLen[symbol] : kMaxCodeLength;
+        if (length > static_cast<std::uint32_t>(kPtTableBits)) {
+            ptFast[i++] = kLongPosition;
             continue;
         }
         const std::uint32_t extra = symbol >= 2 ? symbol - 1 : 0;
         const std::uint32_t smallest = symbol >= 2 ? 1U << extra : symbol;
-        const std::uint32_t length = ptLen[symbol];
         const std::uint32_t code = i >> (kPtTableBits - length);
-        ptFast[i] = (static_cast<std::uint64_t>(length + extra) << kPositionBitsShift) |
-                    static_cast<std::uint32_t>(smallest + 1 - (code << extra));
+        const std::uint64_t entry = (static_cast<std::uint64_t>(length + extra) << kPositionBitsShift) |
+                                    static_cast<std::uint32_t>(smallest + 1 - (code << extra));
+        const std::uint32_t run = std::min(1U << (kPtTableBits - length), size - i);
+        std::fill(ptFast.begin() + i, ptFast.begin() + i + run, entry);
+        i += run;
     }
 }
 
