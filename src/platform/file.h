@@ -110,7 +110,7 @@ public:
     virtual void Write(const void* buffer, std::size_t count);
 
     /// The size of a read buffer, and the most that one Peek shows.
-    static constexpr std::size_t kBufferSize = 64 * 1024;
+    static constexpr std::size_t kBufferSize = 256 * 1024;
 
 protected:
     File() = default;
