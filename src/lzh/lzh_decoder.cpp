@@ -217,15 +217,20 @@ inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, st
         burst.count -= codeBits;
         ring[r++] = static_cast<std::uint8_t>(symbol);
         --left;
-        // A literal leaves 44 bits or more: one more literal needs no
-        // refill.
-        const std::uint32_t second = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
-        if ((second & 0xFFFFFF00U) == (second & (0x1FU << HuffmanTables::kLengthShift)) &&
-            (kCounted || (left != 0 && r < n))) {
-            const int secondBits = static_cast<int>(second >> HuffmanTables::kLengthShift);
-            burst.bits <<= secondBits;
-            burst.count -= secondBits;
-            ring[r++] = static_cast<std::uint8_t>(second);
+        // A literal leaves 44 bits or more, enough for three more literals
+        // of the table without a refill; the tested rounds take one more
+        // at most.
+        constexpr int kMoreLiterals = kCounted ? 3 : 1;
+        for (int k = 0; k < kMoreLiterals; ++k) {
+            const std::uint32_t next = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
+            const bool literal = (next & 0xFFFFFF00U) == (next & (0x1FU << HuffmanTables::kLengthShift));
+            if (!literal || (!kCounted && (left == 0 || r >= n))) {
+                break;
+            }
+            const int nextBits = static_cast<int>(next >> HuffmanTables::kLengthShift);
+            burst.bits <<= nextBits;
+            burst.count -= nextBits;
+            ring[r++] = static_cast<std::uint8_t>(next);
             --left;
         }
         return true;
@@ -276,7 +281,7 @@ std::uint32_t LzhDecoder::DecodeBurstWith(File& input, BitReader& bits, std::uin
     // A round refills to 56 bits or more, which moves the input on by at
     // most 7 bytes, and decodes one literal/length symbol of the table
     // with, for a match, a position code of its table and its extra bits
-    // (at most 12 + 8 + 15 bits), or two literals; it writes at most
+    // (at most 12 + 8 + 15 bits), or up to four literals; it writes at most
     // kLongestMatch bytes. Longer codes end the burst before anything of
     // them is consumed; the careful path decodes them. Rounds that surely
     // fit the block, the input and the chunk are counted in advance, so
@@ -287,7 +292,7 @@ std::uint32_t LzhDecoder::DecodeBurstWith(File& input, BitReader& bits, std::uin
             break;
         }
         const auto inputRounds = static_cast<std::uint32_t>((burst.last - burst.next) / 7 + 1);
-        const std::uint32_t rounds = std::min({left / 2, inputRounds, (n - r) / kLongestMatch});
+        const std::uint32_t rounds = std::min({left / 4, inputRounds, (n - r) / kLongestMatch});
         if (rounds == 0) {
             while (left != 0 && r < n && burst.next <= burst.last && BurstRound<false, kSlack>(burst, r, n, left)) {
             }

@@ -70,16 +70,17 @@ private:
     template <bool kSlack>
     [[nodiscard]] std::uint32_t DecodeBurstWith(File& input, BitReader& bits, std::uint32_t r, std::uint32_t n);
     /// One round of the fast loop: a literal/length symbol with its
-    /// position, or two literals. kCounted: the caller has made sure that
-    /// the block, the input and the chunk have room for the round;
-    /// otherwise the round tests them itself. kSlack: see DecodeBurstWith;
-    /// used in counted rounds only, which leave kLongestMatch bytes of room. False, with nothing of the
-    /// symbol consumed, when the careful steps must take it.
+    /// position, or up to four literals. kCounted: the caller has made sure
+    /// that the block, the input and the chunk have room for the round;
+    /// otherwise the round tests them itself and takes two literals at
+    /// most. kSlack: see DecodeBurstWith; used in counted rounds only, which
+    /// leave kLongestMatch bytes of room. False, with nothing of the symbol
+    /// consumed, when the careful steps must take it.
     template <bool kCounted, bool kSlack>
     [[nodiscard]] bool BurstRound(BitReader::Burst& burst, std::uint32_t& r, std::uint32_t n, std::uint32_t& left);
     /// Copies a whole match of `count` bytes from `distance` bytes back
-    /// (1 to 65536) to ring positions r onward, which the chunk has room for; returns
-    /// the position after it.
+    /// (1 to 65536) to ring positions r onward, which the chunk has room
+    /// for; returns the position after it.
     [[nodiscard]] std::uint32_t CopyWholeMatch(std::uint32_t r, std::uint32_t distance, std::uint32_t count);
     /// CopyWholeMatch that may write up to 15 bytes past the match where
     /// source and target lie 8 or more bytes apart in one piece of the ring.
