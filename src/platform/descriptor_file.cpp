@@ -53,11 +53,16 @@ std::uint64_t DescriptorFile::Size() const noexcept
     return descriptor_ >= 0 ? io::SizeOf(descriptor_) : 0;
 }
 
-void DescriptorFile::AllocateBuffer()
+void DescriptorFile::TakeBuffer()
 {
     // Its bytes need no clearing.
-    if (!buffer_) {
-        buffer_ = spareBuffer ? std::move(spareBuffer) : std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+    buffer_ = spareBuffer ? std::move(spareBuffer) : std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+}
+
+inline void DescriptorFile::AllocateBuffer()
+{
+    if (!buffer_) [[unlikely]] {
+        TakeBuffer();
     }
     window_ = buffer_.get();
 }

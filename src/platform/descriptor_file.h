@@ -37,6 +37,7 @@ protected:
 
 private:
     void AllocateBuffer();
+    void TakeBuffer();
     /// Gives the read buffer to the next file this thread reads, unless one
     /// is kept already.
     void ReleaseBuffer() noexcept;
