@@ -23,6 +23,10 @@ struct MethodParameters {
 // decoded over the full 64 KiB ring.
 constexpr int kNearPositionSymbols = 14;
 
+// An entry of the literal/length table is a literal of the table when its
+// symbol is below 256 and it is no long code: both tested at once.
+constexpr std::uint32_t kLiteralMask = HuffmanTables::kLongCode | 0xFF00U;
+
 constexpr MethodParameters ParametersOf(std::int32_t method) noexcept
 {
     return method <= 5 ? MethodParameters{kNearPositionSymbols, 4} : MethodParameters{17, 5};
@@ -207,12 +211,9 @@ inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, st
     const std::uint32_t* const cTable = tables.LiteralLengthTable();
     BitReader::Refill(burst);
     const std::uint32_t entry = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
-    if ((entry & HuffmanTables::kLongCode) != 0) {
-        return false;
-    }
-    const int codeBits = static_cast<int>(entry >> HuffmanTables::kLengthShift);
-    const std::uint32_t symbol = entry & 0xFFFFU;
-    if (symbol <= 0xFF) {
+    if ((entry & kLiteralMask) == 0) {
+        const int codeBits = static_cast<int>(entry >> HuffmanTables::kLengthShift);
+        const std::uint32_t symbol = entry & 0xFFU;
         burst.bits <<= codeBits;
         burst.count -= codeBits;
         ring[r++] = static_cast<std::uint8_t>(symbol);
@@ -223,7 +224,7 @@ inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, st
         constexpr int kMoreLiterals = kCounted ? 3 : 1;
         for (int k = 0; k < kMoreLiterals; ++k) {
             const std::uint32_t next = cTable[burst.bits >> (64 - HuffmanTables::kCTableBits)];
-            const bool literal = (next & 0xFFFFFF00U) == (next & (0x1FU << HuffmanTables::kLengthShift));
+            const bool literal = (next & kLiteralMask) == 0;
             if (!literal || (!kCounted && (left == 0 || r >= n))) {
                 break;
             }
@@ -235,7 +236,11 @@ inline bool LzhDecoder::BurstRound(BitReader::Burst& burst, std::uint32_t& r, st
         }
         return true;
     }
-    const std::uint32_t count = symbol - kMatchOffset;
+    if ((entry & HuffmanTables::kLongCode) != 0) {
+        return false;
+    }
+    const int codeBits = static_cast<int>(entry >> HuffmanTables::kLengthShift);
+    const std::uint32_t count = (entry & 0xFFFFU) - kMatchOffset;
     if (!kCounted && count > n - r) {
         return false;  // the careful steps cut the match at the chunk's end
     }
