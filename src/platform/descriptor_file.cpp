@@ -8,28 +8,6 @@
 #include "platform/descriptor_io.h"
 
 namespace veskari {
-namespace {
-
-// The read buffer of a file that a thread closed, kept for the next file
-// it reads: the C library gives a buffer of this size a mapping of its
-// own, and a folder of small files would otherwise have every buffer's
-// pages fault in and be given back, file by file.
-thread_local std::unique_ptr<std::uint8_t[]> spareBuffer;
-
-}  // namespace
-
-DescriptorFile::~DescriptorFile()
-{
-    ReleaseBuffer();
-}
-
-void DescriptorFile::ReleaseBuffer() noexcept
-{
-    if (buffer_ && !spareBuffer) {
-        spareBuffer = std::move(buffer_);
-        window_ = nullptr;
-    }
-}
 
 void DescriptorFile::Start(int descriptor, std::string name) noexcept
 {
@@ -44,7 +22,6 @@ int DescriptorFile::Stop() noexcept
         return -1;
     }
     EmptyWindowAt(0);
-    ReleaseBuffer();
     return std::exchange(descriptor_, -1);
 }
 
@@ -53,16 +30,11 @@ std::uint64_t DescriptorFile::Size() const noexcept
     return descriptor_ >= 0 ? io::SizeOf(descriptor_) : 0;
 }
 
-void DescriptorFile::TakeBuffer()
+void DescriptorFile::AllocateBuffer()
 {
     // Its bytes need no clearing.
-    buffer_ = spareBuffer ? std::move(spareBuffer) : std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
-}
-
-inline void DescriptorFile::AllocateBuffer()
-{
-    if (!buffer_) [[unlikely]] {
-        TakeBuffer();
+    if (!buffer_) {
+        buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
     }
     window_ = buffer_.get();
 }

@@ -12,8 +12,7 @@ namespace veskari {
 
 /// A file read and written through an open descriptor, at explicit
 /// positions: several objects may read one descriptor, each at its own
-/// position. Reads are buffered in blocks of kBufferSize bytes; a closed
-/// file's buffer serves the next file its thread reads. Whether the
+/// position. Reads are buffered in blocks of kBufferSize bytes. Whether the
 /// descriptor is closed with the object is the subclass's to say.
 class DescriptorFile : public File {
 public:
@@ -22,8 +21,6 @@ public:
     [[nodiscard]] std::size_t Peek(std::size_t count, const std::uint8_t*& data) override;
     void Truncate(std::uint64_t size) override;
     void Write(const void* buffer, std::size_t count) override;
-
-    ~DescriptorFile() override;
 
 protected:
     DescriptorFile() = default;
@@ -37,10 +34,6 @@ protected:
 
 private:
     void AllocateBuffer();
-    void TakeBuffer();
-    /// Gives the read buffer to the next file this thread reads, unless one
-    /// is kept already.
-    void ReleaseBuffer() noexcept;
 
     int descriptor_ = -1;
     // Only files that are read get a buffer (a member's output file is

@@ -79,49 +79,6 @@ TEST(DescriptorFileTest, PeekShowsBytesInOnePieceAcrossBufferBoundaries)
     }
 }
 
-// A closed file's read buffer is kept for the next file its thread reads:
-// files open at once never share one, and a file never shows bytes that
-// another left in it.
-TEST(DescriptorFileTest, FilesReadInTurnAndAtOnceKeepTheirOwnBytes)
-{
-    const TempDir dir;
-    const auto content = [](int seed) {
-        Bytes bytes(File::kBufferSize + 300);
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            bytes[i] = static_cast<std::uint8_t>(i * 7 + static_cast<std::size_t>(seed) * 101);
-        }
-        return bytes;
-    };
-    {
-        OwnedFile first;
-        ASSERT_TRUE(first.Open(dir.Write("first", content(1))));
-        EXPECT_EQ(first.ReadByte(), content(1)[0]);
-    }
-    OwnedFile a;
-    OwnedFile b;
-    ASSERT_TRUE(a.Open(dir.Write("a", content(2))));
-    ASSERT_TRUE(b.Open(dir.Write("b", content(3))));
-    Bytes gotA;
-    Bytes gotB;
-    for (int c = a.ReadByte(), d = b.ReadByte(); c >= 0 || d >= 0; c = a.ReadByte(), d = b.ReadByte()) {
-        if (c >= 0) {
-            gotA.push_back(static_cast<std::uint8_t>(c));
-        }
-        if (d >= 0) {
-            gotB.push_back(static_cast<std::uint8_t>(d));
-        }
-    }
-    EXPECT_EQ(gotA, content(2));
-    EXPECT_EQ(gotB, content(3));
-    // A short file read after them sees its own bytes only.
-    a.Close();
-    OwnedFile small;
-    ASSERT_TRUE(small.Open(dir.Write("small", Bytes{9, 8, 7})));
-    std::uint8_t got[8] = {};
-    EXPECT_EQ(small.Read(got, sizeof got), 3U);
-    EXPECT_EQ(Bytes(got, got + 3), (Bytes{9, 8, 7}));
-}
-
 // Bytes in memory behave as a file would: a reader finds its bytes again
 // after a seek beyond their end, a writer grows with zeros over what it
 // skipped and writes nothing into a vector without storage, and each
