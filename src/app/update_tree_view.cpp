@@ -200,15 +200,6 @@ QString HexView(const std::string& bytes)
 
 }  // namespace
 
-namespace {
-
-TreeNodeId IdOf(std::size_t unit, int node)
-{
-    return static_cast<TreeNodeId>(unit) << 32 | static_cast<std::uint32_t>(node);
-}
-
-}  // namespace
-
 void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats)
 {
     if (nodes.empty()) {
@@ -233,7 +224,7 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
     unit.children.resize(unit.nodes.size());
     for (std::size_t i = 0; i < unit.nodes.size(); ++i) {
         TreeNode& node = unit.nodes[i];
-        const TreeNodeId id = IdOf(index, static_cast<int>(i));
+        const TreeNodeId id = NodeId(index, i);
         if (node.parent < 0) {
             unit.rowUnderHolder[i] = static_cast<int>(tops_.size());
             tops_.push_back(id);
@@ -272,9 +263,9 @@ QModelIndex UpdateTreeModel::index(int row, int column, const QModelIndex& paren
                    : QModelIndex();
     }
     const TreeNodeId holder = NodeOf(parent);
-    const std::vector<int>& siblings = units_[holder >> 32].children[holder & 0xFFFFFFFFU];
+    const std::vector<int>& siblings = units_[UnitOf(holder)].children[PlaceOf(holder)];
     return static_cast<std::size_t>(row) < siblings.size()
-               ? createIndex(row, column, static_cast<quintptr>(IdOf(holder >> 32, siblings[static_cast<std::size_t>(row)])))
+               ? createIndex(row, column, static_cast<quintptr>(NodeId(UnitOf(holder), static_cast<std::size_t>(siblings[static_cast<std::size_t>(row)]))))
                : QModelIndex();
 }
 
@@ -284,11 +275,11 @@ QModelIndex UpdateTreeModel::parent(const QModelIndex& child) const
         return {};
     }
     const TreeNodeId id = NodeOf(child);
-    const Unit& unit = units_[id >> 32];
-    const int holder = unit.nodes[id & 0xFFFFFFFFU].parent;
+    const Unit& unit = units_[UnitOf(id)];
+    const int holder = unit.nodes[PlaceOf(id)].parent;
     return holder < 0 ? QModelIndex()
                       : createIndex(unit.rowUnderHolder[static_cast<std::size_t>(holder)], 0,
-                                    static_cast<quintptr>(IdOf(id >> 32, holder)));
+                                    static_cast<quintptr>(NodeId(UnitOf(id), static_cast<std::size_t>(holder))));
 }
 
 int UpdateTreeModel::rowCount(const QModelIndex& parent) const
@@ -297,7 +288,7 @@ int UpdateTreeModel::rowCount(const QModelIndex& parent) const
         return static_cast<int>(tops_.size());
     }
     const TreeNodeId id = NodeOf(parent);
-    return parent.column() == 0 ? static_cast<int>(units_[id >> 32].children[id & 0xFFFFFFFFU].size()) : 0;
+    return parent.column() == 0 ? static_cast<int>(units_[UnitOf(id)].children[PlaceOf(id)].size()) : 0;
 }
 
 int UpdateTreeModel::columnCount(const QModelIndex& /*parent*/) const
@@ -410,11 +401,11 @@ std::optional<TreeNodeId> UpdateTreeView::UpdateNode(std::size_t row) const
 
 std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(TreeNodeId id) const
 {
-    if ((id >> 32) >= model_->Units().size()) {
+    if (UnitOf(id) >= model_->Units().size()) {
         return std::nullopt;
     }
-    const UpdateTreeModel::Unit& unit = model_->Units()[id >> 32];
-    const std::size_t index = id & 0xFFFFFFFFU;
+    const UpdateTreeModel::Unit& unit = model_->Units()[UnitOf(id)];
+    const std::size_t index = PlaceOf(id);
     if (index >= unit.nodes.size()) {
         return std::nullopt;
     }

@@ -21,6 +21,13 @@ namespace veskari {
 using TreeNodeId = std::uint64_t;
 static_assert(sizeof(quintptr) >= sizeof(TreeNodeId));
 
+[[nodiscard]] constexpr TreeNodeId NodeId(std::size_t unit, std::size_t place) noexcept
+{
+    return static_cast<TreeNodeId>(unit) << 32 | static_cast<std::uint32_t>(place);
+}
+[[nodiscard]] constexpr std::size_t UnitOf(TreeNodeId id) noexcept { return static_cast<std::size_t>(id >> 32); }
+[[nodiscard]] constexpr std::size_t PlaceOf(TreeNodeId id) noexcept { return static_cast<std::size_t>(id & 0xFFFFFFFFU); }
+
 /// The nodes of every unit since the last Clear, as a tree model: each
 /// row's texts are made when the view asks for them, and each unit's nodes
 /// stay in the vector they came in, so that a folder of thousands of files
@@ -46,7 +53,7 @@ public:
     void Clear();
 
     [[nodiscard]] const std::vector<Unit>& Units() const noexcept { return units_; }
-    [[nodiscard]] const TreeNode& Node(TreeNodeId id) const { return units_.at(id >> 32).nodes.at(id & 0xFFFFFFFFU); }
+    [[nodiscard]] const TreeNode& Node(TreeNodeId id) const { return units_.at(UnitOf(id)).nodes.at(PlaceOf(id)); }
     /// The node of an index of this model.
     [[nodiscard]] static TreeNodeId NodeOf(const QModelIndex& index) noexcept { return index.internalId(); }
     /// The update nodes, in the table's order.
