@@ -4,15 +4,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QToolButton>
+
+#include "report_view.h"
 
 namespace veskari {
 
-FindBar::FindBar(QPlainTextEdit& report, QWidget* parent) : QWidget(parent), report_(report)
+FindBar::FindBar(ReportView& report, QWidget* parent) : QWidget(parent), report_(report)
 {
     auto* label = new QLabel(tr("Find:"), this);
     search_ = new QLineEdit(this);
@@ -74,22 +73,10 @@ bool FindBar::Find(bool backward)
         Open();  // F3 with nothing to find asks for it
         return false;
     }
-    const QTextDocument::FindFlags flags = backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
-    bool found = report_.find(text, flags);
-    if (!found) {
-        // Wrap around: from the other end of the report.
-        const QTextCursor kept = report_.textCursor();
-        QTextCursor cursor = kept;
-        cursor.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
-        report_.setTextCursor(cursor);
-        found = report_.find(text, flags);
-        if (!found) {
-            report_.setTextCursor(kept);
-        }
-    }
+    const bool found = report_.Find(text, backward);
     if (found) {
         // The count, so that a reader knows how many more there are.
-        const qsizetype matches = report_.document()->toPlainText().count(text, Qt::CaseInsensitive);
+        const qsizetype matches = report_.PlainText().count(text, Qt::CaseInsensitive);
         notFound_->setText(matches == 1 ? tr("1 match") : tr("%1 matches").arg(matches));
     } else {
         notFound_->setText(tr("Not found"));

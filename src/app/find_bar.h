@@ -4,9 +4,10 @@
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace veskari {
+
+class ReportView;
 
 /// Finds text in the report: a search box with Previous and Next, shown on
 /// demand below the report. The search wraps around the report's ends and
@@ -16,7 +17,7 @@ class FindBar final : public QWidget {
     Q_OBJECT
 
 public:
-    FindBar(QPlainTextEdit& report, QWidget* parent = nullptr);
+    FindBar(ReportView& report, QWidget* parent = nullptr);
 
     /// Shows the bar with the search box focused and its text selected.
     void Open();
@@ -36,7 +37,7 @@ protected:
 private:
     bool Find(bool backward);
 
-    QPlainTextEdit& report_;
+    ReportView& report_;
     QLineEdit* search_ = nullptr;
     QLabel* notFound_ = nullptr;
 };

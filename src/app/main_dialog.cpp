@@ -34,6 +34,7 @@
 #include "problems_view.h"
 #include "recent_paths.h"
 #include "report_log.h"
+#include "report_view.h"
 #include "run_status.h"
 #include "update_table_model.h"
 #include "update_tree_view.h"
@@ -51,14 +52,8 @@ MainDialog::MainDialog(Language language, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
 
-    reportBox_ = new QPlainTextEdit(this);
-    reportBox_->setReadOnly(true);
-    // Read-only, yet walked with the keys: Ctrl+End reaches the report's end.
-    reportBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    reportBox_->setUndoRedoEnabled(false);  // nothing to undo, and each addition would be kept for it
-    reportBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    reportBox_ = new ReportView(this);
     reportBox_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    reportBox_->setAcceptDrops(false);  // drops go to the window
     reportBox_->setContextMenuPolicy(Qt::CustomContextMenu);
     reportLog_ = std::make_unique<ReportLog>(*reportBox_);
     findBar_ = new FindBar(*reportBox_, this);
@@ -131,7 +126,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     QMenu* edit = menuBar->addMenu(tr("&Edit"));
     BuildMenus(*file, *edit, *menuBar->addMenu(tr("&Help")));
     connect(reportBox_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        std::unique_ptr<QMenu> menu(reportBox_->createStandardContextMenu(at));
+        std::unique_ptr<QMenu> menu(reportBox_->CreateContextMenu(this));
         menu->addSeparator();
         menu->addAction(aboutAction_);
         menu->exec(reportBox_->mapToGlobal(at));

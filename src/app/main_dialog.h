@@ -10,7 +10,6 @@
 #include "platform/file_error.h"
 
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QThread;
@@ -23,6 +22,7 @@ class FindBar;
 class GuideWindow;
 class ProblemsView;
 class ReportLog;
+class ReportView;
 class RunStatus;
 class UpdatesView;
 class UpdateTreeView;
@@ -56,7 +56,7 @@ public:
     [[nodiscard]] bool IsBusy() const noexcept { return busy_; }
     [[nodiscard]] const ReportLog& Log() const noexcept { return *reportLog_; }
     [[nodiscard]] ReportLog& Log() noexcept { return *reportLog_; }
-    [[nodiscard]] QPlainTextEdit& ReportBox() const noexcept { return *reportBox_; }
+    [[nodiscard]] ReportView& ReportBox() const noexcept { return *reportBox_; }
     [[nodiscard]] UpdatesView& Updates() const noexcept { return *updates_; }
     [[nodiscard]] UpdateTreeView& Tree() const noexcept { return *tree_; }
     [[nodiscard]] FindBar& Finder() const noexcept { return *findBar_; }
@@ -141,7 +141,7 @@ private:
 
     Language language_;
     QTabWidget* views_ = nullptr;
-    QPlainTextEdit* reportBox_ = nullptr;
+    ReportView* reportBox_ = nullptr;
     FindBar* findBar_ = nullptr;
     UpdatesView* updates_ = nullptr;
     UpdateTreeView* tree_ = nullptr;

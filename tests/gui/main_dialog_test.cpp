@@ -3,7 +3,6 @@
 // error box, the Japanese translation, queued commands and Close.
 
 #include <QAction>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
@@ -15,6 +14,7 @@
 #include "main_dialog.h"
 #include "recent_paths.h"
 #include "report_log.h"
+#include "report_view.h"
 #include "support/faults.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
@@ -69,11 +69,11 @@ private slots:
         answer = {two, one};
         dialog.OnSelectFile();
         QVERIFY(WaitIdle(dialog));
-        QCOMPARE(dialog.ReportBox().toPlainText(), ScanOutput({two, one}));
+        QCOMPARE(dialog.ReportBox().PlainText(), ScanOutput({two, one}));
         dialog.OnClear();
         dialog.OnOpenFolder();
         QVERIFY(WaitIdle(dialog));
-        QCOMPARE(dialog.ReportBox().toPlainText(), ScanOutput({folder}));
+        QCOMPARE(dialog.ReportBox().PlainText(), ScanOutput({folder}));
         QCOMPARE(RecentPaths::Paths().mid(0, 3), (QList<QByteArray>{QFile::encodeName(folder), QFile::encodeName(two),
                                                           QFile::encodeName(one)}));
         QCOMPARE(RecentPaths::LastFolder(), folder);
@@ -90,13 +90,13 @@ private slots:
         QCOMPARE(dialog.Updates().Model().rowCount(), 1);
         dialog.OnClear();
         QVERIFY(dialog.Log().IsEmpty());
-        QVERIFY(dialog.ReportBox().toPlainText().isEmpty());
+        QVERIFY(dialog.ReportBox().PlainText().isEmpty());
         QCOMPARE(dialog.Updates().Model().rowCount(), 0);
         QVERIFY(dialog.Problems().isEmpty());
         QVERIFY(dialog.StatusText().isEmpty());
         dialog.AnalyzePaths({one});
         QVERIFY(WaitIdle(dialog));
-        QVERIFY(dialog.ReportBox().toPlainText().startsWith(QStringLiteral("<< ")));
+        QVERIFY(dialog.ReportBox().PlainText().startsWith(QStringLiteral("<< ")));
         QCOMPARE(dialog.SavedBytes(SaveFormat::json), Scan({QStringLiteral("--json"), one}));
     }
 
@@ -118,7 +118,7 @@ private slots:
         QVERIFY(idle);
         QCOMPARE(errors, QStringList{QString::fromStdString(bad) +
                                      QStringLiteral(" へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。")});
-        QCOMPARE(dialog.ReportBox().toPlainText(),
+        QCOMPARE(dialog.ReportBox().PlainText(),
                  ScanOutput({a}) + QStringLiteral("\n<< ") + QString::fromStdString(bad) + QStringLiteral(" >>\n"));
         QVERIFY(Button(dialog, 0)->isEnabled());
         QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Ended by an error. Files: 2  ")));
@@ -214,7 +214,7 @@ private slots:
         dialog.AnalyzePaths({paths[4], paths[5]});
         QVERIFY(WaitIdle(dialog));
         QVERIFY(Button(dialog, 0)->isEnabled());
-        QCOMPARE(dialog.ReportBox().toPlainText(),
+        QCOMPARE(dialog.ReportBox().PlainText(),
                  ScanOutput(QStringList{QString::fromStdString(big)} + paths));
         // One JSON document for all four commands, as for one run of all paths.
         QCOMPARE(dialog.SavedBytes(SaveFormat::json),
@@ -241,7 +241,7 @@ private slots:
         QTest::qWait(50);
         dialog.reject();
         QVERIFY(!dialog.isVisible());
-        QVERIFY(dialog.ReportBox().toPlainText().count(QStringLiteral("4.bin")) < kTimes);
+        QVERIFY(dialog.ReportBox().PlainText().count(QStringLiteral("4.bin")) < kTimes);
     }
 };
 

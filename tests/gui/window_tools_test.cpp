@@ -2,13 +2,14 @@
 // the table of updates, Save in every format, the list of problems, the
 // status bar, Stop and Escape, the report's following rule and Find.
 
+#include <QApplication>
+#include <QClipboard>
 #include <QColor>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
@@ -21,6 +22,7 @@
 #include "gui_support.h"
 #include "main_dialog.h"
 #include "report_log.h"
+#include "report_view.h"
 #include "support/lzh_writer.h"
 #include "support/temp_dir.h"
 #include "update_table_model.h"
@@ -139,7 +141,7 @@ private slots:
         Drop(dialog, paths);
         QVERIFY(WaitIdle(dialog));
 
-        QCOMPARE(dialog.ReportBox().toPlainText(), ScanOutput(paths));
+        QCOMPARE(dialog.ReportBox().PlainText(), ScanOutput(paths));
         QCOMPARE(dialog.SavedBytes(SaveFormat::report), Scan(paths));
         QCOMPARE(dialog.SavedBytes(SaveFormat::reportCrLf), Scan(QStringList{QStringLiteral("--crlf")} + paths));
         const QByteArray json = Scan(QStringList{QStringLiteral("--json")} + paths);
@@ -203,7 +205,7 @@ private slots:
         dialog.AnalyzePaths(paths);
         QVERIFY(WaitIdle(dialog));
         const QStringList options{QStringLiteral("--all-formats")};
-        QCOMPARE(dialog.ReportBox().toPlainText(), QString::fromUtf8(Scan(options + paths)));
+        QCOMPARE(dialog.ReportBox().PlainText(), QString::fromUtf8(Scan(options + paths)));
         QCOMPARE(dialog.SavedBytes(SaveFormat::json), Scan(options + QStringList{QStringLiteral("--json")} + paths));
         const QString csv = QString::fromUtf8(dialog.SavedBytes(SaveFormat::csv));
         QVERIFY(csv.contains(QStringLiteral(",0x906A4,0x80,0x43A,2025/10/12,")));
@@ -237,7 +239,7 @@ private slots:
         log.Flush();
         QApplication::processEvents();
         std::printf("100000 lines appended in 1000 blocks in %lld ms\n", static_cast<long long>(timer.elapsed()));
-        QCOMPARE(dialog.ReportBox().document()->blockCount(), 100001);
+        QCOMPARE(dialog.ReportBox().LineCount(), 100001);
         QScrollBar& bar = *dialog.ReportBox().verticalScrollBar();
         QCOMPARE(bar.value(), bar.maximum());
 
@@ -248,8 +250,53 @@ private slots:
         bar.setValue(bar.maximum());  // and back to the end
         log.AppendReport(block);
         log.Flush();
-        QCOMPARE(dialog.ReportBox().document()->blockCount(), 100201);
+        QCOMPARE(dialog.ReportBox().LineCount(), 100201);
         QCOMPARE(bar.value(), bar.maximum());
+    }
+
+    // The report box shows the report's CR LF lines as lines and gives back
+    // what a reader selects, with the mouse or the keys, as LF text:
+    // across lines, in the middle of a name that is not ASCII, by word.
+    void reportSelectionAndCopy()
+    {
+        MainDialog dialog(Language::English);
+        dialog.resize(800, 400);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        ReportView& report = dialog.ReportBox();
+        dialog.Log().AppendReport("<< \xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.bin >>\r\n"
+                                  "1999/05/25 Rev. 0x07 (CPUID 0x673)\r\n\r\nend");
+        dialog.Log().Flush();
+        QCOMPARE(report.LineCount(), 4);
+        QCOMPARE(report.PlainText(), QStringLiteral("<< \u30D5\u30A1\u30A4\u30EB.bin >>\n"
+                                                    "1999/05/25 Rev. 0x07 (CPUID 0x673)\n\nend"));
+
+        // Keys: from the second character of the name to the third of the next line.
+        report.setFocus();
+        QTest::keyClick(&report, Qt::Key_Home, Qt::ControlModifier);
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(&report, Qt::Key_Right);
+        }
+        QTest::keyClick(&report, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(report.SelectedText(), QStringLiteral("\u30A1\u30A4\u30EB.bin >>\n1999"));
+        QTest::keyClick(&report, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), report.SelectedText());
+        QTest::keyClick(&report, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(report.SelectedText().endsWith(QStringLiteral("0x673)\n\nend")));
+
+        // The mouse: a drag from the start of the second line down past its
+        // end, and a double click on a word.
+        const int height = report.fontMetrics().lineSpacing();
+        const QPoint second(2, 4 + height + height / 2);
+        QTest::mousePress(report.viewport(), Qt::LeftButton, {}, second);
+        QTest::mouseMove(report.viewport(), second + QPoint(2000, height));
+        QTest::mouseRelease(report.viewport(), Qt::LeftButton, {}, second + QPoint(2000, height));
+        QCOMPARE(report.SelectedText(), QStringLiteral("1999/05/25 Rev. 0x07 (CPUID 0x673)\n"));
+        const int digit = report.fontMetrics().horizontalAdvance(QLatin1Char('0'));
+        QTest::mouseDClick(report.viewport(), Qt::LeftButton, {}, second + QPoint(digit * 13, 0));
+        QCOMPARE(report.SelectedText(), QStringLiteral("Rev"));
+        QTest::keyClick(&report, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(report.SelectedText(), report.PlainText());
     }
 
     // What cannot be read, and members whose data is damaged, are listed;
@@ -276,7 +323,7 @@ private slots:
                       QUrl::fromLocalFile(QString::fromStdString(missing)),
                       QUrl::fromLocalFile(QString::fromStdString(damaged))});
         QVERIFY(WaitIdle(dialog));
-        QVERIFY(dialog.ReportBox().toPlainText().contains(QStringLiteral(" < odd\\xFF.bin >\n1999/05/25 Rev. 0x07")));
+        QVERIFY(dialog.ReportBox().PlainText().contains(QStringLiteral(" < odd\\xFF.bin >\n1999/05/25 Rev. 0x07")));
         QCOMPARE(dialog.Problems(), (QStringList{QString::fromStdString(missing + ": cannot be read: not found"),
                                                  QStringLiteral("damaged.rom/bad.bin: member not analysed, its "
                                                                 "CRC-16 does not match")}));
@@ -287,7 +334,7 @@ private slots:
         test::WriteFile(sparse, test::Bytes(10, 0));
         QCOMPARE(::truncate(sparse.c_str(), std::int64_t{4} << 30), 0);
         const QString one = QString::fromStdString(dir.Write("one.bin", Update(1)));
-        const QString report = dialog.ReportBox().toPlainText();
+        const QString report = dialog.ReportBox().PlainText();
         for (const bool escape : {false, true}) {
             dialog.AnalyzePaths({QString::fromStdString(sparse)});
             dialog.AnalyzePaths({one});
@@ -304,9 +351,9 @@ private slots:
             QVERIFY(!Button(dialog, 4)->isEnabled());
             QVERIFY(Button(dialog, 0)->isEnabled());
             QVERIFY(dialog.StatusText().startsWith(QStringLiteral("Stopped: 1 file not analysed. Files: ")));
-            QVERIFY(!dialog.ReportBox().toPlainText().contains(QStringLiteral("one.bin")));
+            QVERIFY(!dialog.ReportBox().PlainText().contains(QStringLiteral("one.bin")));
         }
-        QCOMPARE(dialog.ReportBox().toPlainText(), report + QStringLiteral("\n<< %1 >>\n\n<< %1 >>\n").arg(
+        QCOMPARE(dialog.ReportBox().PlainText(), report + QStringLiteral("\n<< %1 >>\n\n<< %1 >>\n").arg(
                                                               QString::fromStdString(sparse)));
         // The JSON document ends each stopped command with the file it stopped in.
         const QByteArray json = dialog.SavedBytes(SaveFormat::json);
@@ -314,7 +361,7 @@ private slots:
         QVERIFY(!json.contains("one.bin"));
         dialog.AnalyzePaths({one});
         QVERIFY(WaitIdle(dialog));
-        QVERIFY(dialog.ReportBox().toPlainText().endsWith(ScanOutput({one})));
+        QVERIFY(dialog.ReportBox().PlainText().endsWith(ScanOutput({one})));
         dialog.confirmDiscard = [](QWidget*) { return true; };
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(!dialog.isVisible());
@@ -336,8 +383,8 @@ private slots:
         QVERIFY(finder.isVisible());
         QTest::keyClicks(&finder.SearchBox(), QStringLiteral("cpuid 0x65"));
         const auto found = [&] {
-            const QTextCursor cursor = dialog.ReportBox().textCursor();
-            return std::pair(cursor.blockNumber(), cursor.selectedText());
+            const ReportView& report = dialog.ReportBox();
+            return std::pair(static_cast<int>(report.Caret().line), report.SelectedText());
         };
         QTest::keyClick(&finder.SearchBox(), Qt::Key_Return);
         QCOMPARE(found(), std::pair(2, QStringLiteral("CPUID 0x65")));

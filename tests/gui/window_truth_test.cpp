@@ -4,7 +4,6 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -16,6 +15,7 @@
 #include "gui_support.h"
 #include "main_dialog.h"
 #include "problems_view.h"
+#include "report_view.h"
 #include "run_status.h"
 #include "support/temp_dir.h"
 #include "update_table_model.h"
@@ -278,13 +278,13 @@ private slots:
         dialog.AnalyzePaths(paths);
         QVERIFY(WaitIdle(dialog));
 
-        QPlainTextEdit& report = dialog.ReportBox();
+        ReportView& report = dialog.ReportBox();
         report.setFocus();
         QTest::keyClick(&report, Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(report.verticalScrollBar()->value(), 0);
         QTest::keyClick(&report, Qt::Key_End, Qt::ControlModifier);
         QVERIFY(report.verticalScrollBar()->value() >= report.verticalScrollBar()->maximum() - 1);
-        QVERIFY(report.textCursor().atEnd());
+        QVERIFY(report.Caret() == report.End());
 
         dialog.Finder().Open();
         dialog.Finder().SearchBox().setText(QStringLiteral("mini-cart"));
