@@ -1,6 +1,7 @@
 #include "analysis_worker.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/processors.h"
 
@@ -84,7 +85,14 @@ public:
             const std::lock_guard lock(worker_.mutex_);
             worker_.current_ = QByteArray(unit.path.data(), static_cast<qsizetype>(unit.path.size()));
         }
-        return std::make_unique<UnitRecorder>();
+        // Room for as many records as the unit finished last had: the files
+        // of a folder tend to be alike, and a unit's records are large enough
+        // that growing them step by step costs more than recording them.
+        auto recorder = std::make_unique<UnitRecorder>();
+        recorder->events.Reserve(lastSize_.events.load(std::memory_order_relaxed));
+        recorder->rows.Rows().reserve(lastSize_.rows.load(std::memory_order_relaxed));
+        recorder->tree.Nodes().reserve(lastSize_.nodes.load(std::memory_order_relaxed));
+        return recorder;
     }
 
     void ReportAppended(const std::string& text) override { worker_.Deliver(text, nullptr); }
@@ -97,6 +105,9 @@ public:
         output.problems = result.problems;  // the run still counts them
         if (auto* recorder = static_cast<UnitRecorder*>(result.observer)) {
             output.findings = std::move(recorder->findings);
+            lastSize_.events.store(std::min(recorder->events.Size(), kMostReserved), std::memory_order_relaxed);
+            lastSize_.rows.store(std::min(recorder->rows.Rows().size(), kMostReserved), std::memory_order_relaxed);
+            lastSize_.nodes.store(std::min(recorder->tree.Nodes().size(), kMostReserved), std::memory_order_relaxed);
             output.updates = std::move(recorder->rows.Rows());
             output.events = std::move(recorder->events);
             output.tree = std::move(recorder->tree.Nodes());
@@ -112,7 +123,15 @@ public:
     bool stoppedInside = false;  // a stop ended a unit before its end
 
 private:
+    // A large unit does not make every small one after it reserve as much.
+    static constexpr std::size_t kMostReserved = 1024;
+
     AnalysisWorker& worker_;
+    struct {
+        std::atomic<std::size_t> events{0};
+        std::atomic<std::size_t> rows{0};
+        std::atomic<std::size_t> nodes{0};
+    } lastSize_;
 };
 
 AnalysisWorker::AnalysisWorker(Language language) : language_(language)

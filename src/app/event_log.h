@@ -29,6 +29,8 @@ public:
     void UpdateAccepted(const FileInfo& file, const UpdateRecord& update) override;
     void ProblemFound(const Problem& problem) override;
 
+    [[nodiscard]] std::size_t Size() const noexcept { return events_.size(); }
+    void Reserve(std::size_t events) { events_.reserve(events); }
     /// Gives back the room kept for more events: the unit has ended.
     void ShrinkToFit() { events_.shrink_to_fit(); }
     /// Tells `observer` every kept event again, in the order they came;
