@@ -14,7 +14,7 @@ void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths, bool allFormat
 
 void AnalysisRecord::AddUnit(UnitOutput& unit, std::span<const output::UpdateRow> rows)
 {
-    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, std::move(unit.events), rows, commandAllFormats_});
+    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, unit.events, rows, commandAllFormats_});
 }
 
 void AnalysisRecord::EndCommand(const CommandEnd& end)
@@ -59,7 +59,7 @@ void AnalysisRecord::WriteJson(const output::JsonDocument::Writer& write, Langua
         // unit without a file, whose problems the document places itself.
         output::JsonRecorder recorder(output::JsonStyle{}, output::JsonDocument::kFileDepth, false, unit.allFormats,
                                       language);
-        unit.events.Replay(recorder, unit.rows);
+        unit.events->Replay(recorder, unit.rows);
         document.Add(result, recorder.Text());
     }
     document.End(failure_, stopped_);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,7 +41,7 @@ private:
     struct Unit {
         std::size_t argument = 0;  // among all paths
         std::vector<Problem> problems;
-        EventLog events;
+        std::shared_ptr<const EventLog> events;  // shared with the tree
         std::span<const output::UpdateRow> rows;
         bool allFormats = false;
     };

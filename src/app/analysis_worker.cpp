@@ -10,7 +10,7 @@ namespace {
 
 // What the window keeps of one unit's events: its rows of updates, what
 // could not be analysed, the events its JSON object is made from and the
-// tree of its members and updates.
+// tree of its members and updates, whose nodes name those events.
 class UnitRecorder final : public UnitObserver {
 public:
     [[nodiscard]] bool WantsUpdateBytes() const override { return true; }
@@ -18,13 +18,13 @@ public:
     {
         events.FileStarted(file);
         rows.FileStarted(file);
-        tree.FileStarted(file);
+        tree.FileStarted(file, events.Size() - 1);
     }
     void FileFinished(const FileInfo& file) override
     {
         events.FileFinished(file);
         rows.FileFinished(file);
-        tree.FileFinished(file);
+        tree.FileFinished(file, events.Size() - 1);
         if (file.unlistedLaterUpdates > 0) {
             findings.emplace_back(UnlistedLater{file.displayName, file.unlistedLaterUpdates});
         }
@@ -32,7 +32,7 @@ public:
     void MemberStarted(const MemberInfo& member) override
     {
         events.MemberStarted(member);
-        tree.MemberStarted(member);
+        tree.MemberStarted(member, events.Size() - 1);
     }
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size) override
     {
@@ -41,7 +41,7 @@ public:
     void MemberFinished(const MemberInfo& member, MemberOutcome outcome) override
     {
         events.MemberFinished(member, outcome);
-        tree.MemberFinished(member, outcome);
+        tree.MemberFinished(member, events.Size() - 1);
         if (outcome == MemberOutcome::crcMismatch || outcome == MemberOutcome::damaged ||
             outcome == MemberOutcome::notFound) {
             findings.emplace_back(FailedMember{member.displayName, outcome});
@@ -51,7 +51,7 @@ public:
     {
         events.UpdateAccepted(file, update);
         rows.UpdateAccepted(file, update);
-        tree.UpdateAccepted(file, rows.Rows().back(), rows.Rows().size() - 1);
+        tree.UpdateAccepted(file, events.Size() - 1, rows.Rows().back(), rows.Rows().size() - 1);
     }
     void UpdateBytes(const FileInfo& /*file*/, const UpdateRecord& /*update*/, File& bytes) override
     {
@@ -109,12 +109,12 @@ public:
             lastSize_.rows.store(std::min(recorder->rows.Rows().size(), kMostReserved), std::memory_order_relaxed);
             lastSize_.nodes.store(std::min(recorder->tree.Nodes().size(), kMostReserved), std::memory_order_relaxed);
             output.updates = std::move(recorder->rows.Rows());
-            output.events = std::move(recorder->events);
+            recorder->events.ShrinkToFit();
+            output.events = std::make_shared<const EventLog>(std::move(recorder->events));
             output.tree = std::move(recorder->tree.Nodes());
             // The window keeps them until Clear: without the room their
             // growth left (2 of 30 MB for 500 small firmware images).
             output.updates.shrink_to_fit();
-            output.events.ShrinkToFit();
             output.tree.shrink_to_fit();
         }
         worker_.Deliver({}, &output);

@@ -5,6 +5,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -48,7 +49,8 @@ struct UnitOutput {
     std::vector<Problem> problems;
     std::vector<Finding> findings;
     std::vector<output::UpdateRow> updates;
-    EventLog events;  ///< what its JSON object is made from
+    /// What its JSON object is made from; the tree's nodes name its events.
+    std::shared_ptr<const EventLog> events;
     std::vector<TreeNode> tree;  ///< where each member and update sits
 };
 

@@ -37,6 +37,24 @@ void EventLog::ProblemFound(const Problem& problem)
     events_.emplace_back(problem);
 }
 
+const FileInfo& EventLog::FileOf(std::size_t event) const
+{
+    if (const auto* update = std::get_if<UpdateEvent>(&events_.at(event))) {
+        event = update->file;
+    }
+    return std::get<FileEvent>(events_.at(event)).file;
+}
+
+const MemberInfo& EventLog::MemberOf(std::size_t event) const
+{
+    return std::get<MemberEvent>(events_.at(event)).member;
+}
+
+std::optional<MemberOutcome> EventLog::OutcomeOf(std::size_t event) const
+{
+    return std::get<MemberEvent>(events_.at(event)).outcome;
+}
+
 void EventLog::Replay(AnalysisObserver& observer, std::span<const output::UpdateRow> rows) const
 {
     for (const auto& event : events_) {

@@ -30,6 +30,13 @@ public:
     void ProblemFound(const Problem& problem) override;
 
     [[nodiscard]] std::size_t Size() const noexcept { return events_.size(); }
+    /// The file of a file's start or finish event, or the file holding the
+    /// update of an update's event.
+    [[nodiscard]] const FileInfo& FileOf(std::size_t event) const;
+    /// The member of a member's start or finish event, and what became of
+    /// it (none at its start).
+    [[nodiscard]] const MemberInfo& MemberOf(std::size_t event) const;
+    [[nodiscard]] std::optional<MemberOutcome> OutcomeOf(std::size_t event) const;
     void Reserve(std::size_t events) { events_.reserve(events); }
     /// Gives back the room kept for more events: the unit has ended.
     void ShrinkToFit() { events_.shrink_to_fit(); }

@@ -312,7 +312,7 @@ void MainDialog::TakeOutput()
         // The table keeps the rows; the tree and the record for Save show them.
         const std::span<const output::UpdateRow> rows = updates_->Add(std::move(unit.updates));
         record_->AddUnit(unit, rows);
-        tree_->Add(std::move(unit.tree), rows, commandAllFormats_);
+        tree_->Add(std::move(unit.tree), unit.events, rows, commandAllFormats_);
         problems_->Add(unit.findings);
         unsaved_ = true;
     }

@@ -18,26 +18,26 @@ std::string ReadHead(File& file, std::uint64_t limit)
 
 }  // namespace
 
-void TreeRecorder::FileStarted(const FileInfo& file)
+void TreeRecorder::FileStarted(const FileInfo& file, std::size_t event)
 {
     if (file.depth != 0) {
         return;  // a member's decoded bytes: the member's node holds what they bring
     }
     TreeNode& node = nodes_.emplace_back();
     node.kind = TreeNode::Kind::file;
-    node.file = file;
+    node.event = event;
     holders_.assign(1, static_cast<int>(nodes_.size() - 1));
 }
 
-void TreeRecorder::FileFinished(const FileInfo& file)
+void TreeRecorder::FileFinished(const FileInfo& file, std::size_t event)
 {
     if (file.depth == 0 && !holders_.empty()) {
         // Its size, and whether its analysis was cut short.
-        nodes_[static_cast<std::size_t>(holders_.front())].file = file;
+        nodes_[static_cast<std::size_t>(holders_.front())].event = event;
     }
 }
 
-void TreeRecorder::MemberStarted(const MemberInfo& member)
+void TreeRecorder::MemberStarted(const MemberInfo& member, std::size_t event)
 {
     const auto depth = static_cast<std::size_t>(std::max(member.depth, 1));
     if (holders_.size() < depth) {
@@ -47,7 +47,7 @@ void TreeRecorder::MemberStarted(const MemberInfo& member)
     TreeNode& node = nodes_.emplace_back();
     node.kind = TreeNode::Kind::member;
     node.parent = holders_.back();
-    node.member = member;
+    node.event = event;
     holders_.push_back(static_cast<int>(nodes_.size() - 1));
 }
 
@@ -66,18 +66,17 @@ void TreeRecorder::MemberDecoded(const MemberInfo& member, const ByteSource& dec
     }
 }
 
-void TreeRecorder::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
+void TreeRecorder::MemberFinished(const MemberInfo& member, std::size_t event)
 {
     if (holders_.size() != static_cast<std::size_t>(member.depth) + 1) {
         return;
     }
-    TreeNode& node = nodes_[static_cast<std::size_t>(holders_.back())];
-    node.member = member;
-    node.outcome = outcome;
+    nodes_[static_cast<std::size_t>(holders_.back())].event = event;
     holders_.pop_back();
 }
 
-void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow& row, std::size_t index)
+void TreeRecorder::UpdateAccepted(const FileInfo& file, std::size_t event, const output::UpdateRow& row,
+                                  std::size_t index)
 {
     const auto depth = static_cast<std::size_t>(file.depth);
     if (depth >= holders_.size()) {
@@ -86,8 +85,7 @@ void TreeRecorder::UpdateAccepted(const FileInfo& file, const output::UpdateRow&
     TreeNode& node = nodes_.emplace_back();
     node.kind = TreeNode::Kind::update;
     node.parent = holders_[depth];
-    node.file.chain = file.chain;
-    node.file.displayName = file.displayName;
+    node.event = event;
     node.rowIndex = index;
     updateSize_ = row.update.header.totalSize;
 }

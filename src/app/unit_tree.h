@@ -21,9 +21,10 @@ struct TreeNode {
 
     Kind kind = Kind::file;
     int parent = -1;  ///< the index of the node that holds it; -1 for the top-level file
-    FileInfo file;                         ///< kind file: as it finished; kind update: its chain and display name
-    MemberInfo member;                     ///< kind member
-    std::optional<MemberOutcome> outcome;  ///< kind member: none while it is still analysed
+    /// What describes it among the unit's events (see EventLog): a file's
+    /// or member's last event (its finish once it has finished), an
+    /// update's own event.
+    std::size_t event = 0;
     std::uint64_t decodedSize = 0;         ///< kind member: the bytes it decoded to
     /// Kind update: the table's row, standing included, once the window has
     /// the unit (the table and the tree share it); until then its place
@@ -38,13 +39,14 @@ struct TreeNode {
 /// its holder.
 class TreeRecorder {
 public:
-    void FileStarted(const FileInfo& file);
-    void FileFinished(const FileInfo& file);
-    void MemberStarted(const MemberInfo& member);
+    // Each call names the event that the unit's EventLog made of it.
+    void FileStarted(const FileInfo& file, std::size_t event);
+    void FileFinished(const FileInfo& file, std::size_t event);
+    void MemberStarted(const MemberInfo& member, std::size_t event);
     void MemberDecoded(const MemberInfo& member, const ByteSource& decoded, std::uint64_t size);
-    void MemberFinished(const MemberInfo& member, MemberOutcome outcome);
+    void MemberFinished(const MemberInfo& member, std::size_t event);
     /// `row` is the update's row as the table gets it, the `index`-th of the unit.
-    void UpdateAccepted(const FileInfo& file, const output::UpdateRow& row, std::size_t index);
+    void UpdateAccepted(const FileInfo& file, std::size_t event, const output::UpdateRow& row, std::size_t index);
     /// `bytes` stands at the update accepted last.
     void UpdateBytes(File& bytes);
 

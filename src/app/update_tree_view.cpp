@@ -65,15 +65,15 @@ std::uint64_t DecodedSize(const MemberInfo& member)
 }
 
 // What became of a member, in words: for LZH members the CRC verdict first.
-QString OutcomeText(const TreeNode& node)
+QString OutcomeText(const MemberInfo& member, std::optional<MemberOutcome> outcome)
 {
-    if (!node.outcome) {
+    if (!outcome) {
         return UpdateTreeView::tr("not finished");
     }
-    switch (*node.outcome) {
+    switch (*outcome) {
     case MemberOutcome::analysed:
-        return node.member.container == ContainerFormat::segment ? UpdateTreeView::tr("decoded")
-                                                                 : UpdateTreeView::tr("CRC matches");
+        return member.container == ContainerFormat::segment ? UpdateTreeView::tr("decoded")
+                                                            : UpdateTreeView::tr("CRC matches");
     case MemberOutcome::crcMismatch:
         return UpdateTreeView::tr("CRC differs");
     case MemberOutcome::damaged:
@@ -94,14 +94,17 @@ QString OutcomeText(const TreeNode& node)
     return {};
 }
 
-bool IsFault(const TreeNode& node)
+bool IsFault(const UpdateTreeModel& model, TreeNodeId id)
 {
+    const TreeNode& node = model.Node(id);
     switch (node.kind) {
     case TreeNode::Kind::update:
         return !node.row->update.checksumValid;
-    case TreeNode::Kind::member:
-        return node.outcome == MemberOutcome::crcMismatch || node.outcome == MemberOutcome::damaged ||
-               node.outcome == MemberOutcome::notFound;
+    case TreeNode::Kind::member: {
+        const std::optional<MemberOutcome> outcome = model.OutcomeOf(id);
+        return outcome == MemberOutcome::crcMismatch || outcome == MemberOutcome::damaged ||
+               outcome == MemberOutcome::notFound;
+    }
     case TreeNode::Kind::file:
         break;
     }
@@ -113,36 +116,41 @@ QString ChecksumText(const UpdateRecord& update)
     return update.checksumValid ? UpdateTreeView::tr("checksum valid") : UpdateTreeView::tr("checksum invalid");
 }
 
-QString CellText(const TreeNode& node, int column)
+QString CellText(const UpdateTreeModel& model, TreeNodeId id, int column)
 {
+    const TreeNode& node = model.Node(id);
     switch (node.kind) {
-    case TreeNode::Kind::file:
+    case TreeNode::Kind::file: {
+        const FileInfo& file = model.FileOf(id);
         switch (column) {
         case kName:
-            return Visible(node.file.displayName);
+            return Visible(file.displayName);
         case kContents:
-            return UpdateTreeView::tr("%1 bytes").arg(node.file.size);
+            return UpdateTreeView::tr("%1 bytes").arg(file.size);
         case kVerdict:
-            return !node.file.opened      ? UpdateTreeView::tr("not read")
-                   : node.file.incomplete ? UpdateTreeView::tr("incomplete")
-                                          : QString();
+            return !file.opened      ? UpdateTreeView::tr("not read")
+                   : file.incomplete ? UpdateTreeView::tr("incomplete")
+                                     : QString();
         default:
             return {};
         }
-    case TreeNode::Kind::member:
+    }
+    case TreeNode::Kind::member: {
+        const MemberInfo& member = model.MemberOf(id);
         switch (column) {
         case kName:
-            return Visible(node.member.shortName);
+            return Visible(member.shortName);
         case kContents:
             return UpdateTreeView::tr("%1, %2 to %3 bytes")
-                .arg(MethodText(node.member))
-                .arg(CompressedSize(node.member))
-                .arg(DecodedSize(node.member));
+                .arg(MethodText(member))
+                .arg(CompressedSize(member))
+                .arg(DecodedSize(member));
         case kVerdict:
-            return OutcomeText(node);
+            return OutcomeText(member, model.OutcomeOf(id));
         default:
             return {};
         }
+    }
     case TreeNode::Kind::update: {
         const UpdateRecord& update = node.row->update;
         switch (column) {
@@ -166,9 +174,10 @@ QString CellText(const TreeNode& node, int column)
 }
 
 // Faults stand out in the verdict; the standing colours a whole update row.
-QVariant CellColour(const TreeNode& node, int column)
+QVariant CellColour(const UpdateTreeModel& model, TreeNodeId id, int column)
 {
-    if (column == kVerdict && IsFault(node)) {
+    const TreeNode& node = model.Node(id);
+    if (column == kVerdict && IsFault(model, id)) {
         return kFaultColour;
     }
     if (node.kind == TreeNode::Kind::update && node.row->reference != nullptr) {
@@ -200,7 +209,8 @@ QString HexView(const std::string& bytes)
 
 }  // namespace
 
-void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats)
+void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::shared_ptr<const EventLog> events,
+                             std::span<const output::UpdateRow> rows, bool allFormats)
 {
     if (nodes.empty()) {
         return;
@@ -219,6 +229,7 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
     beginInsertRows(QModelIndex(), firstTop, firstTop + newTops - 1);
     Unit& unit = units_.emplace_back();
     unit.nodes = std::move(nodes);
+    unit.events = std::move(events);
     unit.allFormats = allFormats;
     unit.rowUnderHolder.resize(unit.nodes.size());
     unit.children.resize(unit.nodes.size());
@@ -241,6 +252,24 @@ void UpdateTreeModel::Append(std::vector<TreeNode>&& nodes, std::span<const outp
         }
     }
     endInsertRows();
+}
+
+const FileInfo& UpdateTreeModel::FileOf(TreeNodeId id) const
+{
+    const Unit& unit = units_.at(UnitOf(id));
+    return unit.events->FileOf(unit.nodes.at(PlaceOf(id)).event);
+}
+
+const MemberInfo& UpdateTreeModel::MemberOf(TreeNodeId id) const
+{
+    const Unit& unit = units_.at(UnitOf(id));
+    return unit.events->MemberOf(unit.nodes.at(PlaceOf(id)).event);
+}
+
+std::optional<MemberOutcome> UpdateTreeModel::OutcomeOf(TreeNodeId id) const
+{
+    const Unit& unit = units_.at(UnitOf(id));
+    return unit.events->OutcomeOf(unit.nodes.at(PlaceOf(id)).event);
 }
 
 void UpdateTreeModel::Clear()
@@ -301,14 +330,15 @@ QVariant UpdateTreeModel::data(const QModelIndex& index, int role) const
     if (!index.isValid()) {
         return {};
     }
-    const TreeNode& node = Node(NodeOf(index));
+    const TreeNodeId id = NodeOf(index);
+    const TreeNode& node = Node(id);
     switch (role) {
     case Qt::DisplayRole:
-        return CellText(node, index.column());
+        return CellText(*this, id, index.column());
     case Qt::ForegroundRole:
-        return CellColour(node, index.column());
+        return CellColour(*this, id, index.column());
     case Qt::FontRole:
-        if (index.column() == kVerdict && IsFault(node)) {
+        if (index.column() == kVerdict && IsFault(*this, id)) {
             QFont font;
             font.setBold(true);
             return font;
@@ -374,10 +404,11 @@ UpdateTreeView::UpdateTreeView(QWidget* parent) : QWidget(parent)
     layout->addWidget(splitter);
 }
 
-void UpdateTreeView::Add(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats)
+void UpdateTreeView::Add(std::vector<TreeNode>&& nodes, std::shared_ptr<const EventLog> events,
+                         std::span<const output::UpdateRow> rows, bool allFormats)
 {
     const int firstTop = model_->rowCount();
-    model_->Append(std::move(nodes), rows, allFormats);
+    model_->Append(std::move(nodes), std::move(events), rows, allFormats);
     // A file opens on its members and updates; deeper members stay closed.
     for (int row = firstTop; row < model_->rowCount(); ++row) {
         tree_->expand(model_->index(row, 0));
@@ -416,18 +447,18 @@ std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(TreeNodeId id
                                                       [kind](const TreeNode& n) { return n.kind == kind; }));
     };
     ItemSource source;
-    source.path = unit.nodes.front().file.path;
+    source.path = unit.events->FileOf(unit.nodes.front().event).path;
     source.allFormats = unit.allFormats;
     const TreeNode& node = unit.nodes[index];
     switch (node.kind) {
     case TreeNode::Kind::file:
         return std::nullopt;
     case TreeNode::Kind::member:
-        if (node.outcome != MemberOutcome::analysed) {
+        if (unit.events->OutcomeOf(node.event) != MemberOutcome::analysed) {
             return std::nullopt;  // no bytes were decoded that could be saved
         }
         source.pick = {output::ExtractionPick::Kind::member, count(index, TreeNode::Kind::member)};
-        source.name = output::ExtractionName(node.member.displayName);
+        source.name = output::ExtractionName(unit.events->MemberOf(node.event).displayName);
         return source;
     case TreeNode::Kind::update: {
         // A line of an extended signature is its update's: the bytes and
@@ -441,7 +472,8 @@ std::optional<UpdateTreeView::ItemSource> UpdateTreeView::SourceOf(TreeNodeId id
             }
         }
         source.pick = {output::ExtractionPick::Kind::update, count(own, TreeNode::Kind::update)};
-        source.name = output::UpdateExtractionName(node.file.displayName, unit.nodes[own].row->update);
+        source.name = output::UpdateExtractionName(unit.events->FileOf(node.event).displayName,
+                                                   unit.nodes[own].row->update);
         return source;
     }
     }
@@ -453,6 +485,16 @@ const TreeNode& UpdateTreeView::NodeOf(const QModelIndex& index) const
     return model_->Node(UpdateTreeModel::NodeOf(index));
 }
 
+const FileInfo& UpdateTreeView::FileOf(const QModelIndex& index) const
+{
+    return model_->FileOf(UpdateTreeModel::NodeOf(index));
+}
+
+const MemberInfo& UpdateTreeView::MemberOf(const QModelIndex& index) const
+{
+    return model_->MemberOf(UpdateTreeModel::NodeOf(index));
+}
+
 std::optional<TreeNodeId> UpdateTreeView::CurrentNode() const
 {
     const QModelIndex current = tree_->currentIndex();
@@ -461,27 +503,30 @@ std::optional<TreeNodeId> UpdateTreeView::CurrentNode() const
 
 void UpdateTreeView::ShowDetails(const QModelIndex& index)
 {
-    details_->setPlainText(index.isValid() ? DetailsText(NodeOf(index)) : QString());
+    details_->setPlainText(index.isValid() ? DetailsText(UpdateTreeModel::NodeOf(index)) : QString());
 }
 
-QString UpdateTreeView::DetailsText(const TreeNode& node)
+QString UpdateTreeView::DetailsText(TreeNodeId id) const
 {
+    const TreeNode& node = model_->Node(id);
     QStringList lines;
     const auto field = [&lines](const QString& label, const QString& value) {
         lines.push_back(label + QStringLiteral(": ") + value);
     };
     switch (node.kind) {
-    case TreeNode::Kind::file:
-        field(tr("File"), Visible(node.file.path));
-        field(tr("Size"), tr("%1 bytes").arg(node.file.size));
-        if (!node.file.opened) {
+    case TreeNode::Kind::file: {
+        const FileInfo& file = model_->FileOf(id);
+        field(tr("File"), Visible(file.path));
+        field(tr("Size"), tr("%1 bytes").arg(file.size));
+        if (!file.opened) {
             field(tr("Verdict"), tr("not read"));
-        } else if (node.file.incomplete) {
+        } else if (file.incomplete) {
             field(tr("Verdict"), tr("incomplete"));
         }
         break;
+    }
     case TreeNode::Kind::member: {
-        const MemberInfo& member = node.member;
+        const MemberInfo& member = model_->MemberOf(id);
         field(tr("Member"), Visible(member.displayName));
         field(tr("Chain"), Chain(member.chain));
         field(tr("Container"), member.container == ContainerFormat::segment ? tr("compressed segment")
@@ -499,14 +544,14 @@ QString UpdateTreeView::DetailsText(const TreeNode& node)
         }
         field(tr("Compressed size"), tr("%1 bytes").arg(CompressedSize(member)));
         field(tr("Decoded size"), tr("%1 bytes").arg(DecodedSize(member)));
-        field(tr("Verdict"), OutcomeText(node));
+        field(tr("Verdict"), OutcomeText(member, model_->OutcomeOf(id)));
         break;
     }
     case TreeNode::Kind::update: {
         const UpdateRecord& update = node.row->update;
         const MicrocodeHeaderFields& header = update.header;
         field(tr("Update"), QString::fromStdString(update.line));
-        field(tr("Chain"), Chain(node.file.chain));
+        field(tr("Chain"), Chain(model_->FileOf(id).chain));
         field(tr("Offset in its file"), Hex(update.offset));
         field(tr("Format"), header.format == MicrocodeFormat::classic ? tr("classic") : tr("later"));
         field(tr("Header version"), Hex(header.headerVersion, 8));

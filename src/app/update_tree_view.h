@@ -3,12 +3,13 @@
 #include <QAbstractItemModel>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "event_log.h"
 #include "output/extraction.h"
-
 #include "unit_tree.h"
 
 class QPlainTextEdit;
@@ -42,18 +43,26 @@ public:
     /// One top-level unit's nodes, as its analysis recorded them.
     struct Unit {
         std::vector<TreeNode> nodes;  ///< each node's parent is an index into it
+        std::shared_ptr<const EventLog> events;  ///< the events its nodes name
         bool allFormats = false;      ///< the mode it was analysed in
         std::vector<int> rowUnderHolder;         ///< each node's row under its holder
         std::vector<std::vector<int>> children;  ///< each node's nodes, in the order they came
     };
 
-    /// Adds one unit's nodes, analysed in the mode that `allFormats` says,
-    /// with its rows of updates, which must stay where they are until Clear.
-    void Append(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats);
+    /// Adds one unit's nodes, with the events they name, analysed in the
+    /// mode that `allFormats` says, with its rows of updates, which must
+    /// stay where they are until Clear.
+    void Append(std::vector<TreeNode>&& nodes, std::shared_ptr<const EventLog> events,
+                std::span<const output::UpdateRow> rows, bool allFormats);
     void Clear();
 
     [[nodiscard]] const std::vector<Unit>& Units() const noexcept { return units_; }
     [[nodiscard]] const TreeNode& Node(TreeNodeId id) const { return units_.at(UnitOf(id)).nodes.at(PlaceOf(id)); }
+    /// What the unit's events say of a node: its file (a file's own, or the
+    /// one holding an update), its member and what became of the member.
+    [[nodiscard]] const FileInfo& FileOf(TreeNodeId id) const;
+    [[nodiscard]] const MemberInfo& MemberOf(TreeNodeId id) const;
+    [[nodiscard]] std::optional<MemberOutcome> OutcomeOf(TreeNodeId id) const;
     /// The node of an index of this model.
     [[nodiscard]] static TreeNodeId NodeOf(const QModelIndex& index) noexcept { return index.internalId(); }
     /// The update nodes, in the table's order.
@@ -87,14 +96,17 @@ public:
 
     /// Adds the tree of one more top-level unit, analysed in the mode that
     /// `allFormats` says, with its rows of updates as the table keeps them.
-    void Add(std::vector<TreeNode>&& nodes, std::span<const output::UpdateRow> rows, bool allFormats = false);
+    void Add(std::vector<TreeNode>&& nodes, std::shared_ptr<const EventLog> events,
+             std::span<const output::UpdateRow> rows, bool allFormats = false);
     void Clear();
 
     [[nodiscard]] QTreeView& Tree() noexcept { return *tree_; }
     [[nodiscard]] const UpdateTreeModel& Model() const noexcept { return *model_; }
     [[nodiscard]] QPlainTextEdit& Details() noexcept { return *details_; }
-    /// The node a row of the tree shows.
+    /// The node a row of the tree shows, and its file and member.
     [[nodiscard]] const TreeNode& NodeOf(const QModelIndex& index) const;
+    [[nodiscard]] const FileInfo& FileOf(const QModelIndex& index) const;
+    [[nodiscard]] const MemberInfo& MemberOf(const QModelIndex& index) const;
     /// The node of the tree's current row, if there is one.
     [[nodiscard]] std::optional<TreeNodeId> CurrentNode() const;
     /// The node of the update of a row of the table (rows and update nodes
@@ -115,7 +127,7 @@ public:
 
     /// The details of `node` as the pane shows them: its fields, one a
     /// line, then a hex view of its first bytes.
-    [[nodiscard]] static QString DetailsText(const TreeNode& node);
+    [[nodiscard]] QString DetailsText(TreeNodeId node) const;
 
 private:
     void ShowDetails(const QModelIndex& index);

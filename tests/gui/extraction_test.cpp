@@ -52,7 +52,7 @@ QString NestedImage(const test::TempDir& dir)
 
 QModelIndex FindItem(const QModelIndex& item, const UpdateTreeView& view, const std::string& member)
 {
-    if (view.NodeOf(item).kind == TreeNode::Kind::member && view.NodeOf(item).member.displayName == member) {
+    if (view.NodeOf(item).kind == TreeNode::Kind::member && view.MemberOf(item).displayName == member) {
         return item;
     }
     for (int i = 0; i < view.Model().rowCount(item); ++i) {

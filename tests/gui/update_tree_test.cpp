@@ -44,7 +44,7 @@ void TreeLines(const UpdateTreeView& view, const QModelIndex& item, const QStrin
                 continue;
             }
             if (kind == TreeNode::Kind::member) {
-                lines.push_back(indent + QStringLiteral("member ") + QString::fromStdString(node.member.displayName));
+                lines.push_back(indent + QStringLiteral("member ") + QString::fromStdString(view.MemberOf(model.index(i, 0, item)).displayName));
                 TreeLines(view, model.index(i, 0, item), indent + QStringLiteral("  "), lines);
             } else {
                 lines.push_back(indent + QStringLiteral("update %1 %2")
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(model.rowCount(), files);
         for (int i = 0; i < model.rowCount(); ++i) {
             shown.push_back(QStringLiteral("file ") +
-                            QString::fromStdString(view.NodeOf(model.index(i, 0)).file.displayName));
+                            QString::fromStdString(view.FileOf(model.index(i, 0)).displayName));
             TreeLines(view, model.index(i, 0), QStringLiteral("  "), shown);
         }
         QCOMPARE(shown, expected);
