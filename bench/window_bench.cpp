@@ -21,6 +21,7 @@
 
 #include "main_dialog.h"
 #include "platform/memory.h"
+#include "platform/processors.h"
 #include "update_table_model.h"
 #include "update_tree_view.h"
 #include "updates_view.h"
@@ -136,8 +137,10 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    // As the window's own program does: freed buffers are kept for the next file.
+    // As the window's own program does: freed buffers are kept for the next
+    // file, and the commands' threads share one heap for each processor.
     KeepFreedMemoryForReuse();
+    LimitHeaps(UsableProcessorCount());
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() >= 4 && arguments[1] == QStringLiteral("analyse")) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/memory.h"
+#include "platform/processors.h"
 #include "veskari/version.h"
 #include "viewer_app.h"
 
@@ -115,6 +116,8 @@ int main(int argc, char** argv)
         return status;
     }
     veskari::KeepFreedMemoryForReuse();
+    // Each command runs on new threads: one heap for each processor.
+    veskari::LimitHeaps(veskari::UsableProcessorCount());
     veskari::ViewerApp app(argc, argv);
     return app.Run(arguments.paths, arguments.view, arguments.screenshot);
 }

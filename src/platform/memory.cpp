@@ -22,4 +22,15 @@ void KeepFreedMemoryForReuse() noexcept
 #endif
 }
 
+void LimitHeaps(unsigned heaps) noexcept
+{
+#if defined(__GLIBC__)
+    if (heaps > 0) {
+        ::mallopt(M_ARENA_MAX, static_cast<int>(heaps));
+    }
+#else
+    (void)heaps;
+#endif
+}
+
 }  // namespace veskari
