@@ -27,6 +27,8 @@ struct FileInfo {
     /// this file's own bytes (not its members') that the report does not
     /// list; `--all-formats` lists them. Always 0 in the all-formats mode.
     std::uint64_t unlistedLaterUpdates = 0;
+
+    friend bool operator==(const FileInfo&, const FileInfo&) = default;
 };
 
 /// The container formats whose members the archive pass expands.
@@ -50,6 +52,8 @@ struct MemberInfo {
     std::uint64_t headerOffset = 0;
     LzhHeaderFields header;
     SegmentHeaderFields segment;
+
+    friend bool operator==(const MemberInfo&, const MemberInfo&) = default;
 };
 
 /// What became of a listed member.

@@ -1,5 +1,6 @@
 #include "event_log.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace veskari {
@@ -13,17 +14,29 @@ void EventLog::FileStarted(const FileInfo& file)
 
 void EventLog::FileFinished(const FileInfo& file)
 {
-    events_.emplace_back(FileEvent{file, true});
+    const auto depth = static_cast<std::size_t>(file.depth);
+    if (depth < openFiles_.size() && std::get<FileEvent>(events_[openFiles_[depth]]).file == file) {
+        events_.emplace_back(FinishedAsStarted{openFiles_[depth], std::nullopt});
+    } else {
+        events_.emplace_back(FileEvent{file, true});
+    }
 }
 
 void EventLog::MemberStarted(const MemberInfo& member)
 {
+    openMembers_.resize(static_cast<std::size_t>(std::max(member.depth - 1, 0)));
+    openMembers_.push_back(events_.size());
     events_.emplace_back(MemberEvent{member, std::nullopt});
 }
 
 void EventLog::MemberFinished(const MemberInfo& member, MemberOutcome outcome)
 {
-    events_.emplace_back(MemberEvent{member, outcome});
+    const auto level = static_cast<std::size_t>(std::max(member.depth - 1, 0));
+    if (level < openMembers_.size() && std::get<MemberEvent>(events_[openMembers_[level]]).member == member) {
+        events_.emplace_back(FinishedAsStarted{openMembers_[level], outcome});
+    } else {
+        events_.emplace_back(MemberEvent{member, outcome});
+    }
 }
 
 void EventLog::UpdateAccepted(const FileInfo& file, const UpdateRecord& /*update*/)
@@ -41,17 +54,25 @@ const FileInfo& EventLog::FileOf(std::size_t event) const
 {
     if (const auto* update = std::get_if<UpdateEvent>(&events_.at(event))) {
         event = update->file;
+    } else if (const auto* finish = std::get_if<FinishedAsStarted>(&events_[event])) {
+        event = finish->start;
     }
     return std::get<FileEvent>(events_.at(event)).file;
 }
 
 const MemberInfo& EventLog::MemberOf(std::size_t event) const
 {
+    if (const auto* finish = std::get_if<FinishedAsStarted>(&events_.at(event))) {
+        event = finish->start;
+    }
     return std::get<MemberEvent>(events_.at(event)).member;
 }
 
 std::optional<MemberOutcome> EventLog::OutcomeOf(std::size_t event) const
 {
+    if (const auto* finish = std::get_if<FinishedAsStarted>(&events_.at(event))) {
+        return finish->outcome;
+    }
     return std::get<MemberEvent>(events_.at(event)).outcome;
 }
 
@@ -75,6 +96,12 @@ void EventLog::Replay(AnalysisObserver& observer, std::span<const output::Update
                 throw std::out_of_range("an update without its row");  // the recorder makes one for each
             }
             observer.UpdateAccepted(std::get<FileEvent>(events_[update->file]).file, rows[update->row].update);
+        } else if (const auto* finish = std::get_if<FinishedAsStarted>(&event)) {
+            if (finish->outcome) {
+                observer.MemberFinished(MemberOf(finish->start), *finish->outcome);
+            } else {
+                observer.FileFinished(FileOf(finish->start));
+            }
         } else {
             observer.ProblemFound(std::get<Problem>(event));
         }

@@ -57,9 +57,17 @@ private:
         std::size_t file = 0;  // the event that started the file holding it
         std::size_t row = 0;   // its row among the unit's
     };
+    // The finish of a file or member whose description is still the one it
+    // started with (as it nearly always is): it names that start instead of
+    // holding a second copy of every name.
+    struct FinishedAsStarted {
+        std::size_t start = 0;
+        std::optional<MemberOutcome> outcome;  // a member's; none for a file
+    };
 
-    std::vector<std::variant<FileEvent, MemberEvent, UpdateEvent, Problem>> events_;
-    std::vector<std::size_t> openFiles_;  // the start events of the open files, by depth
+    std::vector<std::variant<FileEvent, MemberEvent, UpdateEvent, FinishedAsStarted, Problem>> events_;
+    std::vector<std::size_t> openFiles_;    // the start events of the open files, by depth
+    std::vector<std::size_t> openMembers_;  // the start events of the open members, by depth less one
     std::size_t updates_ = 0;             // updates accepted so far
 };
 

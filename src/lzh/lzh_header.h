@@ -27,6 +27,8 @@ struct LzhHeaderFields {
     std::uint32_t decodedSize = 0;
     std::string memberName;  ///< raw code page 932 bytes, directory part included
     std::uint32_t crc16 = 0;
+
+    friend bool operator==(const LzhHeaderFields&, const LzhHeaderFields&) = default;
 };
 
 /// One LZH member header, found at any byte position of a file: levels 0,

@@ -18,6 +18,8 @@ struct SegmentHeaderFields {
     std::uint16_t loadSegment = 0;    ///< the real-mode segment it is decoded to; 0 when none is given
     std::uint32_t decodedSize = 0;    ///< bytes it decodes to
     std::uint32_t compressedSize = 0; ///< bytes of compressed data after the header
+
+    friend bool operator==(const SegmentHeaderFields&, const SegmentHeaderFields&) = default;
 };
 
 /// The 18-byte header of a compressed segment, as firmware of one BIOS
