@@ -53,6 +53,7 @@ MainDialog::MainDialog(Language language, QWidget* parent)
     setAcceptDrops(true);
 
     reportBox_ = new ReportView(this);
+    reportBox_->setAccessibleName(tr("Report"));
     reportBox_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     reportBox_->setContextMenuPolicy(Qt::CustomContextMenu);
     reportLog_ = std::make_unique<ReportLog>(*reportBox_);
