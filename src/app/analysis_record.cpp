@@ -14,7 +14,10 @@ void AnalysisRecord::BeginCommand(const QList<QByteArray>& paths, bool allFormat
 
 void AnalysisRecord::AddUnit(UnitOutput& unit, std::span<const output::UpdateRow> rows)
 {
-    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems, unit.events, rows, commandAllFormats_});
+    // A unit whose recorder could not be made (no memory for it) has no
+    // events: it is kept with none, as its file's object is written empty.
+    units_.push_back(Unit{commandStart_ + unit.argument, unit.problems,
+                          unit.events ? unit.events : std::make_shared<const EventLog>(), rows, commandAllFormats_});
 }
 
 void AnalysisRecord::EndCommand(const CommandEnd& end)

@@ -23,8 +23,9 @@ public:
     /// `allFormats`: the command lists updates of every layout, and its
     /// updates carry the fields of the later layout in the document.
     void BeginCommand(const QList<QByteArray>& paths, bool allFormats);
-    /// A unit of the command begun last; its events are taken. `rows` are
-    /// its rows of updates as the table keeps them, until Clear.
+    /// A unit of the command begun last; its events are kept (shared with
+    /// the tree). `rows` are its rows of updates as the table keeps them,
+    /// until Clear.
     void AddUnit(UnitOutput& unit, std::span<const output::UpdateRow> rows);
     void EndCommand(const CommandEnd& end);
     void Clear();

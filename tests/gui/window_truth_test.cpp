@@ -11,6 +11,7 @@
 #include <QTest>
 #include <unistd.h>
 
+#include "analysis_record.h"
 #include "find_bar.h"
 #include "gui_support.h"
 #include "main_dialog.h"
@@ -168,6 +169,17 @@ private slots:
         const QByteArray json = dialog.SavedBytes(SaveFormat::json);
         QVERIFY(json.contains("\n  ],\n  \"stopped\": true,\n  \"error\": null\n}\n"));
         QVERIFY(!json.contains("b.bin"));
+
+        // A unit whose recorder could not be made (no memory for it) has no
+        // events: Save still writes the document, the unit's file empty.
+        AnalysisRecord record;
+        record.BeginCommand({QByteArrayLiteral("lost.bin")}, false);
+        UnitOutput lost;
+        record.AddUnit(lost, {});
+        record.EndCommand({});
+        std::string document;
+        record.WriteJson([&document](std::string_view text) { document += text; }, Language::English);
+        QVERIFY(QByteArray::fromStdString(document).contains("\"lost.bin\""));
     }
 
     // The summary counts what the table and the list hold: everything
