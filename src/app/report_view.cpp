@@ -1,5 +1,6 @@
 #include "report_view.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -26,10 +27,39 @@ bool IsWordCharacter(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_');
 }
 
+// The columns a line of UTF-8 takes in a fixed-pitch font, East Asian
+// characters two (half-width katakana and forms one), or no more than
+// `known` when it cannot exceed it: a line has no more columns than bytes,
+// so only lines longer than the widest so far are counted.
+std::size_t Columns(std::string_view line, std::size_t known)
+{
+    if (line.size() <= known) {
+        return known;
+    }
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte < 0x80 || (byte >= 0xC0 && byte < 0xE0)) {
+            ++columns;
+        } else if (byte >= 0xE0) {
+            const bool halfWidth = byte == 0xEF && i + 1 < line.size() &&
+                                   (static_cast<unsigned char>(line[i + 1]) == 0xBD ||
+                                    static_cast<unsigned char>(line[i + 1]) == 0xBE);
+            columns += halfWidth ? 1 : 2;
+        }
+    }
+    return columns;
+}
+
 }  // namespace
+
+// Makes assistive technology see report boxes as read-only text (see
+// report_view_accessible.cpp).
+void InstallReportAccessibility();
 
 ReportView::ReportView(QWidget* parent) : QAbstractScrollArea(parent)
 {
+    InstallReportAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(false);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -53,10 +83,10 @@ void ReportView::Append(std::string_view bytes)
             break;
         }
         at = static_cast<std::size_t>(static_cast<const char*>(found) - text) + 1;
-        widestBytes_ = std::max(widestBytes_, at - 1 - lineStarts_.back());
+        widestColumns_ = std::max(widestColumns_, Columns(std::string_view(bytes_).substr(lineStarts_.back(), at - 1 - lineStarts_.back()), widestColumns_));
         lineStarts_.push_back(at);
     }
-    widestBytes_ = std::max(widestBytes_, bytes_.size() - lineStarts_.back());
+    widestColumns_ = std::max(widestColumns_, Columns(std::string_view(bytes_).substr(lineStarts_.back()), widestColumns_));
     if (caretAtEnd) {
         anchor_ = caret_ = End();
     }
@@ -66,14 +96,43 @@ void ReportView::Refresh()
 {
     UpdateScrollBars();
     viewport()->update();
+    if (QAccessible::isActive() && shownBytes_ < bytes_.size()) {
+        // The new text, at the end, for assistive technology.
+        const std::string_view added = std::string_view(bytes_).substr(shownBytes_);
+        QString text = QString::fromUtf8(added.data(), static_cast<qsizetype>(added.size()));
+        text.remove(QLatin1Char('\r'));
+        const ReportPoint end = End();
+        QAccessibleTextInsertEvent inserted(this, static_cast<int>(OffsetOf(end) - text.size()), text);
+        QAccessible::updateAccessibility(&inserted);
+    }
+    shownBytes_ = bytes_.size();
+}
+
+void ReportView::TellCaret() const
+{
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    auto* self = const_cast<ReportView*>(this);  // the events name the object, which they do not change
+    if (HasSelection()) {
+        const auto [from, to] = std::minmax(anchor_, caret_);
+        QAccessibleTextSelectionEvent selected(self, static_cast<int>(OffsetOf(from)), static_cast<int>(OffsetOf(to)));
+        selected.setCursorPosition(static_cast<int>(OffsetOf(caret_)));
+        QAccessible::updateAccessibility(&selected);
+    } else {
+        QAccessibleTextCursorEvent moved(self, static_cast<int>(OffsetOf(caret_)));
+        QAccessible::updateAccessibility(&moved);
+    }
 }
 
 void ReportView::Clear()
 {
     bytes_.clear();
     lineStarts_.assign(1, 0);
-    widestBytes_ = 0;
+    widestColumns_ = 0;
     widestDrawn_ = 0;
+    lineOffsets_.assign(1, 0);
+    shownBytes_ = 0;
     anchor_ = caret_ = ReportPoint{};
     following_ = true;
     selecting_ = false;
@@ -140,6 +199,8 @@ void ReportView::Select(ReportPoint from, ReportPoint to)
     EnsureVisible(from);
     EnsureVisible(to);
     viewport()->update();
+    ShareSelection();
+    TellCaret();
 }
 
 void ReportView::SelectAll()
@@ -147,6 +208,16 @@ void ReportView::SelectAll()
     anchor_ = ReportPoint{};
     caret_ = End();
     viewport()->update();
+    ShareSelection();
+    TellCaret();
+}
+
+void ReportView::ShareSelection() const
+{
+    QClipboard& clipboard = *QApplication::clipboard();
+    if (HasSelection() && clipboard.supportsSelection()) {
+        clipboard.setText(SelectedText(), QClipboard::Selection);
+    }
 }
 
 void ReportView::Copy() const
@@ -231,12 +302,13 @@ void ReportView::UpdateScrollBars()
         vertical.setValue(vertical.maximum());
     }
     following_ = vertical.value() == vertical.maximum();
+    rangeLines_ = LineCount();
 
-    // The widest line is guessed from its bytes in the font's digit width
-    // (never less than what it takes), and set right once it has been drawn.
+    // The widest line is guessed from its columns in the font's digit
+    // width, and widened once a line is drawn wider than that.
     QScrollBar& horizontal = *horizontalScrollBar();
     const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const qsizetype guessed = static_cast<qsizetype>(widestBytes_) * digit;
+    const qsizetype guessed = static_cast<qsizetype>(widestColumns_) * digit;
     const int widest = static_cast<int>(std::min<qsizetype>(std::max<qsizetype>(guessed, widestDrawn_), 1 << 30));
     const int room = viewport()->width() - 2 * kMargin;
     horizontal.setSingleStep(digit * 2);
@@ -298,68 +370,106 @@ void ReportView::scrollContentsBy(int /*dx*/, int /*dy*/)
     viewport()->update();  // lines are drawn from the scroll bars' values
 }
 
-ReportPoint ReportView::PointAt(QPoint at) const
+qsizetype ReportView::ColumnAt(const QString& line, int x) const
 {
-    const qsizetype row = at.y() < kMargin ? -1 : (at.y() - kMargin) / LineHeight();
-    const qsizetype line = std::clamp<qsizetype>(verticalScrollBar()->value() + row, 0, LineCount() - 1);
-    const QString text = LineText(line);
-    const int x = at.x() - TextLeft();
     // The last column that starts at or before x, then the nearer of it and the next.
     qsizetype low = 0;
-    qsizetype high = text.size();
+    qsizetype high = line.size();
     while (low < high) {
         const qsizetype middle = (low + high + 1) / 2;
-        if (XOf(text, middle) <= x) {
+        if (XOf(line, middle) <= x) {
             low = middle;
         } else {
             high = middle - 1;
         }
     }
-    if (low < text.size() && x - XOf(text, low) > XOf(text, low + 1) - x) {
+    if (low < line.size() && x - XOf(line, low) > XOf(line, low + 1) - x) {
         ++low;
     }
-    if (low > 0 && low < text.size() && text[low].isLowSurrogate()) {
+    if (low > 0 && low < line.size() && line[low].isLowSurrogate()) {
         --low;  // never between the halves of a character
     }
-    return {line, low};
+    return low;
+}
+
+ReportPoint ReportView::PointAt(QPoint at) const
+{
+    const qsizetype row = at.y() < kMargin ? -1 : (at.y() - kMargin) / LineHeight();
+    const qsizetype line = std::clamp<qsizetype>(verticalScrollBar()->value() + row, 0, LineCount() - 1);
+    return {line, ColumnAt(LineText(line), at.x() - TextLeft())};
+}
+
+QRect ReportView::CellRect(ReportPoint point) const
+{
+    const QString text = LineText(point.line);
+    const int x = TextLeft() + XOf(text, point.column);
+    const int width = point.column < text.size() ? XOf(text, point.column + 1) + TextLeft() - x
+                                                 : fontMetrics().averageCharWidth();
+    const int top = kMargin + static_cast<int>(point.line - verticalScrollBar()->value()) * LineHeight();
+    return {x, top, std::max(1, width), LineHeight()};
 }
 
 ReportPoint ReportView::Moved(ReportPoint from, Motion motion) const
 {
     const qsizetype lastLine = LineCount() - 1;
-    const auto onLine = [this](qsizetype line, qsizetype column) {
-        line = std::clamp<qsizetype>(line, 0, LineCount() - 1);
-        return ReportPoint{line, std::min(column, LineLength(line))};
+    const QString text = LineText(from.line);
+    // Up and down keep the caret where it stands on the screen.
+    const auto onLine = [&](qsizetype line) {
+        line = std::clamp<qsizetype>(line, 0, lastLine);
+        return ReportPoint{line, ColumnAt(LineText(line), XOf(text, from.column))};
     };
     switch (motion) {
-    case Motion::nextChar: {
-        const QString text = LineText(from.line);
+    case Motion::nextChar:
         if (from.column < text.size()) {
             const bool pair = text[from.column].isHighSurrogate() && from.column + 1 < text.size();
             return {from.line, from.column + (pair ? 2 : 1)};
         }
         return from.line < lastLine ? ReportPoint{from.line + 1, 0} : from;
-    }
-    case Motion::previousChar: {
+    case Motion::previousChar:
         if (from.column > 0) {
-            const QString text = LineText(from.line);
             const bool pair = from.column >= 2 && text[from.column - 1].isLowSurrogate();
             return {from.line, from.column - (pair ? 2 : 1)};
         }
         return from.line > 0 ? ReportPoint{from.line - 1, LineLength(from.line - 1)} : from;
+    case Motion::nextWord: {
+        // To the start of the next word, or past the line's end to the next line.
+        if (from.column >= text.size()) {
+            return from.line < lastLine ? ReportPoint{from.line + 1, 0} : from;
+        }
+        qsizetype column = from.column;
+        while (column < text.size() && IsWordCharacter(text[column])) {
+            ++column;
+        }
+        while (column < text.size() && !IsWordCharacter(text[column])) {
+            ++column;
+        }
+        return {from.line, column};
+    }
+    case Motion::previousWord: {
+        if (from.column == 0) {
+            return from.line > 0 ? ReportPoint{from.line - 1, LineLength(from.line - 1)} : from;
+        }
+        qsizetype column = from.column;
+        while (column > 0 && !IsWordCharacter(text[column - 1])) {
+            --column;
+        }
+        while (column > 0 && IsWordCharacter(text[column - 1])) {
+            --column;
+        }
+        return {from.line, column};
     }
     case Motion::nextLine:
-        return onLine(from.line + 1, from.column);
+        return onLine(from.line + 1);
     case Motion::previousLine:
-        return onLine(from.line - 1, from.column);
+        return onLine(from.line - 1);
     case Motion::lineStart:
         return {from.line, 0};
     case Motion::lineEnd:
-        return {from.line, LineLength(from.line)};
+        return {from.line, text.size()};
     case Motion::nextPage:
-        return onLine(from.line + VisibleLines(), from.column);
+        return onLine(from.line + VisibleLines());
     case Motion::previousPage:
-        return onLine(from.line - VisibleLines(), from.column);
+        return onLine(from.line - VisibleLines());
     case Motion::start:
         return {};
     case Motion::end:
@@ -376,10 +486,14 @@ void ReportView::MoveCaret(ReportPoint to, bool extend)
     }
     EnsureVisible(caret_);
     viewport()->update();
+    TellCaret();
 }
 
 void ReportView::EnsureVisible(ReportPoint point)
 {
+    if (rangeLines_ != LineCount()) {
+        UpdateScrollBars();  // lines appended since the last refresh may be the ones to show
+    }
     QScrollBar& vertical = *verticalScrollBar();
     const int visible = VisibleLines();
     if (point.line < vertical.value()) {
@@ -407,7 +521,8 @@ bool ReportView::event(QEvent* event)
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll) ||
-            key->matches(QKeySequence::MoveToStartOfDocument) || key->matches(QKeySequence::MoveToEndOfDocument)) {
+            key->matches(QKeySequence::MoveToStartOfDocument) || key->matches(QKeySequence::MoveToEndOfDocument) ||
+            key->matches(QKeySequence::ZoomIn) || key->matches(QKeySequence::ZoomOut)) {
             event->accept();
             return true;
         }
@@ -426,6 +541,8 @@ void ReportView::keyPressEvent(QKeyEvent* event)
     static constexpr CaretKey kCaretKeys[] = {
         {QKeySequence::MoveToNextChar, Motion::nextChar, false},
         {QKeySequence::MoveToPreviousChar, Motion::previousChar, false},
+        {QKeySequence::MoveToNextWord, Motion::nextWord, false},
+        {QKeySequence::MoveToPreviousWord, Motion::previousWord, false},
         {QKeySequence::MoveToNextLine, Motion::nextLine, false},
         {QKeySequence::MoveToPreviousLine, Motion::previousLine, false},
         {QKeySequence::MoveToStartOfLine, Motion::lineStart, false},
@@ -436,6 +553,8 @@ void ReportView::keyPressEvent(QKeyEvent* event)
         {QKeySequence::MoveToEndOfDocument, Motion::end, false},
         {QKeySequence::SelectNextChar, Motion::nextChar, true},
         {QKeySequence::SelectPreviousChar, Motion::previousChar, true},
+        {QKeySequence::SelectNextWord, Motion::nextWord, true},
+        {QKeySequence::SelectPreviousWord, Motion::previousWord, true},
         {QKeySequence::SelectNextLine, Motion::nextLine, true},
         {QKeySequence::SelectPreviousLine, Motion::previousLine, true},
         {QKeySequence::SelectStartOfLine, Motion::lineStart, true},
@@ -453,11 +572,25 @@ void ReportView::keyPressEvent(QKeyEvent* event)
         SelectAll();
         return;
     }
+    if (event->matches(QKeySequence::ZoomIn) || event->matches(QKeySequence::ZoomOut)) {
+        Zoom(event->matches(QKeySequence::ZoomIn) ? 1 : -1);
+        return;
+    }
     for (const CaretKey& key : kCaretKeys) {
         if (event->matches(key.key)) {
             MoveCaret(Moved(caret_, key.motion), key.extend);
+            if (key.extend) {
+                ShareSelection();
+            }
             return;
         }
+    }
+    if (event->key() == Qt::Key_Space && (event->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
+        // As in a page being read: Space pages down, Shift+Space up.
+        verticalScrollBar()->triggerAction(event->modifiers() == Qt::ShiftModifier
+                                               ? QAbstractSlider::SliderPageStepSub
+                                               : QAbstractSlider::SliderPageStepAdd);
+        return;
     }
     event->ignore();  // Escape, Enter and the rest are the window's
 }
@@ -467,8 +600,15 @@ void ReportView::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton) {
         return;
     }
+    const ReportPoint at = PointAt(event->position().toPoint());
+    if (at.line == doubleClickLine_ &&
+        event->timestamp() - doubleClickTime_ < static_cast<quint64>(QApplication::doubleClickInterval())) {
+        doubleClickLine_ = -1;
+        Select({at.line, 0}, {at.line, LineLength(at.line)});
+        return;
+    }
     selecting_ = true;
-    MoveCaret(PointAt(event->position().toPoint()), event->modifiers().testFlag(Qt::ShiftModifier));
+    MoveCaret(at, event->modifiers().testFlag(Qt::ShiftModifier));
 }
 
 void ReportView::mouseMoveEvent(QMouseEvent* event)
@@ -492,11 +632,7 @@ void ReportView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     selecting_ = false;
-    // Where the system has a selection clipboard, the selected text goes there, as in any text box.
-    QClipboard& clipboard = *QApplication::clipboard();
-    if (HasSelection() && clipboard.supportsSelection()) {
-        clipboard.setText(SelectedText(), QClipboard::Selection);
-    }
+    ShareSelection();
 }
 
 void ReportView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -514,7 +650,57 @@ void ReportView::mouseDoubleClickEvent(QMouseEvent* event)
     while (end < text.size() && IsWordCharacter(text[end])) {
         ++end;
     }
+    selecting_ = false;
+    doubleClickLine_ = at.line;
+    doubleClickTime_ = event->timestamp();
     Select({at.line, start}, {at.line, end});
+}
+
+void ReportView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers().testFlag(Qt::ControlModifier)) {
+        const int steps = event->angleDelta().y() / 120;
+        if (steps != 0) {
+            Zoom(steps);
+        }
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+void ReportView::Zoom(int steps)
+{
+    QFont zoomed = font();
+    if (zoomed.pointSizeF() > 0) {
+        zoomed.setPointSizeF(std::clamp(zoomed.pointSizeF() + steps, 4.0, 72.0));
+    } else {
+        zoomed.setPixelSize(std::clamp(zoomed.pixelSize() + steps, 6, 96));
+    }
+    setFont(zoomed);
+}
+
+qsizetype ReportView::OffsetOf(ReportPoint point) const
+{
+    // Counted once for each line, when first asked: only assistive
+    // technology asks, and a report has tens of thousands of lines.
+    const auto line = static_cast<std::size_t>(std::clamp<qsizetype>(point.line, 0, LineCount() - 1));
+    while (lineOffsets_.size() <= line) {
+        const auto known = static_cast<qsizetype>(lineOffsets_.size()) - 1;
+        lineOffsets_.push_back(lineOffsets_.back() + LineLength(known) + 1);
+    }
+    return lineOffsets_[line] + point.column;
+}
+
+ReportPoint ReportView::PointAtOffset(qsizetype offset) const
+{
+    const ReportPoint end = End();
+    if (offset >= OffsetOf(end)) {
+        return end;
+    }
+    const auto after = std::upper_bound(lineOffsets_.begin(), lineOffsets_.end(), std::max<qsizetype>(offset, 0));
+    const auto line = static_cast<qsizetype>(after - lineOffsets_.begin()) - 1;
+    return {line, std::min(offset - lineOffsets_[static_cast<std::size_t>(line)], LineLength(line))};
 }
 
 void ReportView::focusInEvent(QFocusEvent* event)

@@ -2,6 +2,7 @@
 // the table of updates, Save in every format, the list of problems, the
 // status bar, Stop and Escape, the report's following rule and Find.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QColor>
@@ -252,11 +253,20 @@ private slots:
         log.Flush();
         QCOMPARE(dialog.ReportBox().LineCount(), 100201);
         QCOMPARE(bar.value(), bar.maximum());
+
+        // Found among lines not shown yet, a match stays in view when they are.
+        log.AppendReport("needle\r\n" + block);
+        QVERIFY(dialog.ReportBox().Find(QStringLiteral("needle"), false));
+        log.Flush();
+        const qsizetype found = dialog.ReportBox().Caret().line;
+        QVERIFY(bar.value() <= found && found < bar.value() + bar.pageStep());
     }
 
     // The report box shows the report's CR LF lines as lines and gives back
-    // what a reader selects, with the mouse or the keys, as LF text:
-    // across lines, in the middle of a name that is not ASCII, by word.
+    // what a reader selects, with the mouse or the keys, as LF text: across
+    // lines, never half a character, by word and by line; Find goes back
+    // within a line and around the start; assistive technology reads the
+    // same text and caret.
     void reportSelectionAndCopy()
     {
         MainDialog dialog(Language::English);
@@ -265,38 +275,76 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         ReportView& report = dialog.ReportBox();
         dialog.Log().AppendReport("<< \xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.bin >>\r\n"
-                                  "1999/05/25 Rev. 0x07 (CPUID 0x673)\r\n\r\nend");
+                                  "1999/05/25 Rev. 0x07 (CPUID 0x673)\r\n < inner.bin >\r\nxyz\r\n"
+                                  "ab\xF0\x9F\x98\x80q xyz");
         dialog.Log().Flush();
-        QCOMPARE(report.LineCount(), 4);
+        QCOMPARE(report.LineCount(), 5);
         QCOMPARE(report.PlainText(), QStringLiteral("<< \u30D5\u30A1\u30A4\u30EB.bin >>\n"
-                                                    "1999/05/25 Rev. 0x07 (CPUID 0x673)\n\nend"));
+                                                    "1999/05/25 Rev. 0x07 (CPUID 0x673)\n < inner.bin >\nxyz\n"
+                                                    "ab\U0001F600q xyz"));
 
-        // Keys: from the second character of the name to the third of the next line.
+        // Keys: from the fifth character of the second line to the fifth of the third.
         report.setFocus();
         QTest::keyClick(&report, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(&report, Qt::Key_Down);
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(&report, Qt::Key_Right);
         }
         QTest::keyClick(&report, Qt::Key_Down, Qt::ShiftModifier);
-        QCOMPARE(report.SelectedText(), QStringLiteral("\u30A1\u30A4\u30EB.bin >>\n1999"));
+        QCOMPARE(report.SelectedText(), QStringLiteral("/05/25 Rev. 0x07 (CPUID 0x673)\n < i"));
         QTest::keyClick(&report, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), report.SelectedText());
         QTest::keyClick(&report, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
-        QVERIFY(report.SelectedText().endsWith(QStringLiteral("0x673)\n\nend")));
+        QVERIFY(report.SelectedText().endsWith(QStringLiteral("xyz\nab\U0001F600q xyz")));
+        // A character outside the basic plane is one step, never half.
+        QTest::keyClick(&report, Qt::Key_Home);
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(&report, Qt::Key_Right);
+        }
+        QTest::keyClick(&report, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(report.SelectedText(), QStringLiteral("\U0001F600"));
+        QTest::keyClick(&report, Qt::Key_Up);
+        QTest::keyClick(&report, Qt::Key_End);
+        QTest::keyClick(&report, Qt::Key_Down);
+        QVERIFY(!report.LineText(4)[report.Caret().column].isLowSurrogate());
+        QTest::keyClick(&report, Qt::Key_Home);
+        QTest::keyClick(&report, Qt::Key_Right, Qt::ControlModifier);
+        QTest::keyClick(&report, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(report.Caret(), (ReportPoint{4, 6}));
+
+        // Find: back within a line, then around the start.
+        QTest::keyClick(&report, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(&report, Qt::Key_Down);
+        QTest::keyClick(&report, Qt::Key_End);
+        for (const qsizetype at : {28, 16, 28}) {
+            QVERIFY(report.Find(QStringLiteral("0X"), true));
+            QCOMPARE(report.Caret(), (ReportPoint{1, at + 2}));
+        }
 
         // The mouse: a drag from the start of the second line down past its
-        // end, and a double click on a word.
+        // end, a double click on a word, a third click on the line.
         const int height = report.fontMetrics().lineSpacing();
         const QPoint second(2, 4 + height + height / 2);
         QTest::mousePress(report.viewport(), Qt::LeftButton, {}, second);
         QTest::mouseMove(report.viewport(), second + QPoint(2000, height));
         QTest::mouseRelease(report.viewport(), Qt::LeftButton, {}, second + QPoint(2000, height));
-        QCOMPARE(report.SelectedText(), QStringLiteral("1999/05/25 Rev. 0x07 (CPUID 0x673)\n"));
+        QCOMPARE(report.SelectedText(), QStringLiteral("1999/05/25 Rev. 0x07 (CPUID 0x673)\n < inner.bin >"));
         const int digit = report.fontMetrics().horizontalAdvance(QLatin1Char('0'));
         QTest::mouseDClick(report.viewport(), Qt::LeftButton, {}, second + QPoint(digit * 13, 0));
         QCOMPARE(report.SelectedText(), QStringLiteral("Rev"));
+        QTest::mousePress(report.viewport(), Qt::LeftButton, {}, second + QPoint(digit * 13, 0));
+        QTest::mouseRelease(report.viewport(), Qt::LeftButton, {}, second + QPoint(digit * 13, 0));
+        QCOMPARE(report.SelectedText(), report.LineText(1));
         QTest::keyClick(&report, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(report.SelectedText(), report.PlainText());
+
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&report);
+        QVERIFY(accessible != nullptr && accessible->textInterface() != nullptr);
+        QAccessibleTextInterface& text = *accessible->textInterface();
+        QCOMPARE(text.text(0, text.characterCount()), report.PlainText());
+        text.setCursorPosition(text.characterCount() - 3);
+        QCOMPARE(report.Caret(), (ReportPoint{4, 6}));
+        QCOMPARE(text.text(13, 17), QStringLiteral(">\n19"));
     }
 
     // What cannot be read, and members whose data is damaged, are listed;
