@@ -7,6 +7,7 @@
 #include "platform/cp932.h"
 #include "platform/file_handle.h"
 #include "platform/processors.h"
+#include "platform/read_ahead.h"
 
 namespace veskari {
 namespace {
@@ -350,6 +351,7 @@ bool RunEngine::NextUnit(RunUnit& unit)
 void RunEngine::Analyse(Slot& slot)
 {
     const StopScope scope(slot.stop);
+    const ProcessorInUse busy;
     UnitResult& result = slot.result;
     result.unit = &slot.unit;
     try {

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 #include "platform/descriptor_io.h"
+#include "platform/processors.h"
 
 namespace veskari {
 
@@ -21,6 +23,7 @@ int DescriptorFile::Stop() noexcept
     if (descriptor_ < 0) {
         return -1;
     }
+    EndReadAhead();
     EmptyWindowAt(0);
     return std::exchange(descriptor_, -1);
 }
@@ -39,12 +42,102 @@ void DescriptorFile::AllocateBuffer()
     window_ = buffer_.get();
 }
 
+void DescriptorFile::WillReadToEnd()
+{
+    const std::uint64_t size = Size();
+    const std::uint64_t position = GetPosition();
+    // A processor must be left for the thread: where every one analyses a
+    // file of its own, reading ahead only adds work.
+    if (size > position && size - position >= kReadAheadFrom && ProcessorInUse::Count() < UsableProcessorCount()) {
+        ReadAheadFromNow();
+    }
+}
+
+void DescriptorFile::ReadAheadFromNow()
+{
+    if (descriptor_ < 0 || readAhead_) {
+        return;
+    }
+    try {
+        readAhead_ = std::make_unique<ReadAhead>(descriptor_);
+    } catch (const std::system_error&) {
+        // No thread to be had: the file is read as it would be without one.
+    }
+}
+
+void DescriptorFile::EndReadAhead() noexcept
+{
+    if (readAhead_) {
+        // The window lies in a slot that goes with it.
+        EmptyWindowAt(GetPosition());
+        readAhead_.reset();
+        window_ = buffer_.get();
+    }
+}
+
+std::size_t DescriptorFile::ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < count && offset + done <= io::kMaxOffset) {
+        const std::int64_t got = io::ReadAt(descriptor_, into + done, count - done, offset + done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError::FromErrno(FileOperation::read, errno, path_);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void DescriptorFile::FillAhead()
+{
+    static_assert(ReadAhead::kBlockSize >= kBufferSize, "a block after the kept bytes holds any Peek");
+    const std::size_t kept = windowLength_ - windowIndex_;
+    const std::uint8_t* keptBytes = window_ + windowIndex_;
+    const std::uint64_t offset = windowStart_ + windowLength_;
+    std::uint8_t* at = readAhead_->Held();
+    if (kept <= ReadAhead::kRoomBefore) {
+        // The next block, read ahead, becomes the window where it lies.
+        if (std::uint8_t* block = readAhead_->Take(offset, {keptBytes, kept})) {
+            window_ = block - kept;
+            windowStart_ = offset - kept;
+            windowIndex_ = 0;
+            windowLength_ = kept + ReadAhead::kBlockSize;
+            return;
+        }
+        at += ReadAhead::kRoomBefore - kept;
+    }
+    // Read here, as without reading ahead, and read ahead again from where
+    // this read ends when it did not end at the file's end.
+    readAhead_->Drop();
+    std::memmove(at, keptBytes, kept);
+    window_ = at;
+    windowStart_ = offset - kept;
+    windowIndex_ = 0;
+    windowLength_ = kept;
+    const std::size_t room = static_cast<std::size_t>(readAhead_->Held() + ReadAhead::kSlotSize - (at + kept));
+    const std::size_t got = ReadFully(at + kept, room, offset);
+    windowLength_ += got;
+    if (got == room) {
+        readAhead_->ResumeAt(offset + got);
+    }
+}
+
 std::size_t DescriptorFile::FillWindow()
 {
     if (descriptor_ < 0) {
         RefuseOperation();
     }
     CheckHook(FileOperation::read);
+    if (readAhead_) {
+        FillAhead();
+        return windowLength_;
+    }
     AllocateBuffer();
     if (windowStart_ > io::kMaxOffset) {
         return 0;  // beyond any file the system can hold: nothing to read
@@ -63,6 +156,14 @@ std::size_t DescriptorFile::FillWindow()
 
 std::size_t DescriptorFile::Peek(std::size_t count, const std::uint8_t*& data)
 {
+    if (readAhead_) {
+        if (windowLength_ - windowIndex_ < count) {
+            CheckHook(FileOperation::read);
+            FillAhead();
+        }
+        data = window_ + windowIndex_;
+        return std::min(count, windowLength_ - windowIndex_);
+    }
     AllocateBuffer();
     if (windowLength_ - windowIndex_ < count) {
         // Keep what is left of the buffer, moved to its front, and read on after it.
@@ -100,6 +201,7 @@ void DescriptorFile::Truncate(std::uint64_t size)
         RefuseOperation();
     }
     CheckHook(FileOperation::write);
+    EndReadAhead();
     if (size > io::kMaxOffset || io::TruncateTo(descriptor_, size) != 0) {
         throw FileError::FromErrno(FileOperation::write, errno, path_);
     }
@@ -112,7 +214,9 @@ void DescriptorFile::Write(const void* buffer, std::size_t count)
         RefuseOperation();
     }
     CheckHook(FileOperation::write);
-    // Writing makes the read buffer stale; continue from the logical position.
+    // Writing makes the read buffer and any blocks read ahead stale;
+    // continue from the logical position.
+    EndReadAhead();
     std::uint64_t position = GetPosition();
     EmptyWindowAt(position);
     const auto* in = static_cast<const std::uint8_t*>(buffer);

@@ -7,12 +7,15 @@
 
 #include "platform/file.h"
 #include "platform/file_handle.h"
+#include "platform/read_ahead.h"
 
 namespace veskari {
 
 /// A file read and written through an open descriptor, at explicit
 /// positions: several objects may read one descriptor, each at its own
-/// position. Reads are buffered in blocks of kBufferSize bytes. Whether the
+/// position. Reads are buffered in blocks of kBufferSize bytes. A file
+/// large enough to pay for a thread that is to be read to its end reads its
+/// next blocks ahead on a thread of its own (see ReadAhead). Whether the
 /// descriptor is closed with the object is the subclass's to say.
 class DescriptorFile : public File {
 public:
@@ -21,6 +24,16 @@ public:
     [[nodiscard]] std::size_t Peek(std::size_t count, const std::uint8_t*& data) override;
     void Truncate(std::uint64_t size) override;
     void Write(const void* buffer, std::size_t count) override;
+
+    /// Reads ahead when at least kReadAheadFrom bytes are left to read.
+    void WillReadToEnd() override;
+    /// Reads ahead from now on, whatever is left, until the file is closed
+    /// or written; stays as it is when no thread can be started.
+    void ReadAheadFromNow();
+
+    /// The least that a file must have left to read for reading ahead to
+    /// pay for its thread and slots.
+    static constexpr std::uint64_t kReadAheadFrom = 32 * 1024 * 1024;
 
 protected:
     DescriptorFile() = default;
@@ -34,11 +47,20 @@ protected:
 
 private:
     void AllocateBuffer();
+    // Reads on from the window's end while reading ahead: a whole block, or
+    // up to the file's end, after the window's bytes from the current position.
+    void FillAhead();
+    // Reads up to `count` bytes at `offset` into `into`, fewer only at the
+    // file's end; a refused read throws.
+    std::size_t ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset);
+    void EndReadAhead() noexcept;
 
     int descriptor_ = -1;
     // Only files that are read get a buffer (a member's output file is
     // only written).
     std::unique_ptr<std::uint8_t[]> buffer_;
+    // While reading ahead, the window lies in its held slot instead.
+    std::unique_ptr<ReadAhead> readAhead_;
 };
 
 /// A file this object opened, or whose descriptor it took over: it closes

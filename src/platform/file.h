@@ -102,6 +102,12 @@ public:
     /// the beginning of the file is a seek failure.
     void SeekRelative(std::int64_t distance);
 
+    /// Says that the file is about to be read from the current position to
+    /// its end, window after window: a file on disk may then read its next
+    /// bytes ahead while the caller works on those it has. Bytes in memory
+    /// need nothing.
+    virtual void WillReadToEnd() {}
+
     /// Cuts the file to `size` bytes (the position stays where it is).
     virtual void Truncate(std::uint64_t size);
 

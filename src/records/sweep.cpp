@@ -235,6 +235,7 @@ void Sweep(File& file, std::span<SweepLane* const> lanes, std::atomic<std::uint6
     }
     const std::size_t windowSize = kScanStep + margin;
     std::uint64_t windowStart = file.GetPosition();
+    file.WillReadToEnd();
     for (const std::uint8_t* window = nullptr;; windowStart += kScanStep) {
         PollStop();
         if (scanned != nullptr) {
