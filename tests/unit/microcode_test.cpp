@@ -8,11 +8,13 @@
 #include "microcode/naming.h"
 #include "platform/descriptor_file.h"
 #include "platform/memory_file.h"
+#include "platform/read_ahead.h"
 #include "records/record_text.h"
 #include "records/little_endian.h"
 #include "records/processor_extensions.h"
 #include "records/sweep.h"
 #include "segment/segment_header.h"
+#include "support/lzh_writer.h"
 #include "support/segment_writer.h"
 #include "support/reference_scan.h"
 #include "support/temp_dir.h"
@@ -607,6 +609,66 @@ TEST(MayAcceptTest, NeverRefusesWhatReadAccepts)
         }
     }
     EXPECT_GT(accepted, 500);
+}
+
+// A file read ahead on a second thread is swept as its bytes in memory
+// are: records that straddle the blocks handed over, a later update longer
+// than a read buffer (summed in pieces of a whole buffer, so that the
+// window keeps more than a block's room), and members whose headers are
+// read past a block's end, after which the sweep seeks back.
+TEST(SweepTest, AFileReadAheadIsSweptAsItsBytesInMemory)
+{
+    constexpr std::size_t kBlock = ReadAhead::kBlockSize;
+    Bytes image(5 * kBlock + 3000);
+    std::mt19937 random(7);
+    for (std::uint8_t& byte : image) {
+        byte = static_cast<std::uint8_t>(random() & 0xFE);  // never 01: no candidate by chance
+    }
+    Place(image, kBlock - 30, MakeMicrocodeUpdate(Revision(1)));
+    Place(image, 2 * kBlock - 2048 + 100, MakeMicrocodeUpdate(Revision(2)));
+    Place(image, 2 * kBlock - 10, test::MakeStoredMember("a.bin", Bytes(5000, 0x20)));
+    Place(image, 3 * kBlock + 60000, MakeLaterUpdate(Later(0x906A3, 0x80), 300 * 1024));
+    Place(image, 4 * kBlock + 70000 - 5, test::MakeStoredMember("b.bin", Bytes(100, 0x20), 2));
+    Place(image, 5 * kBlock - 20, MakeMicrocodeHeader(Revision(3)));  // cut short by noise: rejected
+    struct Tried final : RejectionObserver {
+        void Rejected(const LocatedRecord& record) override { starts.push_back(record.start); }
+        std::vector<std::uint64_t> starts;
+    };
+    struct Found {
+        std::vector<std::string> lines;
+        std::vector<std::uint64_t> members;
+        std::vector<std::uint64_t> rejected;
+        bool operator==(const Found&) const = default;
+    };
+    const auto sweep = [](File& file) {
+        Tried rejected;
+        MicrocodeLane updates(MicrocodeFormats::all, true, &rejected);
+        LzhHeader header;
+        LzhListingLane listing(header, &rejected);
+        SegmentListingLane segments(&rejected);
+        Sweep(file, std::vector<SweepLane*>{&listing, &segments, &updates});
+        Found found;
+        std::vector<UpdateRecord> records;
+        updates.collector.Finish(records);
+        for (const UpdateRecord& record : records) {
+            found.lines.push_back(std::to_string(record.offset) + " " + record.line);
+        }
+        for (const ListedMember& member : listing.members) {
+            found.members.push_back(member.start);
+        }
+        found.rejected = rejected.starts;
+        return found;
+    };
+    MemoryReader memory(image, "image");
+    const Found expected = sweep(memory);
+    ASSERT_EQ(expected.lines.size(), 3U);
+    ASSERT_EQ(expected.members.size(), 2U);
+
+    const TempDir dir;
+    OwnedFile file;
+    ASSERT_TRUE(file.Open(dir.Write("image", image)));
+    file.ReadAheadFromNow();
+    EXPECT_EQ(sweep(file), expected);
 }
 
 }  // namespace

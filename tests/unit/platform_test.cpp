@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <set>
 #include <thread>
+#include <optional>
+#include <random>
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -16,6 +19,7 @@
 #include "platform/descriptor_file.h"
 #include "platform/file.h"
 #include "platform/memory_file.h"
+#include "platform/read_ahead.h"
 #include "platform/cp932.h"
 #include "platform/file_error.h"
 #include "platform/folder.h"
@@ -156,6 +160,173 @@ TEST(DescriptorFileTest, RefusedReadThrowsWithCauseAndName)
         EXPECT_EQ(failure.FileName(), path);
     }
     SetFileFaultHook(nullptr);
+}
+
+// Reads as a sweep does, windows of 8048 bytes 8000 apart from `from`, each
+// checked against `expected` (the bytes from `from` on); now and then a
+// record is tried elsewhere (ahead, across the next block, inside the
+// window with more than a block's room kept, or back), and the window
+// looked at again. Returns how far it came: `to`, or the window at which a
+// FileError came, which is kept in `error`.
+std::uint64_t ReadAsASweep(File& file, std::uint64_t from, std::uint64_t to, const std::uint8_t* expected,
+                           std::optional<FileError>& error, bool triesElsewhere = true)
+{
+    std::mt19937 random(1);
+    const auto check = [&](std::uint64_t at, std::size_t count) {
+        file.Seek(at);
+        const std::uint8_t* data = nullptr;
+        const std::size_t got = file.Peek(count, data);
+        EXPECT_EQ(got, std::min<std::uint64_t>(count, to - at)) << at - from;
+        EXPECT_TRUE(std::equal(data, data + got, expected + (at - from))) << at - from;
+    };
+    std::uint64_t at = from;
+    try {
+        for (; at < to; at += 8000) {
+            check(at, 8048);
+            switch (triesElsewhere ? random() % 24 : 3) {
+            case 0:
+                check(from + random() % (to - from), 2048);
+                break;
+            case 1:
+                check(at + 1000, File::kBufferSize);
+                break;
+            case 2:
+                check(at > from + 300000 ? at - 300000 : from, 100);
+                break;
+            default:
+                continue;
+            }
+            check(at, 8048);
+        }
+    } catch (const FileError& failure) {
+        error = failure;
+    }
+    return at;
+}
+
+TEST(ReadAheadTest, BytesAreTheFilesAcrossBlocksWithSeeksBothWays)
+{
+    constexpr std::size_t kBlock = ReadAhead::kBlockSize;
+    Bytes bytes(6 * kBlock + 777);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>((i * 2654435761U) >> 13);
+    }
+    const TempDir dir;
+    const std::string path = dir.Write("f", bytes);
+    OwnedFile file;
+    ASSERT_TRUE(file.Open(path));
+    file.ReadAheadFromNow();
+    std::optional<FileError> error;
+    EXPECT_EQ(ReadAsASweep(file, 0, bytes.size(), bytes.data(), error), (bytes.size() + 7999) / 8000 * 8000);
+    EXPECT_FALSE(error);
+
+    std::vector<std::uint8_t> got(2 * kBlock + 10);
+    file.Seek(kBlock - 5);
+    ASSERT_EQ(file.Read(got.data(), got.size()), got.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + kBlock - 5));
+    file.Seek(bytes.size() - 1);
+    EXPECT_EQ(file.ReadByte(), bytes.back());
+    EXPECT_EQ(file.ReadByte(), -1);
+    // The test hook is asked on the reading thread, as without reading ahead.
+    const test::RefusingHook hook(test::ReadsOf(path));
+    file.Seek(3 * kBlock);
+    EXPECT_THROW((void)file.ReadByte(), FileError);
+}
+
+#if defined(__linux__)
+// The memory of this process read as a file: a block in the middle that
+// the system cannot read (a mapping past the end of an empty file) fails
+// the read there with EIO, as a bad sector of a disk would.
+TEST(ReadAheadTest, AReadErrorComesWhereAndAsWithoutReadingAhead)
+{
+    constexpr std::size_t kBlock = ReadAhead::kBlockSize;
+    const std::size_t size = 6 * kBlock;
+    auto* region = static_cast<std::uint8_t*>(
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(region, MAP_FAILED);
+    for (std::size_t i = 0; i < size; ++i) {
+        region[i] = static_cast<std::uint8_t>(i >> 9);
+    }
+    const TempDir dir;
+    const int empty = ::open(dir.Write("empty", Bytes{}).c_str(), O_RDONLY);
+    ASSERT_GE(empty, 0);
+    ASSERT_NE(::mmap(region + 3 * kBlock, kBlock, PROT_READ, MAP_SHARED | MAP_FIXED, empty, 0), MAP_FAILED);
+    ::close(empty);
+
+    const auto start = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(region));
+    const auto reached = [&](bool ahead, bool triesElsewhere) {
+        OwnedFile memory(::open("/proc/self/mem", O_RDONLY), "memory");
+        EXPECT_TRUE(memory.IsOpen());
+        if (ahead) {
+            memory.ReadAheadFromNow();
+        }
+        std::optional<FileError> error;
+        const std::uint64_t at = ReadAsASweep(memory, start, start + size, region, error, triesElsewhere) - start;
+        EXPECT_TRUE(error && error->Cause() == FileErrorCause::hardIO && error->FileName() == "memory") << ahead;
+        return at;
+    };
+    // At the first window that reaches into the unreadable block, not before.
+    EXPECT_EQ(reached(true, false), (3 * kBlock - 8048) / 8000 * 8000 + 8000);
+    EXPECT_EQ(reached(false, false), (3 * kBlock - 8048) / 8000 * 8000 + 8000);
+    // Or at the record tried there first.
+    EXPECT_EQ(reached(true, true), reached(false, true));
+    ::munmap(region, size);
+}
+#endif
+
+// The thread goes with the file: when it is closed, written or destroyed,
+// in the middle of reading ahead.
+TEST(ReadAheadTest, NoThreadOutlivesItsFile)
+{
+    // The threads of this process (0 where the system does not list them);
+    // one that has been joined may linger a moment in the list.
+    const auto threads = [] {
+#if defined(__linux__)
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator{}));
+#else
+        return std::size_t{0};
+#endif
+    };
+    const auto settlesAt = [&](std::size_t expected) {
+        for (int wait = 0; wait < 100 && threads() != expected; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return threads() == expected;
+    };
+    const TempDir dir;
+    const std::string path = dir.Write("f", Bytes(4 * ReadAhead::kBlockSize, 7));
+    const unsigned busy = ProcessorInUse::Count();
+    std::size_t before = threads();
+    for (int sample = 0; sample < 3; ++sample) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        before = std::min(before, threads());
+    }
+    const auto readAhead = [&](DescriptorFile& file) {
+        file.ReadAheadFromNow();
+        EXPECT_EQ(ProcessorInUse::Count(), busy + 1);
+        if (before != 0) {
+            EXPECT_EQ(threads(), before + 1);
+        }
+        const std::uint8_t* data = nullptr;
+        EXPECT_EQ(file.Peek(8048, data), 8048U);
+    };
+    OwnedFile owned;
+    ASSERT_TRUE(owned.Open(path));
+    readAhead(owned);
+    owned.Close();
+    EXPECT_EQ(ProcessorInUse::Count(), busy);
+    EXPECT_TRUE(settlesAt(before));
+
+    const FileHandle handle = OpenForReading(path).handle;
+    {
+        BorrowedFile borrowed(handle, "f");
+        readAhead(borrowed);
+        borrowed.Seek(4 * ReadAhead::kBlockSize - 1);
+        EXPECT_EQ(borrowed.ReadByte(), 7);
+    }
+    EXPECT_EQ(ProcessorInUse::Count(), busy);
+    EXPECT_TRUE(settlesAt(before));
 }
 
 TEST(FileErrorTest, TextsInBothLanguages)
