@@ -24,6 +24,7 @@ int DescriptorFile::Stop() noexcept
         return -1;
     }
     EndReadAhead();
+    readingToEndFrom_.reset();
     EmptyWindowAt(0);
     return std::exchange(descriptor_, -1);
 }
@@ -44,11 +45,24 @@ void DescriptorFile::AllocateBuffer()
 
 void DescriptorFile::WillReadToEnd()
 {
-    const std::uint64_t size = Size();
+    readingToEndFrom_ = GetPosition();
+}
+
+void DescriptorFile::DecideOnReadingAhead()
+{
+    // Decided once the reading has come some way, so that the many small
+    // files of a folder cost no call to the system for it.
+    constexpr std::uint64_t kDecideAfter = 1024 * 1024;
     const std::uint64_t position = GetPosition();
+    if (position < *readingToEndFrom_ + kDecideAfter) {
+        return;
+    }
+    readingToEndFrom_.reset();
     // A processor must be left for the thread: where every one analyses a
     // file of its own, reading ahead only adds work.
-    if (size > position && size - position >= kReadAheadFrom && ProcessorInUse::Count() < UsableProcessorCount()) {
+    static const unsigned processors = UsableProcessorCount();
+    const std::uint64_t size = Size();
+    if (ProcessorInUse::Count() < processors && size > position && size - position >= kReadAheadFrom) {
         ReadAheadFromNow();
     }
 }
@@ -134,6 +148,9 @@ std::size_t DescriptorFile::FillWindow()
         RefuseOperation();
     }
     CheckHook(FileOperation::read);
+    if (readingToEndFrom_) {
+        DecideOnReadingAhead();
+    }
     if (readAhead_) {
         FillAhead();
         return windowLength_;
@@ -156,6 +173,9 @@ std::size_t DescriptorFile::FillWindow()
 
 std::size_t DescriptorFile::Peek(std::size_t count, const std::uint8_t*& data)
 {
+    if (readingToEndFrom_ && windowLength_ - windowIndex_ < count) {
+        DecideOnReadingAhead();
+    }
     if (readAhead_) {
         if (windowLength_ - windowIndex_ < count) {
             CheckHook(FileOperation::read);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/file.h"
@@ -25,7 +26,8 @@ public:
     void Truncate(std::uint64_t size) override;
     void Write(const void* buffer, std::size_t count) override;
 
-    /// Reads ahead when at least kReadAheadFrom bytes are left to read.
+    /// Reads ahead when, a little way on, at least kReadAheadFrom bytes
+    /// are left to read and a processor is left for the thread.
     void WillReadToEnd() override;
     /// Reads ahead from now on, whatever is left, until the file is closed
     /// or written; stays as it is when no thread can be started.
@@ -54,6 +56,7 @@ private:
     // file's end; a refused read throws.
     std::size_t ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset);
     void EndReadAhead() noexcept;
+    void DecideOnReadingAhead();
 
     int descriptor_ = -1;
     // Only files that are read get a buffer (a member's output file is
@@ -61,6 +64,9 @@ private:
     std::unique_ptr<std::uint8_t[]> buffer_;
     // While reading ahead, the window lies in its held slot instead.
     std::unique_ptr<ReadAhead> readAhead_;
+    // Where the caller said it would read from to the end, until reading
+    // ahead has been decided on.
+    std::optional<std::uint64_t> readingToEndFrom_;
 };
 
 /// A file this object opened, or whose descriptor it took over: it closes

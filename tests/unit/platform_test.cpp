@@ -215,7 +215,13 @@ TEST(ReadAheadTest, BytesAreTheFilesAcrossBlocksWithSeeksBothWays)
     const std::string path = dir.Write("f", bytes);
     OwnedFile file;
     ASSERT_TRUE(file.Open(path));
+    // Turned on in the middle of reading, with bytes of the window kept.
+    const std::uint8_t* data = nullptr;
+    ASSERT_EQ(file.Peek(8048, data), 8048U);
     file.ReadAheadFromNow();
+    file.Seek(kBlock - 5000);
+    ASSERT_EQ(file.Peek(8048, data), 8048U);
+    EXPECT_TRUE(std::equal(data, data + 8048, bytes.begin() + kBlock - 5000));
     std::optional<FileError> error;
     EXPECT_EQ(ReadAsASweep(file, 0, bytes.size(), bytes.data(), error), (bytes.size() + 7999) / 8000 * 8000);
     EXPECT_FALSE(error);
@@ -273,6 +279,30 @@ TEST(ReadAheadTest, AReadErrorComesWhereAndAsWithoutReadingAhead)
     ::munmap(region, size);
 }
 #endif
+
+// A file to be read to its end reads ahead once the reading has come a
+// little way, and only when enough is left for the thread to pay.
+TEST(ReadAheadTest, OnlyAFileWithEnoughLeftReadsAhead)
+{
+    const TempDir dir;
+    const unsigned busy = ProcessorInUse::Count();
+    for (const std::uint64_t size : {DescriptorFile::kReadAheadFrom, DescriptorFile::kReadAheadFrom + 2 * 1024 * 1024}) {
+        const std::string path = dir.Write("f" + std::to_string(size), Bytes{});
+        std::filesystem::resize_file(test::FsPath(path), size);  // a file with holes: nothing written
+        OwnedFile file;
+        ASSERT_TRUE(file.Open(path));
+        file.WillReadToEnd();
+        for (std::uint64_t at = 0; at < 2 * 1024 * 1024; at += 8000) {
+            if (at < 1024 * 1024) {
+                EXPECT_EQ(ProcessorInUse::Count(), busy) << at;
+            }
+            file.Seek(at);
+            const std::uint8_t* data = nullptr;
+            ASSERT_EQ(file.Peek(8048, data), 8048U);
+        }
+        EXPECT_EQ(ProcessorInUse::Count(), busy + (size > DescriptorFile::kReadAheadFrom ? 1 : 0)) << size;
+    }
+}
 
 // The thread goes with the file: when it is closed, written or destroyed,
 // in the middle of reading ahead.
