@@ -129,7 +129,9 @@ void DescriptorFile::FillAhead()
     // Read here, as without reading ahead, and read ahead again from where
     // this read ends when it did not end at the file's end.
     readAhead_->Drop();
-    std::memmove(at, keptBytes, kept);
+    if (kept != 0) {
+        std::memmove(at, keptBytes, kept);  // the window may lie anywhere in the held slot
+    }
     window_ = at;
     windowStart_ = offset - kept;
     windowIndex_ = 0;

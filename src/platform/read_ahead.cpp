@@ -202,7 +202,9 @@ std::uint8_t* ReadAhead::Take(std::uint64_t offset, std::span<const std::uint8_t
     // The kept bytes may lie in the slot held until now, which the thread
     // may fill again once it is given back.
     std::uint8_t* block = slots_[slot].bytes.get() + kRoomBefore;
-    std::memcpy(block - kept.size(), kept.data(), kept.size());
+    if (!kept.empty()) {
+        std::memcpy(block - kept.size(), kept.data(), kept.size());
+    }
     lock.lock();
     slots_[std::exchange(held_, slot)].state = State::free;
     lock.unlock();
