@@ -125,10 +125,11 @@ void DescriptorFile::FillAhead()
             return;
         }
         at += ReadAhead::kRoomBefore - kept;
+    } else {
+        readAhead_->Drop();
     }
-    // Read here, as without reading ahead, and read ahead again from where
-    // this read ends when it did not end at the file's end.
-    readAhead_->Drop();
+    // Read here, as without reading ahead, and read ahead on from where this
+    // read ends when it did not end at the file's end.
     if (kept != 0) {
         std::memmove(at, keptBytes, kept);  // the window may lie anywhere in the held slot
     }
@@ -140,7 +141,7 @@ void DescriptorFile::FillAhead()
     const std::size_t got = ReadFully(at + kept, room, offset);
     windowLength_ += got;
     if (got == room) {
-        readAhead_->ResumeAt(offset + got);
+        readAhead_->ReadOnFrom(offset + got);
     }
 }
 

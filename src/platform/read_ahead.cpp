@@ -11,11 +11,14 @@
 namespace veskari {
 namespace {
 
-// How long the analysing thread waits on the processor for a read to end
-// before it sleeps: about the time of one block's read. Being put to sleep
-// and woken costs more than that when the block comes soon (a wake-up on
-// another processor is slow in a virtual machine).
-constexpr std::chrono::microseconds kSpinFor{50};
+// How long the analysing thread waits on the processor for a block being
+// read: some times one block's read. Being put to sleep and woken costs
+// more than that (a wake-up on another processor is slow in a virtual
+// machine); a block later than that is late because its thread lost its
+// processor, and is read again.
+constexpr std::chrono::microseconds kSpinFor{100};
+// How far the analysing thread reads for itself after a late block.
+constexpr std::uint64_t kPauseWhenLate = 16 * 1024 * 1024;
 
 void Pause() noexcept
 {
@@ -120,9 +123,6 @@ void ReadAhead::ReadClaimed(std::size_t k, std::unique_lock<std::mutex>& lock)
         reading_ = false;
     }
     readsEnded_.fetch_add(1, std::memory_order_release);
-    if (waitingForRead_) {
-        filled_.notify_one();
-    }
 }
 
 void ReadAhead::Run()
@@ -157,7 +157,7 @@ std::size_t ReadAhead::Find(State state, std::uint64_t offset) const noexcept
     return kSlots;
 }
 
-void ReadAhead::WaitForRead(std::unique_lock<std::mutex>& lock)
+bool ReadAhead::WaitForRead(std::unique_lock<std::mutex>& lock)
 {
     const std::uint64_t before = readsEnded_.load(std::memory_order_relaxed);
     const auto ended = [&] { return readsEnded_.load(std::memory_order_acquire) != before; };
@@ -169,15 +169,14 @@ void ReadAhead::WaitForRead(std::unique_lock<std::mutex>& lock)
         }
     } while (!ended() && std::chrono::steady_clock::now() < until);
     lock.lock();
-    waitingForRead_ = true;
-    filled_.wait(lock, ended);
-    waitingForRead_ = false;
+    return ended();
 }
 
 std::uint8_t* ReadAhead::Take(std::uint64_t offset, std::span<const std::uint8_t> kept)
 {
     std::unique_lock lock(mutex_);
     if (offset != expected_) {
+        DropLocked();
         return nullptr;
     }
     std::size_t slot = kSlots;
@@ -186,14 +185,19 @@ std::uint8_t* ReadAhead::Take(std::uint64_t offset, std::span<const std::uint8_t
             // Not read, and not being read: the stream has ended before it,
             // or has not come to it yet.
             if (next_ != offset || (slot = Claim()) == kSlots) {
+                DropLocked();
                 return nullptr;
             }
             ReadClaimed(slot, lock);
         } else if (const std::size_t later = Claim(); later != kSlots) {
             // The thread reads this block: read a later one meanwhile.
             ReadClaimed(later, lock);
-        } else {
-            WaitForRead(lock);
+        } else if (!WaitForRead(lock)) {
+            // The thread has lost its processor to other work: the caller
+            // reads on for itself for a while.
+            pausedUntil_ = offset + kPauseWhenLate;
+            DropLocked();
+            return nullptr;
         }
     }
     expected_ += kBlockSize;
@@ -215,6 +219,11 @@ std::uint8_t* ReadAhead::Take(std::uint64_t offset, std::span<const std::uint8_t
 void ReadAhead::Drop()
 {
     const std::lock_guard lock(mutex_);
+    DropLocked();
+}
+
+void ReadAhead::DropLocked() noexcept
+{
     ++generation_;
     reading_ = false;
     for (Slot& slot : slots_) {
@@ -224,13 +233,13 @@ void ReadAhead::Drop()
     }
 }
 
-void ReadAhead::ResumeAt(std::uint64_t offset)
+void ReadAhead::ReadOnFrom(std::uint64_t offset)
 {
-    if (!ProcessorLeft()) {
-        return;
-    }
     {
         const std::lock_guard lock(mutex_);
+        if (offset < pausedUntil_ || !ProcessorLeft()) {
+            return;
+        }
         ++generation_;
         reading_ = true;
         expected_ = offset;

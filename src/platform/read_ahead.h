@@ -34,9 +34,10 @@ public:
 /// read ahead, whole blocks one after the other from where the stream was
 /// started. The analysing thread takes them in file order; while it waits
 /// for the block it needs, it reads a later block itself, so that neither
-/// thread idles while the other has work. While other threads keep all
-/// processors busy, the thread reads nothing and the analysing thread
-/// reads for itself.
+/// thread idles while the other has work. While other threads of the
+/// process keep all processors busy, the thread reads nothing, and when a
+/// block it reads is late (other work has taken its processor), it reads
+/// nothing for a while: the analysing thread reads for itself meanwhile.
 ///
 /// The read-ahead is only ever a guess at the next reads: the analysing
 /// thread takes a block only when the position it needs is the block's,
@@ -71,16 +72,18 @@ public:
     /// copies `kept` (at most kRoomBefore bytes, which may lie in the held
     /// slot) right before it and holds its slot instead of the slot held
     /// before; returns the block's first byte. Returns nullptr when the
-    /// stream reads elsewhere, not at all, or could not read that block:
-    /// the caller then reads for itself, after Drop.
+    /// caller is to read that block into the held slot itself: the stream
+    /// reads elsewhere, not at all, could not read it, or is late with it;
+    /// the stream is then dropped.
     [[nodiscard]] std::uint8_t* Take(std::uint64_t offset, std::span<const std::uint8_t> kept);
 
     /// Forgets the blocks read ahead, and stops reading ahead: the caller
     /// reads its next bytes into the held slot for itself.
     void Drop();
-    /// Starts reading ahead again at `offset`, where the caller's own read
-    /// ended, when a processor is left for the thread.
-    void ResumeAt(std::uint64_t offset);
+    /// Reads ahead again from `offset`, where the caller's own read ended,
+    /// when a processor is left for the thread and no late block has
+    /// paused it.
+    void ReadOnFrom(std::uint64_t offset);
 
 private:
     static constexpr std::size_t kSlots = 4;
@@ -94,6 +97,7 @@ private:
     };
 
     void Run();
+    void DropLocked() noexcept;
     // Whether the processors are not all kept busy by others than the thread.
     [[nodiscard]] bool ProcessorLeft() const noexcept { return ProcessorInUse::Count() <= processors_; }
     // Under the mutex: the next block of the stream, claimed for reading
@@ -104,8 +108,8 @@ private:
     // Under the mutex: the slot whose block of the current stream starts at
     // `offset` and is in `state`, or kSlots.
     [[nodiscard]] std::size_t Find(State state, std::uint64_t offset) const noexcept;
-    // Waits on the processor a while for a read to end, then on `filled_`.
-    void WaitForRead(std::unique_lock<std::mutex>& lock);
+    // Waits on the processor a while for a read to end; false when none did.
+    [[nodiscard]] bool WaitForRead(std::unique_lock<std::mutex>& lock);
 
     int descriptor_;
     const ProcessorInUse busy_;  // the thread's processor
@@ -115,14 +119,13 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wanted_;  ///< the thread waits for a free slot, or a stream to read
-    std::condition_variable filled_;  ///< the analysing thread waits for a read to end
     // Under the mutex, with the slots' states.
     bool reading_ = false;          ///< whether the stream goes on
     std::uint64_t expected_ = 0;    ///< where the next block taken starts
     std::uint64_t next_ = 0;        ///< where the next block claimed starts
     std::uint64_t generation_ = 0;  ///< counts the streams: a block read for an earlier one is forgotten
+    std::uint64_t pausedUntil_ = 0;  ///< no stream starts before this offset
     bool stop_ = false;
-    bool waitingForRead_ = false;  ///< the analysing thread sleeps on `filled_`
     // Counts the reads ended, so that the analysing thread can wait for the
     // next without the mutex.
     std::atomic<std::uint64_t> readsEnded_{0};
