@@ -89,10 +89,11 @@ void DescriptorFile::EndReadAhead() noexcept
     }
 }
 
-std::size_t DescriptorFile::ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset)
+std::size_t DescriptorFile::ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset,
+                                      std::size_t enough)
 {
     std::size_t done = 0;
-    while (done < count && offset + done <= io::kMaxOffset) {
+    while (done < enough && offset + done <= io::kMaxOffset) {
         const std::int64_t got = io::ReadAt(descriptor_, into + done, count - done, offset + done);
         if (got < 0) {
             if (errno == EINTR) {
@@ -138,7 +139,7 @@ void DescriptorFile::FillAhead()
     windowIndex_ = 0;
     windowLength_ = kept;
     const std::size_t room = static_cast<std::size_t>(readAhead_->Held() + ReadAhead::kSlotSize - (at + kept));
-    const std::size_t got = ReadFully(at + kept, room, offset);
+    const std::size_t got = ReadFully(at + kept, room, offset, room);
     windowLength_ += got;
     if (got == room) {
         readAhead_->ReadOnFrom(offset + got);
@@ -199,20 +200,7 @@ std::size_t DescriptorFile::Peek(std::size_t count, const std::uint8_t*& data)
             RefuseOperation();
         }
         CheckHook(FileOperation::read);
-        while (windowLength_ < count && windowStart_ + windowLength_ <= io::kMaxOffset) {
-            const std::int64_t got = io::ReadAt(descriptor_, buffer_.get() + windowLength_,
-                                                kBufferSize - windowLength_, windowStart_ + windowLength_);
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throw FileError::FromErrno(FileOperation::read, errno, path_);
-            }
-            if (got == 0) {
-                break;
-            }
-            windowLength_ += static_cast<std::size_t>(got);
-        }
+        windowLength_ += ReadFully(buffer_.get() + kept, kBufferSize - kept, windowStart_ + kept, count - kept);
     }
     data = window_ + windowIndex_;
     return std::min(count, windowLength_ - windowIndex_);

@@ -52,9 +52,9 @@ private:
     // Reads on from the window's end while reading ahead: a whole block, or
     // up to the file's end, after the window's bytes from the current position.
     void FillAhead();
-    // Reads up to `count` bytes at `offset` into `into`, fewer only at the
-    // file's end; a refused read throws.
-    std::size_t ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset);
+    // Reads at `offset` into `into`, `count` bytes at most, until it has
+    // `enough` of them or the file ends; a refused read throws.
+    std::size_t ReadFully(std::uint8_t* into, std::size_t count, std::uint64_t offset, std::size_t enough);
     void EndReadAhead() noexcept;
     void DecideOnReadingAhead();
 
